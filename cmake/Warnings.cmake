@@ -1,0 +1,10 @@
+# Warnings for every target of the project. CI turns them into errors with
+# -DVUDCHECK_WERROR=ON, which sets CMAKE_COMPILE_WARNING_AS_ERROR.
+option(VUDCHECK_WERROR "Treat compiler warnings as errors" OFF)
+if(VUDCHECK_WERROR)
+  set(CMAKE_COMPILE_WARNING_AS_ERROR ON)
+endif()
+
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-Wall -Wextra -Wpedantic)
+endif()

@@ -1,0 +1,172 @@
+// Loading real files from the working folder into the one reusable image.
+#include "probe/file_image.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "support/scratch_folder.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+using testing::ScratchFolder;
+using testing::writeFile;
+
+class FileImageTest : public ::testing::Test {
+protected:
+    std::string held() const {
+        return std::string(reinterpret_cast<const char*>(image->data()), image->heldCount());
+    }
+    std::string tagOf(std::int32_t& position) const {
+        const auto tag = image->findVersionTag(position);
+        return tag ? std::string(tag->text, kVersionTagLength) : "(none)";
+    }
+
+    ScratchFolder folder;
+    std::unique_ptr<FileImage> image = std::make_unique<FileImage>();
+};
+
+TEST_F(FileImageTest, EmptyFileLoadsWithNoBytesAndNoTag) {
+    writeFile("vud_e.ma", "");
+    EXPECT_EQ(1, image->load("vud_e.ma"));
+    EXPECT_EQ(0, image->getByteCount());
+    std::int32_t position = 0;
+    EXPECT_EQ("(none)", tagOf(position));
+    EXPECT_EQ(-1, position);
+}
+
+TEST_F(FileImageTest, EveryByteIsKeptAsStored) {
+    const std::string bytes = "MZ\r\n\x1a\0\0\r\rver 8.1.3\0\n\x1a\xff"s;
+    writeFile("vud_b.ma", bytes);
+    EXPECT_EQ(1, image->load("vud_b.ma"));
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), image->getByteCount());
+    EXPECT_EQ(bytes, held());
+    std::int32_t position = 0;
+    EXPECT_EQ("ver 8.1.3\0\n\x1a"s, tagOf(position));
+    EXPECT_EQ(9, position);
+}
+
+TEST_F(FileImageTest, MissingFileIsNotLoadedButItsNameIsKept) {
+    writeFile("vud_a.ma", "0123456789");
+    ASSERT_EQ(1, image->load("vud_a.ma"));
+    EXPECT_EQ(0, image->load("vud_zz.ma"));
+    EXPECT_STREQ("vud_zz.ma", image->fileName());
+    EXPECT_EQ(10, image->getByteCount()) << "a failed open leaves the record as it was";
+    image->reset();
+    EXPECT_EQ(0, image->getByteCount());
+}
+
+TEST_F(FileImageTest, LongNameIsCutToTheNameField) {
+    EXPECT_EQ(0, image->load("a_name_much_longer_than_nineteen.ma"));
+    EXPECT_STREQ("a_name_much_longer_", image->fileName());
+}
+
+TEST_F(FileImageTest, ShorterFileAfterLongerNeverShowsTheEarlierBytes) {
+    writeFile("vud_l.ma", std::string(95, '.') + "ver 7.1.7\0AB"s + std::string(93, '.'));
+    ASSERT_EQ(1, image->load("vud_l.ma"));
+    ASSERT_EQ(200, image->getByteCount());
+
+    writeFile("vud_s.ma", std::string(95, '-') + "ver 7");
+    image->reset();
+    ASSERT_EQ(1, image->load("vud_s.ma"));
+    EXPECT_EQ(100, image->getByteCount());
+    EXPECT_EQ(100u, image->heldCount());
+    std::int32_t position = 0;
+    EXPECT_EQ("ver 7\0\0\0\0\0\0\0"s, tagOf(position));
+    EXPECT_EQ(95, position);
+}
+
+TEST_F(FileImageTest, FileOfExactlyTheCapacityIsHeldWhole) {
+    std::string bytes(kFileImageCapacity, '.');
+    bytes.replace(kFileImageCapacity - 12, 12, "ver 8.1.3\0ab"s);
+    writeFile("vud_c.ma", bytes);
+    ASSERT_EQ(1, image->load("vud_c.ma"));
+    EXPECT_EQ(400000, image->getByteCount());
+    EXPECT_EQ(bytes, held());
+    std::int32_t position = 0;
+    EXPECT_EQ("ver 8.1.3\0ab"s, tagOf(position));
+    EXPECT_EQ(399988, position);
+}
+
+TEST_F(FileImageTest, LargerFileHoldsOnlyTheCapacityButCountsItsWholeSize) {
+    // The marker straddles the capacity: only the bytes held are searched.
+    std::string bytes(kFileImageCapacity + 1, '.');
+    bytes.replace(kFileImageCapacity - 2, 3, "ver");
+    writeFile("vud_o.ma", bytes + " 8.1.3");
+    ASSERT_EQ(1, image->load("vud_o.ma"));
+    EXPECT_EQ(400007, image->getByteCount());
+    EXPECT_EQ(kFileImageCapacity, image->heldCount());
+    std::int32_t position = 0;
+    EXPECT_EQ("(none)", tagOf(position));
+    EXPECT_EQ(-1, position);
+}
+
+TEST_F(FileImageTest, HugeSparseFileKeepsItsExactSizeBeyondTwoGigabytes) {
+    writeFile("vud_h.ma", "....ver 9.1.5\0");
+    const std::uintmax_t fiveGiB = 5ull << 30;
+    std::error_code error;
+    std::filesystem::resize_file("vud_h.ma", fiveGiB, error);
+    if (error) GTEST_SKIP() << "this file system cannot hold a sparse 5 GiB file: " << error.message();
+    ASSERT_EQ(1, image->load("vud_h.ma"));
+    EXPECT_EQ(5368709120, image->getByteCount());
+    std::int32_t position = 0;
+    EXPECT_EQ("ver 9.1.5\0\0\0"s, tagOf(position));
+    EXPECT_EQ(4, position);
+}
+
+TEST_F(FileImageTest, FolderAtAnApplicationNameIsNotLoaded) {
+    std::filesystem::create_directory("vud_d.ma");
+    EXPECT_EQ(0, image->load("vud_d.ma"));
+    EXPECT_EQ(0, image->getByteCount());
+}
+
+#ifndef _WIN32
+TEST_F(FileImageTest, FifoAtAnApplicationNameIsNotOpened) {
+    // Opening a FIFO with no writer would block the whole run.
+    ASSERT_EQ(0, ::mkfifo("vud_f.ma", 0644));
+    EXPECT_EQ(0, image->load("vud_f.ma"));
+}
+
+TEST_F(FileImageTest, LinksToDevicesAndNowhereAreNotLoaded) {
+    for (const char* target : {"/dev/zero", "/dev/urandom", "no_such_file", "vud_loop.ma"}) {
+        SCOPED_TRACE(target);
+        std::filesystem::remove("vud_loop.ma");
+        std::filesystem::create_symlink(target, "vud_loop.ma");
+        EXPECT_EQ(0, image->load("vud_loop.ma"));
+    }
+}
+
+TEST_F(FileImageTest, LinkToARegularFileIsFollowed) {
+    writeFile("real.bin", "..ver 8.0.1\0"s);
+    std::filesystem::create_symlink("real.bin", "vud_k.ma");
+    EXPECT_EQ(1, image->load("vud_k.ma"));
+    EXPECT_EQ(12, image->getByteCount());
+}
+
+TEST_F(FileImageTest, ReadErrorIsNotTakenForTheEndOfTheFile) {
+    // The process's memory file is a regular file whose first bytes cannot be read.
+    if (!std::filesystem::exists("/proc/self/mem")) GTEST_SKIP() << "no /proc here";
+    std::filesystem::create_symlink("/proc/self/mem", "vud_m.ma");
+    EXPECT_EQ(0, image->load("vud_m.ma"));
+    EXPECT_EQ(0, image->getByteCount());
+}
+
+TEST_F(FileImageTest, UnreadableFileIsNotLoaded) {
+    if (::geteuid() == 0) GTEST_SKIP() << "running as root, which reads a file of mode 000";
+    writeFile("vud_u.ma", "ver 8.1.3");
+    ::chmod("vud_u.ma", 0);
+    EXPECT_EQ(0, image->load("vud_u.ma"));
+}
+#endif
+
+}  // namespace
+}  // namespace vud

@@ -1,0 +1,72 @@
+// The tag finder over bytes in memory: where the first marker is, and which 12
+// bytes come back.
+#include "probe/file_image.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+
+struct FinderCase {
+    const char* what;
+    std::string data;
+    std::int32_t position;  // -1: no tag
+    std::string tag;        // all 12 bytes when found
+};
+
+std::string padded(std::string text, std::size_t offset) { return std::string(offset, '.') + text; }
+
+const FinderCase kFinderCases[] = {
+    {"tag after other bytes, the two bytes behind its NUL included",
+     padded("ver 7.1.7\0AB-more"s, 100), 100, "ver 7.1.7\0AB"s},
+    {"a file that begins with the marker has its tag at offset 0",
+     "ver 8.1.3\0\0\0"s + std::string(38, '.') + "ver 9.9.9\0"s, 0, "ver 8.1.3\0\0\0"s},
+    {"the word version is not the marker", padded("version 1"s, 10) + padded("ver 10.1.7\0xx"s, 21),
+     40, "ver 10.1.7\0x"s},
+    {"a 'v' right before the marker", "vver 6.0.5\0zzz"s, 1, "ver 6.0.5\0zz"s},
+    {"capital V is no marker", padded("Ver 7.1.7\0"s, 5), -1, ""},
+    {"all capitals is no marker", padded("VER 7.1.7\0"s, 5), -1, ""},
+    {"empty data", "", -1, ""},
+    {"'ve' cut off by the end is no marker", padded("ve"s, 20), -1, ""},
+    {"'ver' cut off by the end is no marker", padded("ver"s, 20), -1, ""},
+    {"three bytes only", "ver", -1, ""},
+    {"a marker in the last four bytes; the rest of the tag reads as NUL", padded("ver "s, 20), 20,
+     "ver \0\0\0\0\0\0\0\0"s},
+    {"a tag cut off by the end reads NUL past the data", padded("ver 8.1"s, 3), 3,
+     "ver 8.1\0\0\0\0\0"s},
+};
+
+TEST(FindVersionTag, FirstCompleteMarkerWins) {
+    for (const FinderCase& c : kFinderCases) {
+        SCOPED_TRACE(c.what);
+        std::int32_t position = 12345;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.data.data());
+        const std::optional<VersionTag> tag = findVersionTag(bytes, c.data.size(), position);
+        EXPECT_EQ(c.position, position);
+        ASSERT_EQ(c.position >= 0, tag.has_value());
+        if (tag) {
+            EXPECT_EQ(c.tag, std::string(tag->text, kVersionTagLength));
+            EXPECT_EQ('\0', tag->text[kVersionTagLength]);
+        }
+    }
+}
+
+TEST(FindVersionTag, SearchesOnlyTheCountGiven) {
+    // Bytes beyond the count belong to an earlier file and must never be seen.
+    const std::string data = "....ver 8.1.3\0old"s;
+    std::int32_t position = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    const auto tag = findVersionTag(bytes, 9, position);
+    ASSERT_TRUE(tag.has_value());
+    EXPECT_EQ(4, position);
+    EXPECT_EQ("ver 8\0\0\0\0\0\0\0"s, std::string(tag->text, kVersionTagLength));
+    EXPECT_FALSE(findVersionTag(bytes, 7, position).has_value());
+    EXPECT_EQ(-1, position);
+}
+
+}  // namespace
+}  // namespace vud
