@@ -1,0 +1,39 @@
+// What one verification run counts; the summary prints it.
+#pragma once
+
+#include <cstdint>
+
+namespace vud {
+
+struct RunTally {
+    // Verdicts: an application with a tag adds to at most one; a file that cannot be
+    // opened adds to notFoundCount.
+    std::int32_t correctCount = 0;
+    std::int32_t sizeMismatchCount = 0;
+    std::int32_t betaCount = 0;
+    std::int32_t testCount = 0;
+    std::int32_t preReleaseCount = 0;  // generation 11 and 12 pre-releases together
+    std::int32_t olderCount = 0;
+    std::int32_t newerCount = 0;
+    std::int32_t unrecognizedCount = 0;
+    std::int32_t notFoundCount = 0;
+
+    // Host generations: an application with a tag adds to exactly one of the
+    // generation counters; the two generation-7 build counters come on top of gen7Count.
+    std::int32_t gen2Count = 0;
+    std::int32_t gen7Count = 0;
+    std::int32_t gen7LaterCount = 0;    // correct release, size of FWP 7.00.00.19 & later
+    std::int32_t gen7EarlierCount = 0;  // correct release, size of FWP 7.0.0.0 - 7.00.00.16 only
+    std::int32_t gen6Count = 0;
+    std::int32_t gen8Count = 0;
+    std::int32_t gen9Count = 0;
+    std::int32_t gen10Count = 0;
+    std::int32_t gen11Count = 0;
+    std::int32_t gen12Count = 0;
+    std::int32_t otherGenerationCount = 0;
+};
+
+// Names one counter of a RunTally, so a verdict can say what it adds.
+using TallyCounter = std::int32_t RunTally::*;
+
+}  // namespace vud

@@ -1,0 +1,239 @@
+#include "verify/verdict.h"
+
+#include <initializer_list>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "probe/text.h"
+
+namespace vud {
+namespace {
+
+// Verdict texts, as printf-style patterns with %s and %d. Each ends with its own
+// newline, so every block of the report closes with an empty line.
+constexpr char kCorrect[] = "%s is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n";
+constexpr char kCorrectLater7[] =
+    "%s is  CORRECT PRODUCTION VERSION for FWP 7.00.00.19 & later\n"
+    "           w/ Correct Size Match\n";
+constexpr char kCorrectEarlier7[] =
+    "%s is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
+    "          w/ Correct Size Match\n";
+constexpr char kSizeMismatch7[] =
+    "%s is  CORRECT PRODUCTION VERSION FWP 7.00.00.19  or Previous FWP 7.0.x.x version\n"
+    "        w/ InCorrect Size Match (%d vs %d correct)\n";
+constexpr char kSizeMismatch[] =
+    "%s is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (%d vs %d correct)\n";
+constexpr char kSevenCharacterTest[] = "%s is Test Rel ver %s - NOT FINAL RELEASE  - Final Ver %s\n";
+constexpr char kBetaOneDigit[] = "%s is Beta ver %s - NOT FOR PRODUCTION  - Release is %s\n";
+constexpr char kBetaTwoDigit[] = "%s is Beta %s - NOT FOR PRODUCTION  - Release is %s\n";
+constexpr char kOlder[] = "%s is Older ver %s - WRONG VERSION  - Release is %s\n";
+constexpr char kNewer[] = "%s is Newer ver %s - Known Release in this PGM is %s\n";
+constexpr char kObsoleteTest[] = "%s is old Test Rel ver %s - OBSOLETE  - Final Ver %s\n";
+constexpr char kNewerTest[] = "%s is UnKnown Test Rel ver %s - NEWER TEST  - Known Rel Ver %s\n";
+constexpr char kUnrecognizedMarker[] =
+    "%s is unrecognized  Rel ver %s - NOT FINAL RELEASE  - Final Ver %s\n";
+constexpr char kCurrentTest[] =
+    "%s is Current Test Rel ver %s - TEST RELEASE  - Current Rel Ver %s\n";
+constexpr char kUnrecognized[] = "%s is unrecognized Rel ver %s - Known Release in this PGM is %s\n";
+constexpr char kPreRelease12[] =
+    "%s is Test Rel %s - Initial ver 12 Pre RELEASE  - Final Ver will be %s\n";
+constexpr char kPreRelease11[] =
+    "%s is Test Rel %s - Initial ver 11 Pre RELEASE  - Final Ver will be %s\n";
+constexpr char kTwoDigitTest[] = "%s is Test Rel %s - NOT FINAL RELEASE  - Final Ver %s\n";
+
+constexpr char kStatusPrefix[] = "   STATUS: Application Valid for: ";
+constexpr char kStatusGeneration7[] = "   STATUS: Application Valid for: FWP 7.0.x.x (see below)";
+
+// Fills each %s or %d of `pattern` with the next argument, already written as text.
+// Nothing is ever cut, whatever the length of a file name, tag or size.
+std::string fillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
+    std::string text;
+    auto next = arguments.begin();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == '%' && i + 1 < pattern.size() &&
+            (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && next != arguments.end()) {
+            text += *next++;
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
+}
+
+// Tag and release-code characters compare as signed bytes: digits in numeric order,
+// letters above digits, and bytes of 0x80 and above below everything.
+std::int8_t at(const char* text, int index) { return static_cast<std::int8_t>(text[index]); }
+
+// Where the release characters sit in a tag of either layout.
+struct ReleaseLayout {
+    int major;   // compared with the release code's major digit; "b" marks a beta
+    int minor;   // compared with the minor digit
+    int marker;  // first character after the release: "r" test, NUL end of tag
+    const char* betaText;
+};
+
+constexpr ReleaseLayout kOneDigitLayout{6, 8, 9, kBetaOneDigit};
+constexpr ReleaseLayout kTwoDigitLayout{7, 9, 10, kBetaTwoDigit};
+
+class Judge {
+public:
+    Judge(int position, const VersionTag& tag, std::int64_t byteCount)
+        : position_(position),
+          tag_(tag.text),
+          code_(kApplicationCatalogue[position].releaseCode),
+          name_(kApplicationCatalogue[position].fileName),
+          shownTag_(printableTag(tag)),
+          byteCount_(byteCount) {
+        verdict_.generation = readGeneration(tag);
+    }
+
+    Verdict judge() && {
+        const GenerationReading& generation = verdict_.generation;
+        if (generation.twoDigit)
+            judgeTwoDigit();
+        else
+            judgeOneDigit();
+        if (!generation.twoDigit && generation.sizeRow == 1)
+            verdict_.statusLine = kStatusGeneration7;
+        else
+            verdict_.statusLine = std::string(kStatusPrefix) + kGenerationLabel[generation.generationIndex];
+        return std::move(verdict_);
+    }
+
+private:
+    std::int64_t expectedSize(int sizeRow) const { return kExpectedSizeTable[sizeRow][position_]; }
+
+    void decide(TallyCounter counter, const char* pattern) {
+        verdict_.verdictCounter = counter;
+        verdict_.verdictText = fillIn(pattern, {name_, shownTag_, code_});
+    }
+
+    void decideSize(TallyCounter counter, const char* pattern, int sizeRow) {
+        verdict_.verdictCounter = counter;
+        verdict_.verdictText = fillIn(pattern, {name_, std::to_string(byteCount_),
+                                                std::to_string(expectedSize(sizeRow))});
+    }
+
+    bool releaseMatches(const ReleaseLayout& layout) const {
+        return at(tag_, layout.major) == at(code_, 2) && at(tag_, layout.minor) == at(code_, 4) &&
+               at(tag_, layout.marker) == at(code_, 5);
+    }
+
+    void judgeOneDigit() {
+        const std::optional<int> row = verdict_.generation.sizeRow;
+        // An unrecognised generation has no size row to judge a correct release by.
+        if (row && releaseMatches(kOneDigitLayout) && textLength(tag_) == textLength(code_) + 4) {
+            if (textLength(tag_) == 11 && at(tag_, 10) != at(code_, 6)) {
+                decide(&RunTally::testCount, kSevenCharacterTest);
+            } else if (byteCount_ == expectedSize(*row) && *row == 1) {
+                verdict_.generation7BuildCounter = &RunTally::gen7LaterCount;
+                decideSize(&RunTally::correctCount, kCorrectLater7, *row);
+            } else if (byteCount_ == expectedSize(*row)) {
+                decideSize(&RunTally::correctCount, kCorrect, *row);
+            } else if (*row == 1 && byteCount_ == expectedSize(2)) {
+                // The same tag ships for both FWP 7.0 ranges; only the size tells them apart.
+                verdict_.generation7BuildCounter = &RunTally::gen7EarlierCount;
+                decideSize(&RunTally::correctCount, kCorrectEarlier7, *row);
+            } else if (*row == 1) {
+                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch7, 1);
+            } else {
+                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch, *row);
+            }
+            return;
+        }
+        judgeRelease(kOneDigitLayout);
+    }
+
+    void judgeTwoDigit() {
+        const GenerationReading& generation = verdict_.generation;
+        if (releaseMatches(kTwoDigitLayout) && textLength(tag_) == textLength(code_) + 5) {
+            if (byteCount_ == expectedSize(*generation.sizeRow))
+                decideSize(&RunTally::correctCount, kCorrect, *generation.sizeRow);
+            else
+                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch, *generation.sizeRow);
+            return;
+        }
+        // A matching release whose tag is cut short by a NUL goes on like any other.
+        if (tag_[kTwoDigitLayout.marker] == 't') {
+            if (generation.generationIndex == kGenerationFwp120)
+                return decide(&RunTally::preReleaseCount, kPreRelease12);
+            if (generation.generationIndex == kGenerationFwp110)
+                return decide(&RunTally::preReleaseCount, kPreRelease11);
+            return decide(&RunTally::testCount, kTwoDigitTest);
+        }
+        judgeRelease(kTwoDigitLayout);
+    }
+
+    // The release characters differ from the catalogue's, or the tag goes on after them.
+    void judgeRelease(const ReleaseLayout& layout) {
+        const std::int8_t major = at(tag_, layout.major);
+        const std::int8_t minor = at(tag_, layout.minor);
+        const char marker = tag_[layout.marker];
+        if (major != at(code_, 2)) {
+            // "b" ranks above every digit, but a beta is never newer.
+            if (tag_[layout.major] == 'b') return decide(&RunTally::betaCount, layout.betaText);
+            if (major < at(code_, 2)) return decide(&RunTally::olderCount, kOlder);
+            return decide(&RunTally::newerCount, kNewer);
+        }
+        if (minor != at(code_, 4)) {
+            if (marker == 'r' && minor < at(code_, 4)) return decide(&RunTally::olderCount, kObsoleteTest);
+            if (marker == 'r') return decide(&RunTally::newerCount, kNewerTest);
+            if (marker != '\0') return decide(&RunTally::unrecognizedCount, kUnrecognizedMarker);
+            if (minor < at(code_, 4)) return decide(&RunTally::olderCount, kOlder);
+            return decide(&RunTally::newerCount, kNewer);
+        }
+        if (marker == 'r') return decide(&RunTally::testCount, kCurrentTest);
+        decide(&RunTally::unrecognizedCount, kUnrecognized);
+    }
+
+    int position_;
+    const char* tag_;
+    const char* code_;
+    const char* name_;
+    std::string shownTag_;
+    std::int64_t byteCount_;
+    Verdict verdict_{};
+};
+
+}  // namespace
+
+GenerationReading readGeneration(const VersionTag& tag) {
+    const char first = tag.text[4];
+    const char second = tag.text[5];
+    switch (first) {
+        case '2': return {kGenerationFwp31, 0, false, &RunTally::gen2Count};
+        case '7': return {kGenerationFwp70Later, 1, false, &RunTally::gen7Count};
+        case '6': return {kGenerationFwp71, 3, false, &RunTally::gen6Count};
+        case '8': return {kGenerationFwp80, 4, false, &RunTally::gen8Count};
+        case '9': return {kGenerationFwp90, 5, false, &RunTally::gen9Count};
+        case '1':
+            if (second == '0') return {kGenerationFwp100, 6, true, &RunTally::gen10Count};
+            if (second == '1') return {kGenerationFwp110, 7, true, &RunTally::gen11Count};
+            if (second == '2') return {kGenerationFwp120, 8, true, &RunTally::gen12Count};
+            break;
+        default: break;
+    }
+    return {kGenerationUnrecognized, std::nullopt, false, &RunTally::otherGenerationCount};
+}
+
+void Verdict::addTo(RunTally& tally) const {
+    ++(tally.*generation.generationCounter);
+    if (verdictCounter != nullptr) ++(tally.*verdictCounter);
+    if (generation7BuildCounter != nullptr) ++(tally.*generation7BuildCounter);
+}
+
+Verdict judgeApplication(int position, const VersionTag& tag, std::int64_t byteCount) {
+    return Judge(position, tag, byteCount).judge();
+}
+
+std::string printableTag(const VersionTag& tag) {
+    std::string shown;
+    for (const char* c = tag.text; *c != '\0'; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        shown += (byte < 0x20 || byte >= 0x7F) ? '?' : *c;
+    }
+    return shown;
+}
+
+}  // namespace vud

@@ -1,0 +1,43 @@
+// The verdict on one application: which host generation its build is for, and how
+// its release and size compare with the catalogue. Pure: no files, no output.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "probe/file_image.h"
+#include "verify/run_tally.h"
+
+namespace vud {
+
+// What the characters after "ver " say about the host generation.
+struct GenerationReading {
+    int generationIndex;            // into kGenerationLabel; 0 ("NA") when not recognised
+    std::optional<int> sizeRow;     // none for an unrecognised generation
+    bool twoDigit;                  // generation 10, 11 or 12: the release sits one further
+    TallyCounter generationCounter;
+};
+
+GenerationReading readGeneration(const VersionTag& tag);
+
+struct Verdict {
+    GenerationReading generation;
+    std::string statusLine;     // without its end of line
+    std::string verdictText;    // ends with its own newline
+    TallyCounter verdictCounter = nullptr;
+    TallyCounter generation7BuildCounter = nullptr;  // gen7LaterCount or gen7EarlierCount
+
+    void addTo(RunTally& tally) const;
+};
+
+// Judges the application at catalogue `position` whose file holds `tag` and is
+// `byteCount` bytes long.
+Verdict judgeApplication(int position, const VersionTag& tag, std::int64_t byteCount);
+
+// The tag as it may be shown on a console: up to its first NUL, with every byte
+// outside printable ASCII shown as "?", so a damaged file cannot send control
+// sequences to the user's terminal.
+std::string printableTag(const VersionTag& tag);
+
+}  // namespace vud
