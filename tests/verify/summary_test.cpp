@@ -1,0 +1,142 @@
+// The run summary from counts alone.
+#include "verify/summary.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+namespace vud {
+namespace {
+
+constexpr char kTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
+
+std::string summaryOf(const RunTally& tally) {
+    std::ostringstream out;
+    printRunSummary(tally, out);
+    return out.str();
+}
+
+TEST(RunSummary, AllCorrectForOneGeneration) {
+    RunTally tally;
+    tally.correctCount = 41;
+    tally.gen8Count = 41;
+    EXPECT_EQ(std::string(kTitle) +
+                  "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
+              summaryOf(tally));
+}
+
+TEST(RunSummary, NothingFound) {
+    RunTally tally;
+    tally.notFoundCount = 41;
+    EXPECT_EQ(std::string(kTitle) +
+                  "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "41 Applications NOT FOUND\n",
+              summaryOf(tally));
+}
+
+TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
+    RunTally tally;
+    tally.sizeMismatchCount = 7;
+    tally.newerCount = 6;
+    tally.olderCount = 5;
+    tally.betaCount = 4;
+    tally.unrecognizedCount = 3;
+    tally.preReleaseCount = 2;
+    tally.testCount = 1;
+    tally.correctCount = 12;
+    tally.notFoundCount = 1;
+    tally.otherGenerationCount = 40;  // no host generation: never a mix
+    EXPECT_EQ(std::string(kTitle) +
+                  "Test Applications Found:     \t1\n"
+                  "Version 12 Pre Release Test Applications Found:     \t2\n"
+                  "Unrecognized Applications Found:     \t3\n"
+                  "Beta Applications Found:     \t4\n"
+                  "Outdated Applications Found: \t5\n"
+                  "Newer Applications Found:    \t6\n"
+                  "Mismatched File Sizes Found:    \t7\n"
+                  "12 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "1 Applications NOT FOUND\n"
+                  "\n"
+                  "WARNING :  Newer Applications Found\n"
+                  "Verification Application OUT OF DATE - Download New Checker from\n"
+                  "  Web Site: www.vudmark.example  or \n"
+                  "  Contact Vudmark Software\n"
+                  "                      email : support@vudmark.example\n"
+                  "                      phone : +1 555 0142\n",
+              summaryOf(tally));
+}
+
+TEST(RunSummary, MixedGenerationsPrintEveryGenerationLineThroughFwp12) {
+    RunTally tally;
+    tally.gen2Count = 1;
+    tally.gen7Count = 9;
+    tally.gen7LaterCount = 3;
+    tally.gen7EarlierCount = 4;
+    tally.gen6Count = 5;
+    tally.gen8Count = 6;
+    tally.gen9Count = 7;
+    tally.gen10Count = 8;
+    tally.gen11Count = 10;
+    tally.gen12Count = 11;
+    tally.otherGenerationCount = 12;
+    tally.correctCount = 7;
+    EXPECT_EQ("WARNING Mixed version Applications found - FIX THIS SITUATION\n"
+              "1 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
+              "9 Applications found for FWP 7.00.00.19 & later\n"
+              "3 Applications found for FWP 7.00.00.19 & later\n"
+              "4 Applications found for FWP 7.0.0.0 - 7.00.00.16\n"
+              "5 Applications found for FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x\n"
+              "6 Applications found for FWP 8.0.x.x\n"
+              "7 Applications found for FWP 9.0.x.x\n"
+              "8 Applications found for FWP 10.0.x.x\n"
+              "10 Applications found for FWP 11.0.x.x\n"
+              "11 Applications found for FWP 12.0.x.x\n" +
+                  std::string(kTitle) +
+                  "7 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n",
+              summaryOf(tally));
+}
+
+struct MixCase {
+    const char* what;
+    RunTally tally;
+    int generations;
+};
+
+RunTally with(std::initializer_list<std::pair<TallyCounter, std::int32_t>> counts) {
+    RunTally tally;
+    for (const auto& [counter, value] : counts) tally.*counter = value;
+    return tally;
+}
+
+TEST(MixedGenerationCount, CountsHostGenerationsPresent) {
+    const MixCase cases[] = {
+        {"nothing found", RunTally{}, 0},
+        {"one generation", with({{&RunTally::gen9Count, 41}}), 1},
+        {"generations 8 and 9", with({{&RunTally::gen8Count, 1}, {&RunTally::gen9Count, 1}}), 2},
+        {"all builds of the earlier FWP 7.0 range are one generation",
+         with({{&RunTally::gen7Count, 41}, {&RunTally::gen7EarlierCount, 41}}), 1},
+        {"builds of both FWP 7.0 ranges are two",
+         with({{&RunTally::gen7Count, 2}, {&RunTally::gen7LaterCount, 1}, {&RunTally::gen7EarlierCount, 1}}), 2},
+        {"an unrecognised generation takes no part",
+         with({{&RunTally::gen8Count, 3}, {&RunTally::otherGenerationCount, 2}}), 1},
+        {"generations 11 and 12", with({{&RunTally::gen11Count, 1}, {&RunTally::gen12Count, 1}}), 2},
+    };
+    for (const MixCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.generations, mixedGenerationCount(c.tally));
+    }
+}
+
+TEST(RunSummary, AllCorrectForTheEarlierFwp70RangeRaisesNoFalseAlarm) {
+    RunTally tally;
+    tally.correctCount = 41;
+    tally.gen7Count = 41;
+    tally.gen7EarlierCount = 41;
+    EXPECT_EQ(std::string(kTitle) +
+                  "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
+              summaryOf(tally));
+}
+
+}  // namespace
+}  // namespace vud

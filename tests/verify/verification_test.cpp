@@ -1,0 +1,238 @@
+// Whole verification runs over real application files in a scratch working folder.
+#include "verify/verification.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "support/scratch_folder.h"
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+using testing::ScratchFolder;
+using testing::writeApplication;
+using testing::writeFile;
+
+constexpr char kTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
+
+class VerificationRun : public ::testing::Test {
+protected:
+    std::string run() {
+        std::ostringstream out;
+        runVerification(out);
+        return out.str();
+    }
+
+    ScratchFolder folder;
+};
+
+TEST_F(VerificationRun, NoApplicationFilesGivesTheSummaryAlone) {
+    EXPECT_EQ(std::string(kTitle) +
+                  "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "41 Applications NOT FOUND\n",
+              run());
+}
+
+TEST_F(VerificationRun, OneCorrectBuildGetsItsFourLineBlock) {
+    // vud_mcp.ma, release F.1.3, expects 59553 bytes for FWP 8.0.
+    writeApplication("vud_mcp.ma", 59553, "ver 8.1.3\0"s);
+    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+              "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+              "\n" +
+                  std::string(kTitle) +
+                  "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "40 Applications NOT FOUND\n",
+              run());
+}
+
+struct GenerationInstall {
+    const char* what;
+    int sizeRow;
+    const char* number;
+    const char* status;
+};
+
+TEST_F(VerificationRun, CompleteCorrectInstallationForOneGeneration) {
+    const GenerationInstall installs[] = {
+        {"FWP 8.0", 4, "8", "   STATUS: Application Valid for: FWP 8.0.x.x\n"},
+        {"FWP 11.0", 7, "11", "   STATUS: Application Valid for: FWP 11.0.x.x\n"},
+    };
+    for (const GenerationInstall& install : installs) {
+        SCOPED_TRACE(install.what);
+        std::string expected;
+        for (int i = 0; i < kApplicationCount; ++i) {
+            const ApplicationEntry& entry = kApplicationCatalogue[i];
+            const std::string tag = std::string("ver ") + install.number + (entry.releaseCode + 1);
+            const std::int32_t size = kExpectedSizeTable[install.sizeRow][i];
+            writeApplication(entry.fileName, static_cast<std::size_t>(size), tag + '\0', 200);
+            expected += "Application: "s + entry.fileName + "\tVersion: " + tag +
+                        "  Size: " + std::to_string(size) + "\n" + install.status + "    " +
+                        entry.fileName + " is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n\n";
+        }
+        expected += std::string(kTitle) +
+                    "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
+        EXPECT_EQ(expected, run());
+    }
+}
+
+TEST_F(VerificationRun, CompleteInstallationForTheEarlierFwp70RangeIsNoMix) {
+    std::string expected;
+    for (int i = 0; i < kApplicationCount; ++i) {
+        const ApplicationEntry& entry = kApplicationCatalogue[i];
+        const std::string tag = std::string("ver 7") + (entry.releaseCode + 1);
+        const std::int32_t size = kExpectedSizeTable[2][i];
+        writeApplication(entry.fileName, static_cast<std::size_t>(size), tag + '\0');
+        expected += "Application: "s + entry.fileName + "\tVersion: " + tag +
+                    "  Size: " + std::to_string(size) + "\n" +
+                    "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n" + "    " +
+                    entry.fileName +
+                    " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
+                    "          w/ Correct Size Match\n\n";
+    }
+    expected += std::string(kTitle) +
+                "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
+    EXPECT_EQ(expected, run());
+}
+
+TEST_F(VerificationRun, Generation7SizesTellTheTwoRangesApart) {
+    // Positions 0 to 2: vud_mcp.ma F.1.3 (56476 / 56203), vud_bsg.ma F.0.6 (124375 /
+    // 124102), vud_cbp.ma F.1.3 (101718 / 101445).
+    writeApplication("vud_mcp.ma", 56476, "ver 7.1.3\0"s);
+    writeApplication("vud_bsg.ma", 124102, "ver 7.0.6\0"s);
+    writeApplication("vud_cbp.ma", 101445 + 1, "ver 7.1.3\0"s);
+    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 7.1.3  Size: 56476\n"
+              "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n"
+              "    vud_mcp.ma is  CORRECT PRODUCTION VERSION for FWP 7.00.00.19 & later\n"
+              "           w/ Correct Size Match\n"
+              "\n"
+              "Application: vud_bsg.ma\tVersion: ver 7.0.6  Size: 124102\n"
+              "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n"
+              "    vud_bsg.ma is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
+              "          w/ Correct Size Match\n"
+              "\n"
+              "Application: vud_cbp.ma\tVersion: ver 7.1.3  Size: 101446\n"
+              "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n"
+              "    vud_cbp.ma is  CORRECT PRODUCTION VERSION FWP 7.00.00.19  or Previous FWP 7.0.x.x version\n"
+              "        w/ InCorrect Size Match (101446 vs 101718 correct)\n"
+              "\n"
+              "WARNING Mixed version Applications found - FIX THIS SITUATION\n"
+              "0 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
+              "3 Applications found for FWP 7.00.00.19 & later\n"
+              "1 Applications found for FWP 7.00.00.19 & later\n"
+              "1 Applications found for FWP 7.0.0.0 - 7.00.00.16\n"
+              "0 Applications found for FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x\n"
+              "0 Applications found for FWP 8.0.x.x\n"
+              "0 Applications found for FWP 9.0.x.x\n"
+              "0 Applications found for FWP 10.0.x.x\n"
+              "0 Applications found for FWP 11.0.x.x\n"
+              "0 Applications found for FWP 12.0.x.x\n" +
+                  std::string(kTitle) +
+                  "Mismatched File Sizes Found:    \t1\n"
+                  "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "38 Applications NOT FOUND\n",
+              run());
+}
+
+TEST_F(VerificationRun, PreReleasesOfGenerations11And12AndANewerBuild) {
+    // vud_hr.ma F.1.0 at position 5, vud_gcp.ma F.1.9 at 6, vud_bcw.ma F.1.8 at 7.
+    writeApplication("vud_hr.ma", 1000, "ver 11.1.0t\0"s);
+    writeApplication("vud_gcp.ma", 1000, "ver 12.1.9t\0"s);
+    writeApplication("vud_bcw.ma", 1000, "ver 12.2.0\0"s);
+    EXPECT_EQ("Application: vud_hr.ma\tVersion: ver 11.1.0t  Size: 1000\n"
+              "   STATUS: Application Valid for: FWP 11.0.x.x\n"
+              "    vud_hr.ma is Test Rel ver 11.1.0t - Initial ver 11 Pre RELEASE  - Final Ver will be F.1.0\n"
+              "\n"
+              "Application: vud_gcp.ma\tVersion: ver 12.1.9t  Size: 1000\n"
+              "   STATUS: Application Valid for: FWP 12.0.x.x\n"
+              "    vud_gcp.ma is Test Rel ver 12.1.9t - Initial ver 12 Pre RELEASE  - Final Ver will be F.1.9\n"
+              "\n"
+              "Application: vud_bcw.ma\tVersion: ver 12.2.0  Size: 1000\n"
+              "   STATUS: Application Valid for: FWP 12.0.x.x\n"
+              "    vud_bcw.ma is Newer ver ver 12.2.0 - Known Release in this PGM is F.1.8\n"
+              "\n"
+              "WARNING Mixed version Applications found - FIX THIS SITUATION\n"
+              "0 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
+              "0 Applications found for FWP 7.00.00.19 & later\n"
+              "0 Applications found for FWP 7.00.00.19 & later\n"
+              "0 Applications found for FWP 7.0.0.0 - 7.00.00.16\n"
+              "0 Applications found for FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x\n"
+              "0 Applications found for FWP 8.0.x.x\n"
+              "0 Applications found for FWP 9.0.x.x\n"
+              "0 Applications found for FWP 10.0.x.x\n"
+              "1 Applications found for FWP 11.0.x.x\n"
+              "2 Applications found for FWP 12.0.x.x\n" +
+                  std::string(kTitle) +
+                  "Version 12 Pre Release Test Applications Found:     \t2\n"
+                  "Newer Applications Found:    \t1\n"
+                  "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "38 Applications NOT FOUND\n"
+                  "\n"
+                  "WARNING :  Newer Applications Found\n"
+                  "Verification Application OUT OF DATE - Download New Checker from\n"
+                  "  Web Site: www.vudmark.example  or \n"
+                  "  Contact Vudmark Software\n"
+                  "                      email : support@vudmark.example\n"
+                  "                      phone : +1 555 0142\n",
+              run());
+}
+
+TEST_F(VerificationRun, FilesWithoutATagAreCountedNowhere) {
+    // vud_mcp.ma correct, vud_bsg.ma holds no marker, vud_cbp.ma begins with its tag.
+    writeApplication("vud_mcp.ma", 65685, "ver 11.1.3\0"s);
+    writeFile("vud_bsg.ma", "Ver 11.0.6 VER version\0"s);
+    writeApplication("vud_cbp.ma", 118734, "ver 11.1.3\0"s, 0);
+    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 11.1.3  Size: 65685\n"
+              "   STATUS: Application Valid for: FWP 11.0.x.x\n"
+              "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+              "\n"
+              "Application: vud_cbp.ma\tVersion: ver 11.1.3  Size: 118734\n"
+              "   STATUS: Application Valid for: FWP 11.0.x.x\n"
+              "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+              "\n" +
+                  std::string(kTitle) +
+                  "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "38 Applications NOT FOUND\n",
+              run());
+}
+
+TEST_F(VerificationRun, UnrecognisedGenerationNeverBorrowsAnEarlierSizeRow) {
+    // vud_mcp.ma is a correct FWP 7.0 build; vud_bsg.ma's tag names no known generation
+    // although its size is that of its own FWP 7.0 build.
+    writeApplication("vud_mcp.ma", 56476, "ver 7.1.3\0"s);
+    writeApplication("vud_bsg.ma", 124375, "ver 5.0.6\0"s);
+    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 7.1.3  Size: 56476\n"
+              "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n"
+              "    vud_mcp.ma is  CORRECT PRODUCTION VERSION for FWP 7.00.00.19 & later\n"
+              "           w/ Correct Size Match\n"
+              "\n"
+              "Application: vud_bsg.ma\tVersion: ver 5.0.6  Size: 124375\n"
+              "   STATUS: Application Valid for: NA\n"
+              "    vud_bsg.ma is unrecognized Rel ver ver 5.0.6 - Known Release in this PGM is F.0.6\n"
+              "\n" +
+                  std::string(kTitle) +
+                  "Unrecognized Applications Found:     \t1\n"
+                  "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "39 Applications NOT FOUND\n",
+              run());
+}
+
+TEST_F(VerificationRun, ControlBytesInATagReachTheConsoleAsQuestionMarks) {
+    writeApplication("vud_mcp.ma", 500, "ver 8.\x1b[2J\x07\xc3\0"s);
+    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 8.?[2J??  Size: 500\n"
+              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+              "    vud_mcp.ma is Older ver ver 8.?[2J?? - WRONG VERSION  - Release is F.1.3\n"
+              "\n" +
+                  std::string(kTitle) +
+                  "Outdated Applications Found: \t1\n"
+                  "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "40 Applications NOT FOUND\n",
+              run());
+}
+
+}  // namespace
+}  // namespace vud
