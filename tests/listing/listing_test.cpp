@@ -1,6 +1,6 @@
 // The listing report. expected_listing.txt holds the complete report, exactly as
 // standard output must carry it (no heading line: every byte is output): eight
-// sections of 49 lines, derived by hand from Part 5.1's column tables and the suite's
+// sections of 49 lines, derived by hand from the report's column layout and the suite's
 // catalogue data, never from this program's output.
 #include "listing/listing.h"
 
