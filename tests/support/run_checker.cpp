@@ -1,0 +1,77 @@
+#include "support/run_checker.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace vud::testing {
+namespace {
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Quotes one word for the platform's command interpreter.
+std::string quoted(const std::string& word) {
+#ifdef _WIN32
+    return "\"" + word + "\"";
+#else
+    std::string text = "'";
+    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+#endif
+}
+
+}  // namespace
+
+std::string checkerPath() { return VUDCHECK_EXECUTABLE; }
+
+CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutSeconds,
+                         const std::string& redirectOutputTo) {
+    std::random_device entropy;
+    const std::filesystem::path base = std::filesystem::temp_directory_path() /
+                                       ("vudcheck-run-" + std::to_string(entropy()));
+    const std::filesystem::path outPath = base.string() + ".out";
+    const std::filesystem::path errPath = base.string() + ".err";
+
+    std::string command;
+#ifndef _WIN32
+    command = "timeout -s KILL " + std::to_string(timeoutSeconds) + " ";
+#else
+    (void)timeoutSeconds;  // CTest's own test timeout bounds a run here
+#endif
+    command += quoted(checkerPath());
+    for (const std::string& argument : arguments) command += " " + quoted(argument);
+    command += " >" + quoted(redirectOutputTo.empty() ? outPath.string() : redirectOutputTo);
+    command += " 2>" + quoted(errPath.string());
+#ifdef _WIN32
+    command = "\"" + command + "\"";  // cmd /c strips one outer pair of quotes
+#endif
+
+    CheckerResult result;
+    const int raw = std::system(command.c_str());
+#ifdef _WIN32
+    result.status = raw;
+#else
+    if (WIFEXITED(raw)) {
+        result.status = WEXITSTATUS(raw);
+        result.timedOut = result.status == 137 || result.status == 124;
+        if (result.timedOut) result.status = -1;
+    }
+#endif
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+    std::error_code ignored;
+    std::filesystem::remove(outPath, ignored);
+    std::filesystem::remove(errPath, ignored);
+    return result;
+}
+
+}  // namespace vud::testing

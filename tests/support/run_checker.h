@@ -1,0 +1,28 @@
+// Runs the real vudcheck executable, as a user would from a command prompt, in the
+// current working folder.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vud::testing {
+
+struct CheckerResult {
+    std::string out;   // standard output, byte for byte
+    std::string err;   // standard error
+    int status = -1;   // exit status; -1 when the process did not end normally
+    bool timedOut = false;
+};
+
+// The arguments are passed exactly as given (an empty one included). The outputs are
+// captured in files outside the working folder, which the run leaves as it was. A run
+// that takes longer than `timeoutSeconds` is ended and reported as timed out.
+// `redirectOutputTo`, when not empty, sends standard output there instead (e.g.
+// "/dev/full"); `out` is then empty.
+CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutSeconds = 30,
+                         const std::string& redirectOutputTo = "");
+
+// The path of the vudcheck executable under test.
+std::string checkerPath();
+
+}  // namespace vud::testing
