@@ -6,10 +6,14 @@
 #include <sstream>
 #include <string>
 
+#include "verify/expected_summary.h"
+
 namespace vud {
 namespace {
 
-constexpr char kTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
+using testing::kNewerNotice;
+using testing::kSummaryTitle;
+using testing::mixedWarning;
 
 std::string summaryOf(const RunTally& tally) {
     std::ostringstream out;
@@ -21,7 +25,7 @@ TEST(RunSummary, AllCorrectForOneGeneration) {
     RunTally tally;
     tally.correctCount = 41;
     tally.gen8Count = 41;
-    EXPECT_EQ(std::string(kTitle) +
+    EXPECT_EQ(std::string(kSummaryTitle) +
                   "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
               summaryOf(tally));
 }
@@ -29,7 +33,7 @@ TEST(RunSummary, AllCorrectForOneGeneration) {
 TEST(RunSummary, NothingFound) {
     RunTally tally;
     tally.notFoundCount = 41;
-    EXPECT_EQ(std::string(kTitle) +
+    EXPECT_EQ(std::string(kSummaryTitle) +
                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "41 Applications NOT FOUND\n",
               summaryOf(tally));
@@ -47,7 +51,7 @@ TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
     tally.correctCount = 12;
     tally.notFoundCount = 1;
     tally.otherGenerationCount = 40;  // no host generation: never a mix
-    EXPECT_EQ(std::string(kTitle) +
+    EXPECT_EQ(std::string(kSummaryTitle) +
                   "Test Applications Found:     \t1\n"
                   "Version 12 Pre Release Test Applications Found:     \t2\n"
                   "Unrecognized Applications Found:     \t3\n"
@@ -56,14 +60,8 @@ TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
                   "Newer Applications Found:    \t6\n"
                   "Mismatched File Sizes Found:    \t7\n"
                   "12 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
-                  "1 Applications NOT FOUND\n"
-                  "\n"
-                  "WARNING :  Newer Applications Found\n"
-                  "Verification Application OUT OF DATE - Download New Checker from\n"
-                  "  Web Site: www.vudmark.example  or \n"
-                  "  Contact Vudmark Software\n"
-                  "                      email : support@vudmark.example\n"
-                  "                      phone : +1 555 0142\n",
+                  "1 Applications NOT FOUND\n" +
+                  kNewerNotice,
               summaryOf(tally));
 }
 
@@ -92,7 +90,7 @@ TEST(RunSummary, MixedGenerationsPrintEveryGenerationLineThroughFwp12) {
               "8 Applications found for FWP 10.0.x.x\n"
               "10 Applications found for FWP 11.0.x.x\n"
               "11 Applications found for FWP 12.0.x.x\n" +
-                  std::string(kTitle) +
+                  std::string(kSummaryTitle) +
                   "7 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n",
               summaryOf(tally));
 }
@@ -133,7 +131,7 @@ TEST(RunSummary, AllCorrectForTheEarlierFwp70RangeRaisesNoFalseAlarm) {
     tally.correctCount = 41;
     tally.gen7Count = 41;
     tally.gen7EarlierCount = 41;
-    EXPECT_EQ(std::string(kTitle) +
+    EXPECT_EQ(std::string(kSummaryTitle) +
                   "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
               summaryOf(tally));
 }

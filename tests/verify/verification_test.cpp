@@ -8,6 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "support/scratch_folder.h"
+#include "verify/expected_summary.h"
 
 namespace vud {
 namespace {
@@ -16,8 +17,9 @@ using namespace std::string_literals;
 using testing::ScratchFolder;
 using testing::writeApplication;
 using testing::writeFile;
-
-constexpr char kTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
+using testing::kNewerNotice;
+using testing::kSummaryTitle;
+using testing::mixedWarning;
 
 class VerificationRun : public ::testing::Test {
 protected:
@@ -31,7 +33,7 @@ protected:
 };
 
 TEST_F(VerificationRun, NoApplicationFilesGivesTheSummaryAlone) {
-    EXPECT_EQ(std::string(kTitle) +
+    EXPECT_EQ(std::string(kSummaryTitle) +
                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "41 Applications NOT FOUND\n",
               run());
@@ -44,7 +46,7 @@ TEST_F(VerificationRun, OneCorrectBuildGetsItsFourLineBlock) {
               "   STATUS: Application Valid for: FWP 8.0.x.x\n"
               "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
               "\n" +
-                  std::string(kTitle) +
+                  std::string(kSummaryTitle) +
                   "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "40 Applications NOT FOUND\n",
               run());
@@ -74,7 +76,7 @@ TEST_F(VerificationRun, CompleteCorrectInstallationForOneGeneration) {
                         "  Size: " + std::to_string(size) + "\n" + install.status + "    " +
                         entry.fileName + " is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n\n";
         }
-        expected += std::string(kTitle) +
+        expected += std::string(kSummaryTitle) +
                     "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
         EXPECT_EQ(expected, run());
     }
@@ -94,7 +96,7 @@ TEST_F(VerificationRun, CompleteInstallationForTheEarlierFwp70RangeIsNoMix) {
                     " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
                     "          w/ Correct Size Match\n\n";
     }
-    expected += std::string(kTitle) +
+    expected += std::string(kSummaryTitle) +
                 "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
     EXPECT_EQ(expected, run());
 }
@@ -119,19 +121,8 @@ TEST_F(VerificationRun, Generation7SizesTellTheTwoRangesApart) {
               "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n"
               "    vud_cbp.ma is  CORRECT PRODUCTION VERSION FWP 7.00.00.19  or Previous FWP 7.0.x.x version\n"
               "        w/ InCorrect Size Match (101446 vs 101718 correct)\n"
-              "\n"
-              "WARNING Mixed version Applications found - FIX THIS SITUATION\n"
-              "0 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
-              "3 Applications found for FWP 7.00.00.19 & later\n"
-              "1 Applications found for FWP 7.00.00.19 & later\n"
-              "1 Applications found for FWP 7.0.0.0 - 7.00.00.16\n"
-              "0 Applications found for FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x\n"
-              "0 Applications found for FWP 8.0.x.x\n"
-              "0 Applications found for FWP 9.0.x.x\n"
-              "0 Applications found for FWP 10.0.x.x\n"
-              "0 Applications found for FWP 11.0.x.x\n"
-              "0 Applications found for FWP 12.0.x.x\n" +
-                  std::string(kTitle) +
+              "\n" +
+                  mixedWarning({0, 3, 1, 1, 0, 0, 0, 0, 0, 0}) + kSummaryTitle +
                   "Mismatched File Sizes Found:    \t1\n"
                   "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "38 Applications NOT FOUND\n",
@@ -154,30 +145,13 @@ TEST_F(VerificationRun, PreReleasesOfGenerations11And12AndANewerBuild) {
               "Application: vud_bcw.ma\tVersion: ver 12.2.0  Size: 1000\n"
               "   STATUS: Application Valid for: FWP 12.0.x.x\n"
               "    vud_bcw.ma is Newer ver ver 12.2.0 - Known Release in this PGM is F.1.8\n"
-              "\n"
-              "WARNING Mixed version Applications found - FIX THIS SITUATION\n"
-              "0 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
-              "0 Applications found for FWP 7.00.00.19 & later\n"
-              "0 Applications found for FWP 7.00.00.19 & later\n"
-              "0 Applications found for FWP 7.0.0.0 - 7.00.00.16\n"
-              "0 Applications found for FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x\n"
-              "0 Applications found for FWP 8.0.x.x\n"
-              "0 Applications found for FWP 9.0.x.x\n"
-              "0 Applications found for FWP 10.0.x.x\n"
-              "1 Applications found for FWP 11.0.x.x\n"
-              "2 Applications found for FWP 12.0.x.x\n" +
-                  std::string(kTitle) +
+              "\n" +
+                  mixedWarning({0, 0, 0, 0, 0, 0, 0, 0, 1, 2}) + kSummaryTitle +
                   "Version 12 Pre Release Test Applications Found:     \t2\n"
                   "Newer Applications Found:    \t1\n"
                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
-                  "38 Applications NOT FOUND\n"
-                  "\n"
-                  "WARNING :  Newer Applications Found\n"
-                  "Verification Application OUT OF DATE - Download New Checker from\n"
-                  "  Web Site: www.vudmark.example  or \n"
-                  "  Contact Vudmark Software\n"
-                  "                      email : support@vudmark.example\n"
-                  "                      phone : +1 555 0142\n",
+                  "38 Applications NOT FOUND\n" +
+                  kNewerNotice,
               run());
 }
 
@@ -194,7 +168,7 @@ TEST_F(VerificationRun, FilesWithoutATagAreCountedNowhere) {
               "   STATUS: Application Valid for: FWP 11.0.x.x\n"
               "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
               "\n" +
-                  std::string(kTitle) +
+                  std::string(kSummaryTitle) +
                   "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "38 Applications NOT FOUND\n",
               run());
@@ -214,7 +188,7 @@ TEST_F(VerificationRun, UnrecognisedGenerationNeverBorrowsAnEarlierSizeRow) {
               "   STATUS: Application Valid for: NA\n"
               "    vud_bsg.ma is unrecognized Rel ver ver 5.0.6 - Known Release in this PGM is F.0.6\n"
               "\n" +
-                  std::string(kTitle) +
+                  std::string(kSummaryTitle) +
                   "Unrecognized Applications Found:     \t1\n"
                   "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "39 Applications NOT FOUND\n",
@@ -227,7 +201,7 @@ TEST_F(VerificationRun, ControlBytesInATagReachTheConsoleAsQuestionMarks) {
               "   STATUS: Application Valid for: FWP 8.0.x.x\n"
               "    vud_mcp.ma is Older ver ver 8.?[2J?? - WRONG VERSION  - Release is F.1.3\n"
               "\n" +
-                  std::string(kTitle) +
+                  std::string(kSummaryTitle) +
                   "Outdated Applications Found: \t1\n"
                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "40 Applications NOT FOUND\n",
