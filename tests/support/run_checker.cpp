@@ -35,6 +35,11 @@ std::string checkerPath() { return VUDCHECK_EXECUTABLE; }
 
 CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutSeconds,
                          const std::string& redirectOutputTo) {
+    return runProgram(checkerPath(), arguments, timeoutSeconds, redirectOutputTo);
+}
+
+CheckerResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         int timeoutSeconds, const std::string& redirectOutputTo) {
     std::random_device entropy;
     const std::filesystem::path base = std::filesystem::temp_directory_path() /
                                        ("vudcheck-run-" + std::to_string(entropy()));
@@ -47,7 +52,7 @@ CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutS
 #else
     (void)timeoutSeconds;  // CTest's own test timeout bounds a run here
 #endif
-    command += quoted(checkerPath());
+    command += quoted(program);
     for (const std::string& argument : arguments) command += " " + quoted(argument);
     command += " >" + quoted(redirectOutputTo.empty() ? outPath.string() : redirectOutputTo);
     command += " 2>" + quoted(errPath.string());

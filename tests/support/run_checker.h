@@ -25,4 +25,8 @@ CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutS
 // The path of the vudcheck executable under test.
 std::string checkerPath();
 
+// Runs any other program of the project the same way, in the current working folder.
+CheckerResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         int timeoutSeconds = 30, const std::string& redirectOutputTo = "");
+
 }  // namespace vud::testing
