@@ -68,5 +68,37 @@ TEST(FindVersionTag, SearchesOnlyTheCountGiven) {
     EXPECT_EQ(-1, position);
 }
 
+TEST(FindVersionTag, FindsTheMarkerAtAnyOffsetAmongNearMisses) {
+    // Data thick with "v" bytes and with markers that miss by one character, as long
+    // as several of the blocks the finder passes over at once.
+    const std::string nearMisses = "vverv ve rvvev Ver vr v";
+    std::string filler;
+    while (filler.size() < 400) filler += nearMisses;
+    std::int32_t position = 0;
+    for (std::size_t count = 0; count <= filler.size(); ++count) {
+        SCOPED_TRACE("no marker, " + std::to_string(count) + " bytes");
+        EXPECT_FALSE(findVersionTag(reinterpret_cast<const unsigned char*>(filler.data()), count,
+                                    position).has_value());
+        EXPECT_EQ(-1, position);
+    }
+    for (std::size_t offset = 0; offset + 12 <= filler.size(); ++offset) {
+        SCOPED_TRACE("marker at " + std::to_string(offset));
+        std::string data = filler;
+        data.replace(offset, 12, "ver 9.1.4\0AB"s);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+        // The whole data, the data ending right behind the marker, and one byte short.
+        auto tag = findVersionTag(bytes, data.size(), position);
+        EXPECT_EQ(static_cast<std::int32_t>(offset), position);
+        ASSERT_TRUE(tag.has_value());
+        EXPECT_EQ("ver 9.1.4\0AB"s, std::string(tag->text, kVersionTagLength));
+        tag = findVersionTag(bytes, offset + 4, position);
+        EXPECT_EQ(static_cast<std::int32_t>(offset), position);
+        ASSERT_TRUE(tag.has_value());
+        EXPECT_EQ("ver \0\0\0\0\0\0\0\0"s, std::string(tag->text, kVersionTagLength));
+        EXPECT_FALSE(findVersionTag(bytes, offset + 3, position).has_value());
+        EXPECT_EQ(-1, position);
+    }
+}
+
 }  // namespace
 }  // namespace vud
