@@ -1,0 +1,30 @@
+# GoogleTest for a cross build. The host's libgtest cannot be linked into Windows
+# programs, so it is built here from the sources Debian ships (package googletest),
+# with the project's compiler and link options. Nothing of it is installed, and
+# only what the tests use is built.
+set(VUDCHECK_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
+    "GoogleTest sources, built with the project when cross compiling")
+if(NOT EXISTS "${VUDCHECK_GTEST_SOURCE_DIR}/CMakeLists.txt")
+  message(FATAL_ERROR "No GoogleTest sources in ${VUDCHECK_GTEST_SOURCE_DIR}: "
+                      "install the package googletest or set VUDCHECK_GTEST_SOURCE_DIR")
+endif()
+
+set(INSTALL_GTEST OFF CACHE BOOL "Install GoogleTest with the project")
+
+# A function scope, so that its settings reach only GoogleTest's own targets: its
+# warnings are not ours to fix.
+function(vud_add_googletest)
+  set(CMAKE_COMPILE_WARNING_AS_ERROR OFF)
+  add_subdirectory(${VUDCHECK_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endfunction()
+vud_add_googletest()
+
+# GoogleTest's customisation header, found before its own: it lets GoogleTest build
+# with mingw-w64's win32 thread model (the header says why).
+if(MINGW)
+  set(vud_gtest_custom ${CMAKE_CURRENT_LIST_DIR}/googletest-win32-threads)
+  foreach(target IN ITEMS gtest gtest_main gmock gmock_main)
+    target_include_directories(${target} BEFORE PRIVATE ${vud_gtest_custom})
+    target_include_directories(${target} SYSTEM BEFORE INTERFACE ${vud_gtest_custom})
+  endforeach()
+endif()

@@ -1,0 +1,38 @@
+# Runs the Windows programs of a cross build under Wine: the test programs, the
+# discovery of their test cases, and the end-to-end runs of vudcheck.exe.
+#
+# Wine keeps its state in a prefix, which is made once here, under the build tree,
+# because its first start takes several seconds; every later run reuses it.
+if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR
+   OR (DEFINED BUILD_TESTING AND NOT BUILD_TESTING))
+  return()
+endif()
+
+# Debian keeps wine64 out of PATH, behind a wrapper that wants the 32-bit Wine too.
+find_program(VUDCHECK_WINE NAMES wine64 wine PATHS /usr/lib/wine DOC "Wine, to run the Windows build")
+find_program(VUDCHECK_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine DOC "Wine's server")
+if(NOT VUDCHECK_WINE OR NOT VUDCHECK_WINESERVER)
+  message(WARNING "Wine not found: the Windows build can be made but its tests cannot run here")
+  return()
+endif()
+
+set(VUDCHECK_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+set(vud_wine_environment WINEPREFIX=${VUDCHECK_WINEPREFIX} WINEDEBUG=-all)
+
+if(NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
+  message(STATUS "Creating the Wine prefix ${VUDCHECK_WINEPREFIX}")
+  # No Mono or Gecko: console programs need neither, and nothing is downloaded.
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env ${vud_wine_environment} WINEDLLOVERRIDES=mscoree,mshtml=
+            ${VUDCHECK_WINE} wineboot --init
+    RESULT_VARIABLE vud_wineboot_status
+    OUTPUT_QUIET ERROR_QUIET)
+  # The prefix is complete once its server has written it out and stopped.
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${vud_wine_environment} ${VUDCHECK_WINESERVER} --wait)
+  if(NOT vud_wineboot_status EQUAL 0 OR NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
+    file(REMOVE_RECURSE ${VUDCHECK_WINEPREFIX})
+    message(FATAL_ERROR "wineboot could not create the Wine prefix (status ${vud_wineboot_status})")
+  endif()
+endif()
+
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env ${vud_wine_environment} ${VUDCHECK_WINE})
