@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
 
@@ -13,6 +14,7 @@ namespace {
 
 using testing::runChecker;
 using testing::ScratchFolder;
+using testing::withPlatformLineEnds;
 
 constexpr char kEmptyFolderReport[] =
     "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
@@ -43,14 +45,16 @@ TEST(CommandLine, FirstArgumentChoosesTheMode) {
         {"a word before a question mark", {"foo", "?"}, ArgumentCase::Nothing},
     };
     const std::string listing = runChecker({"?"}).out;
-    ASSERT_EQ(0, listing.rfind(kListingFirstLine, 0));
+    ASSERT_EQ(0, listing.rfind(withPlatformLineEnds(kListingFirstLine), 0));
     for (const ArgumentCase& c : cases) {
         SCOPED_TRACE(c.what);
         const auto result = runChecker(c.arguments);
         EXPECT_EQ(0, result.status);
         EXPECT_EQ("", result.err);
         switch (c.mode) {
-            case ArgumentCase::Verification: EXPECT_EQ(kEmptyFolderReport, result.out); break;
+            case ArgumentCase::Verification:
+                EXPECT_EQ(withPlatformLineEnds(kEmptyFolderReport), result.out);
+                break;
             case ArgumentCase::Listing: EXPECT_EQ(listing, result.out); break;
             case ArgumentCase::Nothing: EXPECT_EQ("", result.out); break;
         }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
 #include "verify/expected_summary.h"
@@ -24,6 +25,7 @@ using testing::mixedWarning;
 using testing::runChecker;
 using testing::runProgram;
 using testing::ScratchFolder;
+using testing::withPlatformLineEnds;
 
 constexpr char kUsage[] =
     "usage: vudsample FOLDER [HOST] [--correct-only]\n"
@@ -65,9 +67,10 @@ std::string checkerReport() {
 // The report from the summary on: the blocks end with an empty line each, and the
 // summary opens with either the mixed-generation warning or its title.
 std::string summaryOf(const std::string& report) {
-    std::size_t start = report.find("\nWARNING Mixed version");
-    if (start == std::string::npos) start = report.find("\n"s + kSummaryTitle);
-    return start == std::string::npos ? "(no summary)" : report.substr(start + 1);
+    const std::string lineEnd = withPlatformLineEnds("\n");
+    std::size_t start = report.find(lineEnd + "WARNING Mixed version");
+    if (start == std::string::npos) start = report.find(lineEnd + withPlatformLineEnds(kSummaryTitle));
+    return start == std::string::npos ? "(no summary)" : report.substr(start + lineEnd.size());
 }
 
 // A host generation as vudsample names it, and what the checker says of a correct
@@ -115,14 +118,15 @@ TEST(SampleInstallation, CorrectOnlySampleIsAllCorrectForEveryHost) {
         for (int position = 0; position < kApplicationCount; ++position)
             expected += correctBlock(host, position);
         expected += std::string(kSummaryTitle) + kAllCorrect;
-        EXPECT_EQ(expected, checkerReport());
+        EXPECT_EQ(withPlatformLineEnds(expected), checkerReport());
     }
 }
 
 TEST(SampleInstallation, OptionMayComeFirst) {
     ScratchFolder folder;
     ASSERT_NO_FATAL_FAILURE(makeSample({"--correct-only", ".", "8.0"}));
-    EXPECT_EQ(std::string(kSummaryTitle) + kAllCorrect, summaryOf(checkerReport()));
+    EXPECT_EQ(withPlatformLineEnds(std::string(kSummaryTitle) + kAllCorrect),
+              summaryOf(checkerReport()));
 }
 
 // The findings the default sample plants, for FWP 11.0, each worked out from the
@@ -178,7 +182,7 @@ TEST(SampleInstallation, DefaultSampleForFwp110ShowsEachMainFinding) {
         const auto finding = kFindingBlocks.find(position);
         expected += finding != kFindingBlocks.end() ? finding->second : correctBlock(fwp110, position);
     }
-    EXPECT_EQ(expected + kFindingsSummary, checkerReport());
+    EXPECT_EQ(withPlatformLineEnds(expected + kFindingsSummary), checkerReport());
     EXPECT_FALSE(std::filesystem::exists("vud_pac.ma"));
 }
 
@@ -201,7 +205,7 @@ TEST(SampleInstallation, DefaultSampleGivesTheSameFindingsForOtherHosts) {
         SCOPED_TRACE(c.host);
         ScratchFolder folder;
         ASSERT_NO_FATAL_FAILURE(makeSample({".", c.host}));
-        EXPECT_EQ(c.summary, summaryOf(checkerReport()));
+        EXPECT_EQ(withPlatformLineEnds(c.summary), summaryOf(checkerReport()));
     }
 }
 
@@ -228,7 +232,7 @@ TEST(SampleInstallation, ListingIsTheSameWithOrWithoutApplicationFiles) {
     const auto bare = runChecker({"?"});
     ASSERT_NO_FATAL_FAILURE(makeSample({"."}));
     const auto installed = runChecker({"?"});
-    EXPECT_EQ(readFile(VUD_EXPECTED_LISTING), bare.out);
+    EXPECT_EQ(withPlatformLineEnds(readFile(VUD_EXPECTED_LISTING)), bare.out);
     EXPECT_EQ(bare.out, installed.out);
     EXPECT_EQ(0, installed.status);
 }
@@ -262,9 +266,9 @@ TEST(SampleMaker, RefusesWhatItCannotDo) {
         EXPECT_EQ(c.status, result.status);
         EXPECT_EQ("", result.out);
         if (c.status == 2)
-            EXPECT_EQ(c.err, result.err);
+            EXPECT_EQ(withPlatformLineEnds(c.err), result.err);
         else
-            EXPECT_EQ(0u, result.err.rfind(c.err, 0)) << result.err;
+            EXPECT_EQ(0u, result.err.rfind(withPlatformLineEnds(c.err), 0)) << result.err;
         // A refused call writes nothing.
         EXPECT_FALSE(std::filesystem::exists("out"));
     }

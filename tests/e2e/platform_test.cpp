@@ -1,0 +1,81 @@
+// What the checker meets from the operating system, and where Windows differs from
+// Linux: arguments that look like wildcards, application bytes that a text-mode read
+// would change, files other programs hold open, and the line ends of the report.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "support/platform_text.h"
+#include "support/run_checker.h"
+#include "support/scratch_folder.h"
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+using testing::runChecker;
+using testing::ScratchFolder;
+using testing::withPlatformLineEnds;
+using testing::writeApplication;
+using testing::writeFile;
+
+std::string readWhole(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// vud_mcp.ma, release F.1.3, is 59553 bytes in its correct FWP 8.0 build. The bytes
+// before its tag hold CR LF pairs, 0x1A and NUL: a read in text mode would stop at
+// the 0x1A (no tag, no block) or shrink CR LF to LF (a size mismatch).
+void writeCorrectMemberCopyBuild() { writeApplication("vud_mcp.ma", 59553, "ver 8.1.3\0"s, 1000); }
+
+constexpr char kCorrectMemberCopyReport[] =
+    "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+    "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+    "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+    "\n"
+    "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
+    "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+    "40 Applications NOT FOUND\n";
+
+TEST(Platform, QuestionMarkReachesTheCheckerBesideOneAndTwoLetterFileNames) {
+    // On Windows "?" is a wildcard for one character: a runtime that expanded the
+    // command line would hand the checker "a" (or "ab") instead, and it would print
+    // nothing.
+    const std::string listing = withPlatformLineEnds(readWhole(VUD_EXPECTED_LISTING));
+    ASSERT_FALSE(listing.empty()) << "cannot read " << VUD_EXPECTED_LISTING;
+    ScratchFolder folder;
+    for (const char* name : {"a", "b", "ab", "xy"}) writeFile(name, "");
+    for (const char* argument : {"?", "??", "?*"}) {
+        SCOPED_TRACE(argument);
+        const auto result = runChecker({argument});
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ(listing, result.out);
+    }
+}
+
+TEST(Platform, ApplicationBytesAreReadUntranslatedAndTheReportHasTextLineEnds) {
+    ScratchFolder folder;
+    writeCorrectMemberCopyBuild();
+    const auto result = runChecker({});
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ(withPlatformLineEnds(kCorrectMemberCopyReport), result.out);
+}
+
+TEST(Platform, ApplicationThatAnotherProgramHoldsOpenForWritingIsStillChecked) {
+    // The host product may have its application files open while the checker runs;
+    // an open that denied others write access would fail on Windows.
+    ScratchFolder folder;
+    writeCorrectMemberCopyBuild();
+    std::fstream held("vud_mcp.ma", std::ios::in | std::ios::out | std::ios::binary);
+    ASSERT_TRUE(held.is_open());
+    const auto result = runChecker({});
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ(withPlatformLineEnds(kCorrectMemberCopyReport), result.out);
+}
+
+}  // namespace
+}  // namespace vud
