@@ -9,6 +9,14 @@
 
 namespace vud {
 
+void printApplicationBlock(std::ostream& out, const char* fileName, const VersionTag& tag,
+                           std::int64_t byteCount, const Verdict& verdict) {
+    out << "Application: " << fileName << "\tVersion: " << printableTag(tag) << "  Size: " << byteCount
+        << std::endl;
+    out << verdict.statusLine << std::endl;
+    out << "    " << verdict.verdictText << std::endl;
+}
+
 void runVerification(std::ostream& out) {
     RunTally tally;
     // One image serves every application of the run; it is too large for the stack.
@@ -26,10 +34,7 @@ void runVerification(std::ostream& out) {
         if (!tag) continue;  // a file without a tag is reported nowhere
 
         const Verdict verdict = judgeApplication(position, *tag, image->getByteCount());
-        out << "Application: " << fileName << "\tVersion: " << printableTag(*tag)
-            << "  Size: " << image->getByteCount() << std::endl;
-        out << verdict.statusLine << std::endl;
-        out << "    " << verdict.verdictText << std::endl;
+        printApplicationBlock(out, fileName, *tag, image->getByteCount(), verdict);
         verdict.addTo(tally);
     }
 

@@ -1,0 +1,22 @@
+# AddressSanitizer and UndefinedBehaviorSanitizer for the program and every test.
+#
+# The checker reads whatever a user's folder holds under the application names, so a
+# read past the file image, a tag copied beyond its 13 bytes or an overflowing size
+# must stop the run at once: no finding is recovered from, and each fails the test
+# that met it. A fuzzing build (VUDCHECK_FUZZ) always has them.
+option(VUDCHECK_SANITIZE "Build the program and its tests with address and undefined-behaviour sanitizers" OFF)
+
+if(NOT (VUDCHECK_SANITIZE OR VUDCHECK_FUZZ))
+  return()
+endif()
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  message(FATAL_ERROR "VUDCHECK_SANITIZE needs g++ or clang++ (got ${CMAKE_CXX_COMPILER_ID})")
+endif()
+if(MINGW)
+  message(FATAL_ERROR "VUDCHECK_SANITIZE is for native builds: mingw-w64 has no sanitizer runtimes")
+endif()
+
+set(vud_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all)
+# Frame pointers give whole stack traces in the reports.
+add_compile_options(${vud_sanitizers} -fno-omit-frame-pointer)
+add_link_options(${vud_sanitizers})

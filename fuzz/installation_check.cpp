@@ -1,0 +1,294 @@
+#include "installation_check.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "probe/file_image.h"
+#include "probe/text.h"
+#include "verify/run_tally.h"
+#include "verify/summary.h"
+#include "verify/verdict.h"
+#include "verify/verification.h"
+
+namespace vud::fuzzing {
+namespace {
+
+constexpr std::int64_t kHugeFileSize = 10'000'000'000;
+
+// One application file as the loader would leave it in the image.
+struct ApplicationFile {
+    // Exactly the bytes held, in a block of its own, so that a read past the held
+    // bytes is a read past an allocation.
+    std::vector<unsigned char> held;
+    std::int64_t byteCount = 0;
+};
+
+ApplicationFile fileFromPiece(int position, std::string_view piece) {
+    ApplicationFile file;
+    const char kind = piece.empty() ? '\0' : piece.front();
+    std::string_view bytes = piece.empty() ? piece : piece.substr(1);
+
+    if (kind == 'Z' || kind == 'z') {
+        // The image is full: the piece's bytes are its last ones, up against the end.
+        bytes = bytes.substr(bytes.size() - std::min(bytes.size(), kFileImageCapacity));
+        file.held.assign(kFileImageCapacity, 0);
+        std::copy(bytes.begin(), bytes.end(), file.held.end() - static_cast<std::ptrdiff_t>(bytes.size()));
+        file.byteCount = kind == 'Z' ? static_cast<std::int64_t>(kFileImageCapacity) : kHugeFileSize;
+        return file;
+    }
+
+    file.byteCount = static_cast<std::int64_t>(bytes.size());
+    if (kind >= 'a' && kind <= 'i') file.byteCount = kExpectedSizeTable[kind - 'a'][position];
+    if (kind >= 'A' && kind <= 'I') file.byteCount = kExpectedSizeTable[kind - 'A'][position] + 1;
+    // A file cannot hold more bytes than its size.
+    bytes = bytes.substr(0, static_cast<std::size_t>(file.byteCount));
+    file.held.assign(bytes.begin(), bytes.end());
+    return file;
+}
+
+// The installation: a file for each application that has one, in catalogue order.
+std::array<std::optional<ApplicationFile>, kApplicationCount> splitInstallation(std::string_view input) {
+    std::array<std::optional<ApplicationFile>, kApplicationCount> files;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::size_t end = input.find(kFileSeparator);
+        const std::string_view piece = input.substr(0, end);
+        if (!piece.empty()) files[position] = fileFromPiece(position, piece);
+        if (end == std::string_view::npos) break;
+        input.remove_prefix(end + kFileSeparator.size());
+    }
+    return files;
+}
+
+bool printable(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte < 0x7F;
+}
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool endsWith(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+bool isDecimal(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The counters by kind. Each application with a tag adds one to exactly one of each.
+constexpr TallyCounter kVerdictCounters[] = {
+    &RunTally::correctCount, &RunTally::sizeMismatchCount, &RunTally::betaCount,
+    &RunTally::testCount,    &RunTally::preReleaseCount,   &RunTally::olderCount,
+    &RunTally::newerCount,   &RunTally::unrecognizedCount,
+};
+constexpr TallyCounter kGenerationCounters[] = {
+    &RunTally::gen2Count,  &RunTally::gen7Count,  &RunTally::gen6Count,
+    &RunTally::gen8Count,  &RunTally::gen9Count,  &RunTally::gen10Count,
+    &RunTally::gen11Count, &RunTally::gen12Count, &RunTally::otherGenerationCount,
+};
+
+template <std::size_t N>
+std::int64_t sumOf(const RunTally& tally, const TallyCounter (&counters)[N]) {
+    std::int64_t sum = 0;
+    for (TallyCounter counter : counters) sum += tally.*counter;
+    return sum;
+}
+
+// What one application contributed, kept to check its block in the report.
+struct CountedApplication {
+    const char* fileName;
+    std::string shownTag;
+    std::int64_t byteCount;
+    int verdictLines;
+};
+
+class InstallationCheck {
+public:
+    std::string run(std::string_view input) {
+        const auto files = splitInstallation(input);
+        for (int position = 0; position < kApplicationCount; ++position) {
+            if (!files[position]) {
+                ++missing_;
+                ++tally_.notFoundCount;
+                continue;
+            }
+            checkApplication(position, *files[position]);
+            if (!broken_.empty()) return broken_;
+        }
+        printRunSummary(tally_, report_);
+        checkTally();
+        if (broken_.empty()) checkReport(report_.str());
+        return broken_;
+    }
+
+private:
+    void fail(const std::string& what) {
+        if (broken_.empty()) broken_ = what;
+    }
+
+    void checkApplication(int position, const ApplicationFile& file) {
+        const char* fileName = kApplicationCatalogue[position].fileName;
+        std::int32_t tagPosition = 12345;
+        const std::optional<VersionTag> tag = findVersionTag(file.held.data(), file.held.size(), tagPosition);
+        checkTag(file, tag, tagPosition);
+        if (!tag) return;
+
+        const Verdict verdict = judgeApplication(position, *tag, file.byteCount);
+        checkVerdict(fileName, verdict);
+        RunTally alone;
+        verdict.addTo(alone);
+        if (sumOf(alone, kVerdictCounters) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
+        if (sumOf(alone, kGenerationCounters) != 1)
+            fail(std::string(fileName) + ": not in exactly one generation counter");
+        if (alone.gen7LaterCount + alone.gen7EarlierCount > alone.gen7Count * alone.correctCount)
+            fail(std::string(fileName) + ": an FWP 7.0 range counted for a build that is no correct generation-7 build");
+
+        verdict.addTo(tally_);
+        printApplicationBlock(report_, fileName, *tag, file.byteCount, verdict);
+        const std::string shown = printableTag(*tag);
+        if (shown.size() != static_cast<std::size_t>(textLength(tag->text)))
+            fail(std::string(fileName) + ": shown tag is not as long as the tag");
+        counted_.push_back({fileName, shown, file.byteCount,
+                            static_cast<int>(std::count(verdict.verdictText.begin(), verdict.verdictText.end(), '\n'))});
+    }
+
+    // Against a plain search: the first complete marker inside the held bytes, its
+    // 12 bytes, NUL where they would lie beyond the held bytes, and a closing NUL.
+    void checkTag(const ApplicationFile& file, const std::optional<VersionTag>& tag, std::int32_t position) {
+        const auto match = std::search(file.held.begin(), file.held.end(), kVersionTagMarker,
+                                       kVersionTagMarker + kVersionTagMarkerLength);
+        const std::int32_t expected =
+            match == file.held.end() ? -1 : static_cast<std::int32_t>(match - file.held.begin());
+        if (position != expected) return fail("tag found at " + std::to_string(position) + ", first marker at " +
+                                              std::to_string(expected));
+        if (tag.has_value() != (expected >= 0)) return fail("a tag without a position, or a position without a tag");
+        if (!tag) return;
+        for (std::size_t i = 0; i < kVersionTagLength; ++i) {
+            const std::size_t at = static_cast<std::size_t>(expected) + i;
+            const char wanted = at < file.held.size() ? static_cast<char>(file.held[at]) : '\0';
+            if (tag->text[i] != wanted) return fail("tag byte " + std::to_string(i) + " differs from the file");
+        }
+        if (tag->text[kVersionTagLength] != '\0') fail("tag not closed by a NUL");
+    }
+
+    void checkVerdict(const char* fileName, const Verdict& verdict) {
+        const std::string name(fileName);
+        if (verdict.verdictCounter == nullptr) fail(name + ": no verdict");
+        if (!endsWith(verdict.verdictText, "\n")) fail(name + ": verdict text does not end its line");
+        if (!startsWith(verdict.verdictText, name + " is ")) fail(name + ": verdict text does not name the file");
+        if (verdict.statusLine.find('\n') != std::string::npos) fail(name + ": status line holds a newline");
+    }
+
+    void checkTally() {
+        const std::int64_t counted = static_cast<std::int64_t>(counted_.size());
+        if (sumOf(tally_, kVerdictCounters) != counted) fail("verdict counters do not add up to the applications counted");
+        if (sumOf(tally_, kGenerationCounters) != counted)
+            fail("generation counters do not add up to the applications counted");
+        if (tally_.notFoundCount != missing_) fail("not-found count is not the number of missing files");
+        const int mixed = mixedGenerationCount(tally_);
+        if (mixed < 0 || mixed > 9) fail("mixed-generation count out of range");
+    }
+
+    void checkReport(const std::string& report) {
+        for (char c : report)
+            if (!printable(c) && c != '\t' && c != '\n') return fail("report holds a byte outside printable ASCII");
+        if (!endsWith(report, "\n")) return fail("report does not end with a line end");
+
+        std::vector<std::string_view> lines;
+        for (std::string_view rest = report; !rest.empty();) {
+            const std::size_t end = rest.find('\n');
+            lines.push_back(rest.substr(0, end));
+            rest.remove_prefix(end + 1);
+        }
+        std::size_t at = 0;
+        auto next = [&]() -> std::string_view { return at < lines.size() ? lines[at++] : std::string_view("<missing>"); };
+
+        for (const CountedApplication& application : counted_) {
+            const std::string name(application.fileName);
+            const std::string_view identification = next();
+            const std::string head = "Application: " + name + "\tVersion: ";
+            const std::string tail = "  Size: " + std::to_string(application.byteCount);
+            if (!startsWith(identification, head + "ver ") || !endsWith(identification, tail) ||
+                identification.size() != head.size() + application.shownTag.size() + tail.size())
+                return fail(name + ": identification line is wrong: " + std::string(identification));
+            const std::string_view status = next();
+            constexpr std::string_view kStatus = "   STATUS: Application Valid for: ";
+            if (!startsWith(status, kStatus) || !knownHostGeneration(status.substr(kStatus.size())))
+                return fail(name + ": status line is wrong: " + std::string(status));
+            if (!startsWith(next(), "    " + name + " is ")) return fail(name + ": verdict line is wrong");
+            for (int line = 1; line < application.verdictLines; ++line)
+                if (!startsWith(next(), " ")) return fail(name + ": verdict's second line is not indented");
+            if (!next().empty()) return fail(name + ": block not closed by an empty line");
+        }
+
+        if (mixedGenerationCount(tally_) > 1) {
+            if (next() != "WARNING Mixed version Applications found - FIX THIS SITUATION")
+                return fail("mixed generations without their warning");
+            for (std::size_t line = 0; line < 10; ++line) {
+                const std::string_view count = next();
+                const std::size_t space = count.find(" Applications found for ");
+                if (space == std::string_view::npos || !isDecimal(count.substr(0, space)))
+                    return fail("warning block line is wrong: " + std::string(count));
+            }
+        }
+
+        if (next() != "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:") return fail("summary title missing");
+
+        // Every application counted but not correct stands in exactly one finding line.
+        std::int64_t findings = 0;
+        int findingLines = 0;
+        while (at < lines.size() && lines[at].find('\t') != std::string_view::npos) {
+            const std::string_view finding = lines[at++];
+            const std::string_view value = finding.substr(finding.find('\t') + 1);
+            if (!isDecimal(value) || value == "0") return fail("finding line is wrong: " + std::string(finding));
+            findings += std::stoll(std::string(value));
+            ++findingLines;
+        }
+        int nonZero = 0;
+        for (TallyCounter counter : kVerdictCounters) nonZero += counter != &RunTally::correctCount && tally_.*counter > 0;
+        if (findingLines != nonZero) return fail("finding lines do not match the kinds of finding");
+        if (findings != static_cast<std::int64_t>(counted_.size()) - tally_.correctCount)
+            return fail("finding lines do not add up to the applications that are not correct");
+
+        const std::string_view correct = next();
+        if (tally_.correctCount == kApplicationCount
+                ? correct != "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION"
+                : correct != std::to_string(tally_.correctCount) +
+                                 " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS")
+            return fail("correct line is wrong: " + std::string(correct));
+        if (missing_ > 0 && next() != std::to_string(missing_) + " Applications NOT FOUND")
+            return fail("not-found line is wrong");
+        if (tally_.newerCount > 0) {
+            if (!next().empty() || next() != "WARNING :  Newer Applications Found")
+                return fail("newer builds without the notice");
+            at += 5;  // where to get a new checker, and the maker's contact lines
+        }
+        if (at != lines.size()) return fail("report goes on after the summary");
+    }
+
+    static bool knownHostGeneration(std::string_view label) {
+        if (label == "FWP 7.0.x.x (see below)") return true;
+        return std::any_of(std::begin(kGenerationLabel), std::end(kGenerationLabel),
+                           [&](const char* known) { return label == known; });
+    }
+
+    RunTally tally_;
+    std::ostringstream report_;
+    std::vector<CountedApplication> counted_;
+    std::int32_t missing_ = 0;
+    std::string broken_;
+};
+
+}  // namespace
+
+std::string findBrokenInvariant(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    return InstallationCheck().run(input);
+}
+
+}  // namespace vud::fuzzing
