@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
 
@@ -25,6 +26,7 @@ namespace {
 using namespace std::string_literals;
 using testing::runChecker;
 using testing::ScratchFolder;
+using testing::withPlatformLineEnds;
 using testing::writeApplication;
 
 // A run that blocks on a FIFO or reads a device without end is killed after this long
@@ -42,7 +44,7 @@ void expectReport(const std::string& expected, int timeoutSeconds) {
     EXPECT_FALSE(result.timedOut) << "the run did not end within " << timeoutSeconds << " s";
     EXPECT_EQ(0, result.status);
     EXPECT_EQ("", result.err);
-    EXPECT_EQ(expected, result.out);
+    EXPECT_EQ(withPlatformLineEnds(expected), result.out);
 }
 
 // vud_bsg.ma (position 1, release F.0.6) is a correct FWP 8.0 build of 128492 bytes;

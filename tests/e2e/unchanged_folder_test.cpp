@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
 
@@ -25,6 +26,7 @@ using namespace std::string_literals;
 namespace fs = std::filesystem;
 using testing::runChecker;
 using testing::ScratchFolder;
+using testing::withPlatformLineEnds;
 using testing::writeApplication;
 using testing::writeFile;
 
@@ -86,19 +88,20 @@ TEST(UnchangedFolder, AVerificationRunLeavesTheFolderAsItWas) {
     const auto result = runChecker({}, 10);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(0, result.status);
-    EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
-              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
-              "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
-              "\n"
-              "Application: vud_abl.ma\tVersion: ver 8.1.0  Size: 500\n"
-              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
-              "    vud_abl.ma is Older ver ver 8.1.0 - WRONG VERSION  - Release is F.1.1\n"
-              "\n"
-              "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
-              "Outdated Applications Found: \t1\n"
-              "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
-              "38 Applications NOT FOUND\n",
-              result.out);
+    constexpr char kReport[] =
+        "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+        "\n"
+        "Application: vud_abl.ma\tVersion: ver 8.1.0  Size: 500\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_abl.ma is Older ver ver 8.1.0 - WRONG VERSION  - Release is F.1.1\n"
+        "\n"
+        "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
+        "Outdated Applications Found: \t1\n"
+        "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+        "38 Applications NOT FOUND\n";
+    EXPECT_EQ(withPlatformLineEnds(kReport), result.out);
     EXPECT_EQ(before, snapshot(folder.path()));
 }
 
