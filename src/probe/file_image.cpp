@@ -21,6 +21,10 @@ inline unsigned char markerMismatch(const unsigned char* bytes) {
 
 constexpr std::size_t kScanBlock = 64;
 
+// How much of a file longer than the image is read before looking for its tag; a
+// build carries its tag near the start.
+constexpr std::size_t kFirstReadOfLongFile = 64 * 1024;
+
 // Whether a whole marker begins anywhere in the block at `bytes`. Reads the block and
 // the marker's length - 1 bytes behind it.
 bool blockHoldsMarker(const unsigned char* bytes) {
@@ -74,13 +78,27 @@ int FileImage::load(const char* name) {
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(name, error);
     if (error || !std::filesystem::is_regular_file(status)) return 0;
+    // Beyond the capacity the size comes from the file system: reading a
+    // multi-gigabyte file to its end just to count it would take minutes.
+    const std::uintmax_t onDisk = std::filesystem::file_size(name, error);
+    const bool sizeKnown = !error;
+    const bool longerThanImage = sizeKnown && onDisk > kFileImageCapacity;
 
     std::FILE* file = std::fopen(name, "rb");
     if (file == nullptr) return 0;
     std::setvbuf(file, nullptr, _IONBF, 0);  // one large read straight into the image
 
     std::size_t held = 0;
-    while (held < kFileImageCapacity) {
+    bool tagHeld = false;
+    if (longerThanImage) {
+        // Only the first tag counts: once it lies wholly in the bytes held, the rest of
+        // such a file can change nothing in the report, and is left unread.
+        held = std::fread(contents_, 1, kFirstReadOfLongFile, file);
+        std::int32_t position = -1;
+        tagHeld = vud::findVersionTag(contents_, held, position).has_value() &&
+                  static_cast<std::size_t>(position) + kVersionTagLength <= held;
+    }
+    while (!tagHeld && held < kFileImageCapacity) {
         const std::size_t got = std::fread(contents_ + held, 1, kFileImageCapacity - held, file);
         if (got == 0) break;
         held += got;
@@ -95,12 +113,8 @@ int FileImage::load(const char* name) {
     }
 
     std::int64_t size = static_cast<std::int64_t>(held);
-    if (held == kFileImageCapacity) {
-        // Beyond the capacity the size comes from the file system: reading a
-        // multi-gigabyte file to its end just to count it would take minutes.
-        const std::uintmax_t onDisk = std::filesystem::file_size(name, error);
-        if (!error) size = std::max(size, static_cast<std::int64_t>(onDisk));
-    }
+    if (sizeKnown && (tagHeld || held == kFileImageCapacity))
+        size = std::max(size, static_cast<std::int64_t>(onDisk));
     byteCount_ = size;
     heldCount_ = held;
     return 1;

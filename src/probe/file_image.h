@@ -45,7 +45,9 @@ public:
     // Reads the named file, relative to the working folder, in binary and read-only.
     // Returns 1 when it was read, 0 when it cannot be: missing, unreadable, not a
     // regular file (a folder, FIFO or device is never opened), or a read error. On 0
-    // the record keeps its previous counts. The name is kept in either case.
+    // the record keeps its previous counts. The name is kept in either case. Of a
+    // file longer than the image, reading stops once its first version tag lies
+    // wholly in the bytes held.
     int load(const char* name);
 
     // The file's whole size in bytes, also when only its first kFileImageCapacity

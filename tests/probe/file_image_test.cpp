@@ -110,6 +110,55 @@ TEST_F(FileImageTest, LargerFileHoldsOnlyTheCapacityButCountsItsWholeSize) {
     EXPECT_EQ(-1, position);
 }
 
+struct LongFileCase {
+    const char* what;
+    std::size_t tagOffset;
+    std::int32_t position;  // -1: no tag
+    std::string tag;
+};
+
+TEST_F(FileImageTest, LongerFileGivesTheSameTagWhereverItLies) {
+    // A file longer than the image is read only as far as its first tag; what the
+    // run sees must be what reading the image whole would show.
+    const std::string tagText = "ver 9.1.5\0XY"s;
+    const std::size_t firstRead = 64 * 1024;
+    const LongFileCase cases[] = {
+        {"near the start", 100, 100, tagText},
+        {"marker across the end of the first read", firstRead - 2, firstRead - 2, tagText},
+        {"tag bytes across the end of the first read", firstRead - 6, firstRead - 6, tagText},
+        {"marker ending at the end of the first read", firstRead - 4, firstRead - 4, tagText},
+        {"far into the image", 300000, 300000, tagText},
+        {"last bytes of the image", kFileImageCapacity - 12, kFileImageCapacity - 12, tagText},
+        {"beyond the image", kFileImageCapacity + 10, -1, ""},
+    };
+    const std::size_t size = kFileImageCapacity + 5000;
+    for (const LongFileCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes(size, '.');
+        // A lone "v" and a cut-off marker ahead of the tag are no tag.
+        bytes.replace(10, 4, "vver");
+        bytes.replace(c.tagOffset, tagText.size(), tagText);
+        writeFile("vud_w.ma", bytes);
+        image->reset();
+        ASSERT_EQ(1, image->load("vud_w.ma"));
+        EXPECT_EQ(static_cast<std::int64_t>(size), image->getByteCount());
+        std::int32_t position = 0;
+        EXPECT_EQ(c.position < 0 ? "(none)" : c.tag, tagOf(position));
+        EXPECT_EQ(c.position, position);
+    }
+}
+
+TEST_F(FileImageTest, LongerFileIsReadNoFurtherThanItsTag) {
+    std::string bytes(kFileImageCapacity * 3, '.');
+    bytes.replace(100, 12, "ver 9.1.5\0XY"s);
+    writeFile("vud_w.ma", bytes);
+    ASSERT_EQ(1, image->load("vud_w.ma"));
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), image->getByteCount());
+    EXPECT_LT(image->heldCount(), kFileImageCapacity);
+    std::int32_t position = 0;
+    EXPECT_EQ("ver 9.1.5\0XY"s, tagOf(position));
+}
+
 TEST_F(FileImageTest, HugeSparseFileKeepsItsExactSizeBeyondTwoGigabytes) {
     writeFile("vud_h.ma", "....ver 9.1.5\0");
     const std::uintmax_t fiveGiB = 5ull << 30;
