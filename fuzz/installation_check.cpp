@@ -160,10 +160,9 @@ private:
     // Against a plain search: the first complete marker inside the held bytes, its
     // 12 bytes, NUL where they would lie beyond the held bytes, and a closing NUL.
     void checkTag(const ApplicationFile& file, const std::optional<VersionTag>& tag, std::int32_t position) {
-        const auto match = std::search(file.held.begin(), file.held.end(), kVersionTagMarker,
-                                       kVersionTagMarker + kVersionTagMarkerLength);
-        const std::int32_t expected =
-            match == file.held.end() ? -1 : static_cast<std::int32_t>(match - file.held.begin());
+        const std::string_view held(reinterpret_cast<const char*>(file.held.data()), file.held.size());
+        const std::size_t match = held.find(kVersionTagMarker, 0, kVersionTagMarkerLength);
+        const std::int32_t expected = match == std::string_view::npos ? -1 : static_cast<std::int32_t>(match);
         if (position != expected) return fail("tag found at " + std::to_string(position) + ", first marker at " +
                                               std::to_string(expected));
         if (tag.has_value() != (expected >= 0)) return fail("a tag without a position, or a position without a tag");
