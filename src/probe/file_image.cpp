@@ -23,7 +23,7 @@ constexpr std::size_t kScanBlock = 64;
 
 // How much of a file longer than the image is read before looking for its tag; a
 // build carries its tag near the start.
-constexpr std::size_t kFirstReadOfLongFile = 64 * 1024;
+constexpr std::size_t kFirstReadOfLongFile = std::size_t{64} * 1024;
 
 // Whether a whole marker begins anywhere in the block at `bytes`. Reads the block and
 // the marker's length - 1 bytes behind it.
