@@ -19,7 +19,7 @@ inline unsigned char markerMismatch(const unsigned char* bytes) {
         (bytes[2] ^ kVersionTagMarker[2]) | (bytes[3] ^ kVersionTagMarker[3]));
 }
 
-constexpr std::size_t kScanBlock = 64;
+constexpr std::size_t kScanBlock = 256;
 
 // How much of a file longer than the image is read before looking for its tag; a
 // build carries its tag near the start.

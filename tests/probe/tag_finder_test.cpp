@@ -73,7 +73,7 @@ TEST(FindVersionTag, FindsTheMarkerAtAnyOffsetAmongNearMisses) {
     // as several of the blocks the finder passes over at once.
     const std::string nearMisses = "vverv ve rvvev Ver vr v";
     std::string filler;
-    while (filler.size() < 400) filler += nearMisses;
+    while (filler.size() < 1100) filler += nearMisses;
     std::int32_t position = 0;
     for (std::size_t count = 0; count <= filler.size(); ++count) {
         SCOPED_TRACE("no marker, " + std::to_string(count) + " bytes");
