@@ -30,6 +30,14 @@ using testing::withPlatformLineEnds;
 using testing::writeApplication;
 using testing::writeFile;
 
+// Windows' C runtime sets the time of files only: there a folder keeps the time it was
+// made, which a change of its entries during the run would still move on.
+#ifdef _WIN32
+constexpr bool kFolderTimesCanBeSet = false;
+#else
+constexpr bool kFolderTimesCanBeSet = true;
+#endif
+
 std::string describe(fs::file_type type) {
     switch (type) {
         case fs::file_type::regular: return "file";
@@ -81,8 +89,9 @@ TEST(UnchangedFolder, AVerificationRunLeavesTheFolderAsItWas) {
     // whose entries changed, would show the time of the run instead.
     const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365 * 10);
     for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
-        if (!entry.is_symlink()) fs::last_write_time(entry.path(), longAgo);
-    fs::last_write_time(folder.path(), longAgo);
+        if (!entry.is_symlink() && (kFolderTimesCanBeSet || !entry.is_directory()))
+            fs::last_write_time(entry.path(), longAgo);
+    if (kFolderTimesCanBeSet) fs::last_write_time(folder.path(), longAgo);
 
     const auto before = snapshot(folder.path());
     const auto result = runChecker({}, 10);
