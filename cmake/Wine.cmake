@@ -2,7 +2,8 @@
 # discovery of their test cases, and the end-to-end runs of vudcheck.exe.
 #
 # Wine keeps its state in a prefix, which is made once here, under the build tree,
-# because its first start takes several seconds; every later run reuses it.
+# because its first start takes several seconds. Every program then runs through the
+# script <build>/wine-run (from wine-run.in), the build's cross-compiling emulator.
 if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR
    OR (DEFINED BUILD_TESTING AND NOT BUILD_TESTING))
   return()
@@ -35,4 +36,7 @@ if(NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
   endif()
 endif()
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_COMMAND} -E env ${vud_wine_environment} ${VUDCHECK_WINE})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)

@@ -1,0 +1,68 @@
+# Makes the Windows release package with cpack and checks what a user unpacks: the
+# folder vudcheck-<version>-win64 with vudcheck.exe and README.txt and nothing else;
+# a 64-bit console program that imports only DLLs every Windows has; a README with
+# Windows line ends; and a program that runs from there, alone in its folder.
+#   cmake -D BUILD_DIR=<build> -D WORK_DIR=<scratch folder> -D OBJDUMP=<objdump>
+#         -D EMULATOR=<how to run a Windows program> -D EXPECTED_LISTING=<file>
+#         -P windows_package.cmake
+cmake_minimum_required(VERSION 3.25)
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}/package" "${WORK_DIR}/unpacked" "${WORK_DIR}/run")
+
+execute_process(
+  COMMAND "${CMAKE_CPACK_COMMAND}" --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}/package"
+  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+file(GLOB packages "${WORK_DIR}/package/*.zip")
+if(NOT status EQUAL 0 OR NOT packages MATCHES "/vudcheck-[0-9]+\\.[0-9]+\\.[0-9]+-win64\\.zip$")
+  message(FATAL_ERROR "cpack made no vudcheck-<version>-win64.zip (status ${status}):\n${output}")
+endif()
+get_filename_component(top "${packages}" NAME_WLE)
+
+execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${packages}" WORKING_DIRECTORY "${WORK_DIR}/unpacked")
+file(GLOB_RECURSE unpacked RELATIVE "${WORK_DIR}/unpacked" "${WORK_DIR}/unpacked/*")
+list(SORT unpacked)
+set(expected "${top}/README.txt" "${top}/vudcheck.exe")
+if(NOT unpacked STREQUAL expected)
+  message(FATAL_ERROR "the package holds: ${unpacked}\nexpected:          ${expected}")
+endif()
+set(program "${WORK_DIR}/unpacked/${top}/vudcheck.exe")
+
+execute_process(COMMAND "${OBJDUMP}" -p "${program}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT headers MATCHES "Magic[ \t]+020b[ \t]+\\(PE32\\+\\)"
+   OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
+  message(FATAL_ERROR "vudcheck.exe is not a 64-bit console program:\n${headers}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+foreach(import IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${import}")
+  if(NOT dll MATCHES "^(KERNEL32|msvcrt|api-ms-win-.*)\\.dll$")
+    message(FATAL_ERROR "vudcheck.exe needs ${dll}, which Windows does not bring")
+  endif()
+endforeach()
+
+# CMake drops carriage returns from the texts it reads, so line ends are checked on
+# the bytes: a list of two-digit hex values.
+function(read_bytes path result)
+  file(READ "${path}" hex HEX)
+  string(REGEX MATCHALL ".." bytes "${hex}")
+  set(${result} "${bytes}" PARENT_SCOPE)
+endfunction()
+
+read_bytes("${WORK_DIR}/unpacked/${top}/README.txt" readme)
+string(REPLACE "0d;0a" "" bare_lines "${readme}")
+if(NOT readme OR "0a" IN_LIST bare_lines)
+  message(FATAL_ERROR "README.txt is empty or has lines that do not end in CR LF")
+endif()
+
+# Unpacked and run where no other file is: the listing, each line ended by CR LF.
+execute_process(COMMAND ${EMULATOR} "${program}" "?"
+                WORKING_DIRECTORY "${WORK_DIR}/run"
+                OUTPUT_FILE "${WORK_DIR}/listing.txt" ERROR_VARIABLE errors RESULT_VARIABLE status)
+read_bytes("${WORK_DIR}/listing.txt" listing)
+read_bytes("${EXPECTED_LISTING}" expected_listing)
+list(TRANSFORM expected_listing REPLACE "^0a$" "0d;0a")
+if(NOT status EQUAL 0 OR NOT "${listing}" STREQUAL "${expected_listing}")
+  message(FATAL_ERROR "the unpacked vudcheck.exe did not print the expected listing with CR LF "
+                      "line ends (status ${status}; output in ${WORK_DIR}/listing.txt)\n${errors}")
+endif()
