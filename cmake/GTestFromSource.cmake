@@ -1,6 +1,6 @@
 # GoogleTest for a cross build. The host's libgtest cannot be linked into Windows
 # programs, so it is built here from the sources Debian ships (package googletest),
-# with the project's compiler and link options. Nothing of it is installed, and
+# with the project's compiler. Nothing of it is installed, and
 # only what the tests use is built.
 set(VUDCHECK_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
     "GoogleTest sources, built with the project when cross compiling")
@@ -24,7 +24,9 @@ vud_add_googletest()
 if(MINGW)
   set(vud_gtest_custom ${CMAKE_CURRENT_LIST_DIR}/googletest-win32-threads)
   foreach(target IN ITEMS gtest gtest_main gmock gmock_main)
-    target_include_directories(${target} BEFORE PRIVATE ${vud_gtest_custom})
-    target_include_directories(${target} SYSTEM BEFORE INTERFACE ${vud_gtest_custom})
+    if(TARGET ${target})
+      target_include_directories(${target} BEFORE PRIVATE ${vud_gtest_custom})
+      target_include_directories(${target} SYSTEM BEFORE INTERFACE ${vud_gtest_custom})
+    endif()
   endforeach()
 endif()
