@@ -1,32 +1,10 @@
 #include "installation.h"
 
-#include <fstream>
-#include <random>
 #include <stdexcept>
 
 #include "catalogue/catalogue.h"
 
 namespace vud::bench {
-
-BenchFolder::BenchFolder() : previous_(std::filesystem::current_path()) {
-    std::random_device entropy;
-    const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const auto candidate = base / ("vudcheck-bench-" + std::to_string(entropy()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            std::filesystem::current_path(path_);
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a benchmark folder");
-}
-
-BenchFolder::~BenchFolder() {
-    std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
-    std::filesystem::remove_all(path_, ignored);
-}
 
 void writeApplication(const std::string& name, std::size_t size, std::string_view tag,
                       std::size_t offset) {
@@ -37,9 +15,7 @@ void writeApplication(const std::string& name, std::size_t size, std::string_vie
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = kFiller[i % (sizeof kFiller - 1)];
     bytes.replace(offset, tag.size(), tag);
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + name);
+    testing::writeFile(name, bytes);
 }
 
 void writeCorrectInstallation() {

@@ -4,23 +4,15 @@
 #pragma once
 
 #include <cstddef>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
+#include "support/scratch_folder.h"
+
 namespace vud::bench {
 
-class BenchFolder {
-public:
-    BenchFolder();
-    ~BenchFolder();
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
+// A fresh working folder for the length of a benchmark.
+using BenchFolder = testing::ScratchFolder;
 
 // Writes `size` bytes of application-like data (CR LF, 0x1A and NUL bytes, many "v"
 // bytes but never a "ver ") with `tag` at `offset`.

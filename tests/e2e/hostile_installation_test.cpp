@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "support/expected_summary.h"
 #include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
@@ -24,6 +25,7 @@ namespace vud {
 namespace {
 
 using namespace std::string_literals;
+using testing::kSummaryTitle;
 using testing::runChecker;
 using testing::ScratchFolder;
 using testing::withPlatformLineEnds;
@@ -36,8 +38,6 @@ constexpr int kHangSeconds = 10;
 // Reading a 10 GB file to its end takes tens of seconds; the checker reads only what
 // its image holds, so it finishes well inside this.
 constexpr int kLargeFileSeconds = 2;
-
-constexpr char kTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
 
 void expectReport(const std::string& expected, int timeoutSeconds) {
     const auto result = runChecker({}, timeoutSeconds);
@@ -152,11 +152,11 @@ TEST(HostileInstallation, A10GigabyteFileIsCheckedByItsFirst400000Bytes) {
         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
         "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (10000000000 vs 59553 correct)\n"
         "\n"s +
-        kTitle +
+        kSummaryTitle +
         "Mismatched File Sizes Found:    \t1\n"
         "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
         "40 Applications NOT FOUND\n";
-    const std::string noBlock = kTitle +
+    const std::string noBlock = kSummaryTitle +
                                 "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                                 "40 Applications NOT FOUND\n"s;
     const LargeFileCase cases[] = {
@@ -168,7 +168,7 @@ TEST(HostileInstallation, A10GigabyteFileIsCheckedByItsFirst400000Bytes) {
                                                               "   STATUS: Application Valid for: NA\n"
                                                               "    vud_mcp.ma is Older ver ver  - WRONG VERSION  - Release is F.1.3\n"
                                                               "\n"s +
-                                                                  kTitle +
+                                                                  kSummaryTitle +
                                                                   "Outdated Applications Found: \t1\n"
                                                                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                                                                   "40 Applications NOT FOUND\n"},
@@ -205,7 +205,7 @@ TEST(HostileInstallation, MarkerInTheLastBytesOfAFile) {
                  "   STATUS: Application Valid for: FWP 8.0.x.x\n"
                  "    vud_abl.ma is Older ver ver 8.1 - WRONG VERSION  - Release is F.1.1\n"
                  "\n"s +
-                     kTitle +
+                     kSummaryTitle +
                      "Outdated Applications Found: \t2\n"
                      "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                      "37 Applications NOT FOUND\n",
@@ -238,7 +238,7 @@ TEST(HostileInstallation, ControlAndHighBytesInATagReachTheConsoleAsQuestionMark
                  "   STATUS: Application Valid for: FWP 8.0.x.x\n"
                  "    vud_abl.ma is unrecognized Rel ver ver 8.1.1? - Known Release in this PGM is F.1.1\n"
                  "\n"s +
-                     kTitle +
+                     kSummaryTitle +
                      "Unrecognized Applications Found:     \t1\n"
                      "Outdated Applications Found: \t3\n"
                      "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
@@ -260,7 +260,7 @@ TEST(HostileInstallation, AFileWithoutATagBetweenCorrectOnes) {
                  "   STATUS: Application Valid for: FWP 8.0.x.x\n"
                  "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
                  "\n"s +
-                     kTitle +
+                     kSummaryTitle +
                      "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                      "38 Applications NOT FOUND\n",
                  kHangSeconds);

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "verify/expected_summary.h"
+#include "support/expected_summary.h"
 
 namespace vud {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "catalogue/catalogue.h"
 #include "support/scratch_folder.h"
-#include "verify/expected_summary.h"
+#include "support/expected_summary.h"
 
 namespace vud {
 namespace {
