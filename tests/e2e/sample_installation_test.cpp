@@ -13,7 +13,7 @@
 #include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
-#include "verify/expected_summary.h"
+#include "support/expected_summary.h"
 
 namespace vud {
 namespace {
