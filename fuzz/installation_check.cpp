@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -21,46 +23,71 @@ constexpr std::int64_t kHugeFileSize = 10'000'000'000;
 
 // One application file as the loader would leave it in the image.
 struct ApplicationFile {
-    // Exactly the bytes held, in a block of its own, so that a read past the held
-    // bytes is a read past an allocation.
-    std::vector<unsigned char> held;
+    // Exactly the bytes held: they end where their block of memory ends, so that a
+    // read past the held bytes is a read past an allocation.
+    const unsigned char* held = nullptr;
+    std::size_t heldCount = 0;
     std::int64_t byteCount = 0;
 };
 
-ApplicationFile fileFromPiece(int position, std::string_view piece) {
-    ApplicationFile file;
-    const char kind = piece.empty() ? '\0' : piece.front();
-    std::string_view bytes = piece.empty() ? piece : piece.substr(1);
+// Where the held bytes of one file at a time live. A full image is 400,000 bytes:
+// allocating and clearing one for every such file cost more than all the rest of a
+// run, so one image is kept, cleared once, and only the bytes that the last file
+// wrote at its end are cleared again before the next one.
+class ImageStore {
+public:
+    ApplicationFile fileFromPiece(int position, std::string_view piece) {
+        ApplicationFile file;
+        const char kind = piece.front();
+        std::string_view bytes = piece.substr(1);
 
-    if (kind == 'Z' || kind == 'z') {
-        // The image is full: the piece's bytes are its last ones, up against the end.
-        bytes = bytes.substr(bytes.size() - std::min(bytes.size(), kFileImageCapacity));
-        file.held.assign(kFileImageCapacity, 0);
-        std::copy(bytes.begin(), bytes.end(), file.held.end() - static_cast<std::ptrdiff_t>(bytes.size()));
-        file.byteCount = kind == 'Z' ? static_cast<std::int64_t>(kFileImageCapacity) : kHugeFileSize;
+        if (kind == 'Z' || kind == 'z') {
+            // The image is full: the piece's bytes are its last ones, up against the end.
+            bytes = bytes.substr(bytes.size() - std::min(bytes.size(), kFileImageCapacity));
+            unsigned char* image = fullImage();
+            std::fill(image + kFileImageCapacity - written_, image + kFileImageCapacity, 0);
+            std::copy(bytes.begin(), bytes.end(), image + kFileImageCapacity - bytes.size());
+            written_ = bytes.size();
+            file.held = image;
+            file.heldCount = kFileImageCapacity;
+            file.byteCount = kind == 'Z' ? static_cast<std::int64_t>(kFileImageCapacity) : kHugeFileSize;
+            return file;
+        }
+
+        file.byteCount = static_cast<std::int64_t>(bytes.size());
+        if (kind >= 'a' && kind <= 'i') file.byteCount = kExpectedSizeTable[kind - 'a'][position];
+        if (kind >= 'A' && kind <= 'I') file.byteCount = kExpectedSizeTable[kind - 'A'][position] + 1;
+        // A file cannot hold more bytes than its size.
+        bytes = bytes.substr(0, static_cast<std::size_t>(file.byteCount));
+        // A block of exactly this size, however small: a vector would keep spare room.
+        piece_.reset(new unsigned char[bytes.size()]);
+        std::copy(bytes.begin(), bytes.end(), piece_.get());
+        file.held = piece_.get();
+        file.heldCount = bytes.size();
         return file;
     }
 
-    file.byteCount = static_cast<std::int64_t>(bytes.size());
-    if (kind >= 'a' && kind <= 'i') file.byteCount = kExpectedSizeTable[kind - 'a'][position];
-    if (kind >= 'A' && kind <= 'I') file.byteCount = kExpectedSizeTable[kind - 'A'][position] + 1;
-    // A file cannot hold more bytes than its size.
-    bytes = bytes.substr(0, static_cast<std::size_t>(file.byteCount));
-    file.held.assign(bytes.begin(), bytes.end());
-    return file;
-}
+private:
+    // NUL throughout but for the last `written_` bytes.
+    static unsigned char* fullImage() {
+        static const std::unique_ptr<unsigned char[]> image(new unsigned char[kFileImageCapacity]());
+        return image.get();
+    }
 
-// The installation: a file for each application that has one, in catalogue order.
-std::array<std::optional<ApplicationFile>, kApplicationCount> splitInstallation(std::string_view input) {
-    std::array<std::optional<ApplicationFile>, kApplicationCount> files;
+    std::unique_ptr<unsigned char[]> piece_;
+    static inline std::size_t written_ = 0;
+};
+
+// The installation: the piece of each application that has a file, in catalogue order.
+std::array<std::string_view, kApplicationCount> splitInstallation(std::string_view input) {
+    std::array<std::string_view, kApplicationCount> pieces;
     for (int position = 0; position < kApplicationCount; ++position) {
         const std::size_t end = input.find(kFileSeparator);
-        const std::string_view piece = input.substr(0, end);
-        if (!piece.empty()) files[position] = fileFromPiece(position, piece);
+        pieces[position] = input.substr(0, end);
         if (end == std::string_view::npos) break;
         input.remove_prefix(end + kFileSeparator.size());
     }
-    return files;
+    return pieces;
 }
 
 bool printable(char c) {
@@ -109,20 +136,28 @@ struct CountedApplication {
 
 class InstallationCheck {
 public:
+    InstallationCheck() {
+        // Room for the longest report at once, rather than a copy at each doubling.
+        std::string room;
+        room.reserve(16 * 1024);
+        report_.str(std::move(room));
+        counted_.reserve(kApplicationCount);
+    }
+
     std::string run(std::string_view input) {
-        const auto files = splitInstallation(input);
+        const auto pieces = splitInstallation(input);
         for (int position = 0; position < kApplicationCount; ++position) {
-            if (!files[position]) {
+            if (pieces[position].empty()) {
                 ++missing_;
                 ++tally_.notFoundCount;
                 continue;
             }
-            checkApplication(position, *files[position]);
+            checkApplication(position, images_.fileFromPiece(position, pieces[position]));
             if (!broken_.empty()) return broken_;
         }
         printRunSummary(tally_, report_);
         checkTally();
-        if (broken_.empty()) checkReport(report_.str());
+        if (broken_.empty()) checkReport(report_.view());
         return broken_;
     }
 
@@ -134,7 +169,7 @@ private:
     void checkApplication(int position, const ApplicationFile& file) {
         const char* fileName = kApplicationCatalogue[position].fileName;
         std::int32_t tagPosition = 12345;
-        const std::optional<VersionTag> tag = findVersionTag(file.held.data(), file.held.size(), tagPosition);
+        const std::optional<VersionTag> tag = findVersionTag(file.held, file.heldCount, tagPosition);
         checkTag(file, tag, tagPosition);
         if (!tag) return;
 
@@ -160,7 +195,7 @@ private:
     // Against a plain search: the first complete marker inside the held bytes, its
     // 12 bytes, NUL where they would lie beyond the held bytes, and a closing NUL.
     void checkTag(const ApplicationFile& file, const std::optional<VersionTag>& tag, std::int32_t position) {
-        const std::string_view held(reinterpret_cast<const char*>(file.held.data()), file.held.size());
+        const std::string_view held(reinterpret_cast<const char*>(file.held), file.heldCount);
         const std::size_t match = held.find(kVersionTagMarker, 0, kVersionTagMarkerLength);
         const std::int32_t expected = match == std::string_view::npos ? -1 : static_cast<std::int32_t>(match);
         if (position != expected) return fail("tag found at " + std::to_string(position) + ", first marker at " +
@@ -169,7 +204,7 @@ private:
         if (!tag) return;
         for (std::size_t i = 0; i < kVersionTagLength; ++i) {
             const std::size_t at = static_cast<std::size_t>(expected) + i;
-            const char wanted = at < file.held.size() ? static_cast<char>(file.held[at]) : '\0';
+            const char wanted = at < file.heldCount ? static_cast<char>(file.held[at]) : '\0';
             if (tag->text[i] != wanted) return fail("tag byte " + std::to_string(i) + " differs from the file");
         }
         if (tag->text[kVersionTagLength] != '\0') fail("tag not closed by a NUL");
@@ -193,36 +228,42 @@ private:
         if (mixed < 0 || mixed > 9) fail("mixed-generation count out of range");
     }
 
-    void checkReport(const std::string& report) {
+    void checkReport(std::string_view report) {
         for (char c : report)
             if (!printable(c) && c != '\t' && c != '\n') return fail("report holds a byte outside printable ASCII");
         if (!endsWith(report, "\n")) return fail("report does not end with a line end");
 
-        std::vector<std::string_view> lines;
-        for (std::string_view rest = report; !rest.empty();) {
+        // Line by line, each matched piece by piece: building the expected lines as
+        // strings cost more than the run that printed them.
+        std::string_view rest = report;
+        auto next = [&]() -> std::string_view {
+            if (rest.empty()) return "<missing>";
             const std::size_t end = rest.find('\n');
-            lines.push_back(rest.substr(0, end));
+            const std::string_view line = rest.substr(0, end);
             rest.remove_prefix(end + 1);
-        }
-        std::size_t at = 0;
-        auto next = [&]() -> std::string_view { return at < lines.size() ? lines[at++] : std::string_view("<missing>"); };
+            return line;
+        };
+        auto peek = [&] { return rest.substr(0, rest.find('\n')); };
 
         for (const CountedApplication& application : counted_) {
-            const std::string name(application.fileName);
+            const std::string_view name(application.fileName);
             const std::string_view identification = next();
-            const std::string head = "Application: " + name + "\tVersion: ";
-            const std::string tail = "  Size: " + std::to_string(application.byteCount);
-            if (!startsWith(identification, head + "ver ") || !endsWith(identification, tail) ||
-                identification.size() != head.size() + application.shownTag.size() + tail.size())
-                return fail(name + ": identification line is wrong: " + std::string(identification));
-            const std::string_view status = next();
-            constexpr std::string_view kStatus = "   STATUS: Application Valid for: ";
-            if (!startsWith(status, kStatus) || !knownHostGeneration(status.substr(kStatus.size())))
-                return fail(name + ": status line is wrong: " + std::string(status));
-            if (!startsWith(next(), "    " + name + " is ")) return fail(name + ": verdict line is wrong");
+            std::string_view line = identification;
+            char size[24];
+            const auto sizeEnd = std::to_chars(std::begin(size), std::end(size), application.byteCount).ptr;
+            if (!skip(line, "Application: ") || !skip(line, name) || !skip(line, "\tVersion: ") ||
+                !skipBack(line, std::string_view(size, static_cast<std::size_t>(sizeEnd - size))) ||
+                !skipBack(line, "  Size: ") || line != application.shownTag)
+                return fail(std::string(name) + ": identification line is wrong: " + std::string(identification));
+            std::string_view status = next();
+            if (!skip(status, "   STATUS: Application Valid for: ") || !knownHostGeneration(status))
+                return fail(std::string(name) + ": status line is wrong");
+            std::string_view verdict = next();
+            if (!skip(verdict, "    ") || !skip(verdict, name) || !skip(verdict, " is "))
+                return fail(std::string(name) + ": verdict line is wrong");
             for (int line = 1; line < application.verdictLines; ++line)
-                if (!startsWith(next(), " ")) return fail(name + ": verdict's second line is not indented");
-            if (!next().empty()) return fail(name + ": block not closed by an empty line");
+                if (!startsWith(next(), " ")) return fail(std::string(name) + ": verdict's second line is not indented");
+            if (!next().empty()) return fail(std::string(name) + ": block not closed by an empty line");
         }
 
         if (mixedGenerationCount(tally_) > 1) {
@@ -241,8 +282,8 @@ private:
         // Every application counted but not correct stands in exactly one finding line.
         std::int64_t findings = 0;
         int findingLines = 0;
-        while (at < lines.size() && lines[at].find('\t') != std::string_view::npos) {
-            const std::string_view finding = lines[at++];
+        while (!rest.empty() && peek().find('\t') != std::string_view::npos) {
+            const std::string_view finding = next();
             const std::string_view value = finding.substr(finding.find('\t') + 1);
             if (!isDecimal(value) || value == "0") return fail("finding line is wrong: " + std::string(finding));
             findings += std::stoll(std::string(value));
@@ -254,20 +295,40 @@ private:
         if (findings != static_cast<std::int64_t>(counted_.size()) - tally_.correctCount)
             return fail("finding lines do not add up to the applications that are not correct");
 
-        const std::string_view correct = next();
+        std::string_view correct = next();
         if (tally_.correctCount == kApplicationCount
                 ? correct != "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION"
-                : correct != std::to_string(tally_.correctCount) +
-                                 " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS")
-            return fail("correct line is wrong: " + std::string(correct));
-        if (missing_ > 0 && next() != std::to_string(missing_) + " Applications NOT FOUND")
-            return fail("not-found line is wrong");
+                : !skipNumber(correct, tally_.correctCount) ||
+                      correct != " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS")
+            return fail("correct line is wrong");
+        if (missing_ > 0) {
+            std::string_view notFound = next();
+            if (!skipNumber(notFound, missing_) || notFound != " Applications NOT FOUND")
+                return fail("not-found line is wrong");
+        }
         if (tally_.newerCount > 0) {
             if (!next().empty() || next() != "WARNING :  Newer Applications Found")
                 return fail("newer builds without the notice");
-            at += 5;  // where to get a new checker, and the maker's contact lines
+            for (int line = 0; line < 5; ++line) next();  // where to get a new checker, and the maker's contact lines
         }
-        if (at != lines.size()) return fail("report goes on after the summary");
+        if (!rest.empty()) return fail("report goes on after the summary");
+    }
+
+    // Each takes `part` off the front (back) of `text` when it stands there.
+    static bool skip(std::string_view& text, std::string_view part) {
+        if (!startsWith(text, part)) return false;
+        text.remove_prefix(part.size());
+        return true;
+    }
+    static bool skipBack(std::string_view& text, std::string_view part) {
+        if (!endsWith(text, part)) return false;
+        text.remove_suffix(part.size());
+        return true;
+    }
+    static bool skipNumber(std::string_view& text, std::int64_t number) {
+        char digits[24];
+        const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+        return skip(text, std::string_view(digits, static_cast<std::size_t>(end - digits)));
     }
 
     static bool knownHostGeneration(std::string_view label) {
@@ -276,6 +337,7 @@ private:
                            [&](const char* known) { return label == known; });
     }
 
+    ImageStore images_;
     RunTally tally_;
     std::ostringstream report_;
     std::vector<CountedApplication> counted_;

@@ -45,19 +45,25 @@ constexpr char kStatusPrefix[] = "   STATUS: Application Valid for: ";
 constexpr char kStatusGeneration7[] = "   STATUS: Application Valid for: FWP 7.0.x.x (see below)";
 
 // Fills each %s or %d of `pattern` with the next argument, already written as text.
-// Nothing is ever cut, whatever the length of a file name, tag or size.
+// Nothing is ever cut, whatever the length of a file name, tag or size. The text is
+// sized once and filled a run of the pattern at a time: every block of a report
+// passes through here.
 std::string fillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
+    std::size_t length = pattern.size();
+    for (std::string_view argument : arguments) length += argument.size();
     std::string text;
+    text.reserve(length);
     auto next = arguments.begin();
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == '%' && i + 1 < pattern.size() &&
-            (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && next != arguments.end()) {
-            text += *next++;
+    std::size_t copied = 0;  // the pattern before this offset is in the text
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        if (pattern[i] == '%' && (pattern[i + 1] == 's' || pattern[i + 1] == 'd') && next != arguments.end()) {
+            text.append(pattern.substr(copied, i - copied));
+            text.append(*next++);
+            copied = i + 2;
             ++i;
-        } else {
-            text += pattern[i];
         }
     }
+    text.append(pattern.substr(copied));
     return text;
 }
 
@@ -97,7 +103,7 @@ public:
         if (!generation.twoDigit && generation.sizeRow == 1)
             verdict_.statusLine = kStatusGeneration7;
         else
-            verdict_.statusLine = std::string(kStatusPrefix) + kGenerationLabel[generation.generationIndex];
+            verdict_.statusLine = fillIn("%s%s", {kStatusPrefix, kGenerationLabel[generation.generationIndex]});
         return std::move(verdict_);
     }
 
@@ -228,10 +234,10 @@ Verdict judgeApplication(int position, const VersionTag& tag, std::int64_t byteC
 }
 
 std::string printableTag(const VersionTag& tag) {
-    std::string shown;
-    for (const char* c = tag.text; *c != '\0'; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        shown += (byte < 0x20 || byte >= 0x7F) ? '?' : *c;
+    std::string shown(tag.text, static_cast<std::size_t>(textLength(tag.text)));
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) c = '?';
     }
     return shown;
 }
