@@ -11,6 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "probe/file_image.h"
 #include "probe/text.h"
+#include "tag_finder_check.h"
 #include "verify/run_tally.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"
@@ -27,6 +28,7 @@ struct ApplicationFile {
     // read past the held bytes is a read past an allocation.
     const unsigned char* held = nullptr;
     std::size_t heldCount = 0;
+    std::size_t nulBefore = 0;  // the held bytes before this offset are all NUL
     std::int64_t byteCount = 0;
 };
 
@@ -50,6 +52,7 @@ public:
             written_ = bytes.size();
             file.held = image;
             file.heldCount = kFileImageCapacity;
+            file.nulBefore = kFileImageCapacity - bytes.size();
             file.byteCount = kind == 'Z' ? static_cast<std::int64_t>(kFileImageCapacity) : kHugeFileSize;
             return file;
         }
@@ -170,7 +173,8 @@ private:
         const char* fileName = kApplicationCatalogue[position].fileName;
         std::int32_t tagPosition = 12345;
         const std::optional<VersionTag> tag = findVersionTag(file.held, file.heldCount, tagPosition);
-        checkTag(file, tag, tagPosition);
+        const std::string tagMismatch = compareWithPlainSearch(file.held, file.heldCount, tag, tagPosition, file.nulBefore);
+        if (!tagMismatch.empty()) return fail(std::string(fileName) + ": " + tagMismatch);
         if (!tag) return;
 
         const Verdict verdict = judgeApplication(position, *tag, file.byteCount);
@@ -190,24 +194,6 @@ private:
             fail(std::string(fileName) + ": shown tag is not as long as the tag");
         counted_.push_back({fileName, shown, file.byteCount,
                             static_cast<int>(std::count(verdict.verdictText.begin(), verdict.verdictText.end(), '\n'))});
-    }
-
-    // Against a plain search: the first complete marker inside the held bytes, its
-    // 12 bytes, NUL where they would lie beyond the held bytes, and a closing NUL.
-    void checkTag(const ApplicationFile& file, const std::optional<VersionTag>& tag, std::int32_t position) {
-        const std::string_view held(reinterpret_cast<const char*>(file.held), file.heldCount);
-        const std::size_t match = held.find(kVersionTagMarker, 0, kVersionTagMarkerLength);
-        const std::int32_t expected = match == std::string_view::npos ? -1 : static_cast<std::int32_t>(match);
-        if (position != expected) return fail("tag found at " + std::to_string(position) + ", first marker at " +
-                                              std::to_string(expected));
-        if (tag.has_value() != (expected >= 0)) return fail("a tag without a position, or a position without a tag");
-        if (!tag) return;
-        for (std::size_t i = 0; i < kVersionTagLength; ++i) {
-            const std::size_t at = static_cast<std::size_t>(expected) + i;
-            const char wanted = at < file.heldCount ? static_cast<char>(file.held[at]) : '\0';
-            if (tag->text[i] != wanted) return fail("tag byte " + std::to_string(i) + " differs from the file");
-        }
-        if (tag->text[kVersionTagLength] != '\0') fail("tag not closed by a NUL");
     }
 
     void checkVerdict(const char* fileName, const Verdict& verdict) {

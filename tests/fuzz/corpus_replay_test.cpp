@@ -1,5 +1,5 @@
-// Every installation the fuzzer starts from, and every input it ever broke an
-// invariant with, runs through the same checks in the ordinary test build.
+// Every input a fuzz target starts from, and every input it ever found a fault with,
+// runs through the same checks in the ordinary test build.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "installation_check.h"
+#include "tag_finder_check.h"
 
 namespace vud {
 namespace {
@@ -17,16 +18,28 @@ std::string slurp(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(FuzzCorpus, EveryInstallationKeepsTheInvariants) {
-    int replayed = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(VUD_FUZZ_CORPUS)) {
-        SCOPED_TRACE(entry.path().filename().string());
-        const std::string input = slurp(entry.path());
-        EXPECT_EQ("", fuzzing::findBrokenInvariant(reinterpret_cast<const std::uint8_t*>(input.data()),
-                                                   input.size()));
-        ++replayed;
+struct Target {
+    const char* corpus;  // under fuzz/corpus
+    std::string (*check)(const std::uint8_t*, std::size_t);
+};
+
+const Target kTargets[] = {
+    {"application", fuzzing::findBrokenInvariant},
+    {"tag_finder", fuzzing::findTagFinderMismatch},
+};
+
+TEST(FuzzCorpus, EveryInputPassesItsTargetsChecks) {
+    for (const Target& target : kTargets) {
+        const std::filesystem::path folder = std::filesystem::path(VUD_FUZZ_CORPUS) / target.corpus;
+        int replayed = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            SCOPED_TRACE(entry.path().string());
+            const std::string input = slurp(entry.path());
+            EXPECT_EQ("", target.check(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()));
+            ++replayed;
+        }
+        EXPECT_GT(replayed, 0) << "no corpus in " << folder;
     }
-    EXPECT_GT(replayed, 0) << "no corpus in " << VUD_FUZZ_CORPUS;
 }
 
 }  // namespace
