@@ -105,17 +105,6 @@ Outcome run(const std::vector<std::string>& command, const Capture& capture,
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
 
-    // The leak checker of a sanitizer build refuses to run under a tracer and would
-    // fail the run on its own account.
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry)
-        if (std::strncmp(*entry, "ASAN_OPTIONS=", 13) != 0) environment.emplace_back(*entry);
-    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
-    environment.push_back("ASAN_OPTIONS="s + (sanitizerOptions ? sanitizerOptions + ":"s : "") +
-                          "detect_leaks=0");
-    std::vector<char*> environmentPointers;
-    for (std::string& entry : environment) environmentPointers.push_back(entry.data());
-    environmentPointers.push_back(nullptr);
     std::vector<std::string> words = command;
     std::vector<char*> argumentPointers;
     for (std::string& word : words) argumentPointers.push_back(word.data());
@@ -124,7 +113,7 @@ Outcome run(const std::vector<std::string>& command, const Capture& capture,
     Outcome outcome;
     pid_t child = -1;
     outcome.spawnError = posix_spawnp(&child, argumentPointers[0], &actions, &attributes,
-                                      argumentPointers.data(), environmentPointers.data());
+                                      argumentPointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     if (outcome.spawnError != 0) return outcome;
@@ -265,7 +254,12 @@ protected:
     // own trace goes to /dev/null and its notices are silenced, so standard error is
     // the checker's alone; strace ends with the checker's status, or dies of its signal.
     Outcome runWithFaults(const std::vector<std::string>& faults, const std::vector<std::string>& arguments = {}) {
-        std::vector<std::string> command = {"strace", "--quiet=all", "-o", "/dev/null"};
+        // The leak checker of a sanitizer build refuses to run under a tracer and would
+        // fail the run on its own account.
+        const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+        std::vector<std::string> command = {
+            "strace", "--quiet=all", "-o", "/dev/null", "-E",
+            "ASAN_OPTIONS="s + (sanitizerOptions ? sanitizerOptions + ":"s : "") + "detect_leaks=0"};
         command.insert(command.end(), faults.begin(), faults.end());
         command.push_back(checkerPath());
         command.insert(command.end(), arguments.begin(), arguments.end());
