@@ -1,0 +1,76 @@
+// The checker's output buffer on its own, with text that fills it: every report line
+// ends in std::endl today, which empties the buffer long before it is full, so only
+// these tests reach the path that writes out a full buffer.
+#include "entry/standard_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+
+#include "support/scratch_folder.h"
+
+namespace vud {
+namespace {
+
+using testing::ScratchFolder;
+
+// Distinct bytes, so that a byte lost, doubled or moved at the buffer's edge shows.
+std::string countingText(std::size_t length) {
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 23);
+    return text;
+}
+
+std::string slurp(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(StandardOutputBuffer, TextLongerThanTheBufferArrivesWhole) {
+    ScratchFolder folder;
+    // The buffer holds 4,096 bytes.
+    for (std::size_t length : {4095, 4096, 4097, 8191, 8192, 8193, 10000}) {
+        SCOPED_TRACE(length);
+        const std::string text = countingText(length);
+        std::FILE* file = std::fopen("out.txt", "wb");
+        ASSERT_NE(nullptr, file);
+        {
+            StandardOutputBuffer buffer(file);
+            std::ostream out(&buffer);
+            // One character at a time and then in one piece: both ways reach a full buffer.
+            for (char c : text.substr(0, length / 2)) out.put(c);
+            out << text.substr(length / 2);
+            out.flush();
+            EXPECT_TRUE(out.good());
+            EXPECT_FALSE(buffer.failed());
+            EXPECT_EQ(0, reportWriteError(buffer));
+        }
+        std::fclose(file);
+        EXPECT_EQ(text, slurp("out.txt"));
+    }
+}
+
+#ifdef __linux__
+TEST(StandardOutputBuffer, AFullBufferThatCannotBeWrittenIsAWriteError) {
+    std::FILE* file = std::fopen("/dev/full", "wb");
+    ASSERT_NE(nullptr, file);
+    StandardOutputBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << countingText(5000);  // no flush: the buffer itself runs full
+    EXPECT_TRUE(out.bad());
+    EXPECT_TRUE(buffer.failed());
+    EXPECT_EQ(ENOSPC, buffer.failureCode());
+    // A later flush does not make the output good again.
+    EXPECT_EQ(-1, buffer.pubsync());
+    EXPECT_TRUE(buffer.failed());
+    std::fclose(file);
+}
+#endif
+
+}  // namespace
+}  // namespace vud
