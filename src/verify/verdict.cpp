@@ -1,6 +1,7 @@
 #include "verify/verdict.h"
 
 #include <initializer_list>
+#include <numeric>
 #include <string_view>
 
 #include "catalogue/catalogue.h"
@@ -49,10 +50,9 @@ constexpr char kStatusGeneration7[] = "   STATUS: Application Valid for: FWP 7.0
 // sized once and filled a run of the pattern at a time: every block of a report
 // passes through here.
 std::string fillIn(std::string_view pattern, std::initializer_list<std::string_view> arguments) {
-    std::size_t length = pattern.size();
-    for (std::string_view argument : arguments) length += argument.size();
     std::string text;
-    text.reserve(length);
+    text.reserve(std::accumulate(arguments.begin(), arguments.end(), pattern.size(),
+                                 [](std::size_t sum, std::string_view argument) { return sum + argument.size(); }));
     auto next = arguments.begin();
     std::size_t copied = 0;  // the pattern before this offset is in the text
     for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
