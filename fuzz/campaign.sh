@@ -56,12 +56,15 @@ for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 stat_sum() { cat "$run/$1"/log.* | awk -v name="stat::$2:" '$1 == name { sum += $2 } END { print sum + 0 }'; }
 
 echo
-printf '%-12s %14s %10s %8s %8s %8s %9s\n' target executions exec/s cov ft corpus findings
+printf '%-12s %14s %10s %8s %8s %8s %9s %6s\n' target executions exec/s cov ft corpus findings slow
 total=0
 for target in "${targets[@]}"; do
   executions=$(stat_sum "$target" number_of_executed_units)
   total=$((total + executions))
-  findings=$(find "$run/$target/findings" -type f | wc -l)
+  # libFuzzer also notes there the slowest input so far (slow-unit-*), which breaks
+  # nothing: those are counted apart, to be replayed and timed.
+  findings=$(find "$run/$target/findings" -type f ! -name 'slow-unit-*' | wc -l)
+  slow=$(find "$run/$target/findings" -type f -name 'slow-unit-*' | wc -l)
   # -merge=1 adds to the checked-in corpus only the inputs that bring coverage it lacks.
   "$run/$target/fuzzer" -merge=1 "fuzz/corpus/$target" "$run/$target/found" >"$run/$target/merge.log" 2>&1
   # Replaying the merged corpus once gives the coverage it reaches.
@@ -69,8 +72,8 @@ for target in "${targets[@]}"; do
   read -r cov ft corpus < <(awk '/INITED/ { for (i = 1; i < NF; i++) { if ($i == "cov:") c = $(i + 1);
                                   if ($i == "ft:") f = $(i + 1); if ($i == "corp:") n = $(i + 1) } }
                                 END { print c, f, n }' "$run/$target/coverage.log")
-  printf '%-12s %14d %10d %8s %8s %8s %9d\n' "$target" "$executions" $((executions / seconds)) \
-    "$cov" "$ft" "${corpus%%/*}" "$findings"
+  printf '%-12s %14d %10d %8s %8s %8s %9d %6d\n' "$target" "$executions" $((executions / seconds)) \
+    "$cov" "$ft" "${corpus%%/*}" "$findings" "$slow"
   grep -h 'MERGE-OUTER: [0-9]* new files' "$run/$target/merge.log" | sed "s/^/  $target: /" || true
 done
 echo "all targets: $total executions in $seconds s"
