@@ -25,11 +25,13 @@ build() {
   cd "$sources"
   cmake -S . -B build-linux -DBUILD_TESTING=OFF >build-linux.log
   cmake --build build-linux -j"$jobs" >>build-linux.log
-  DESTDIR=$out/install cmake --install build-linux --prefix /usr/local >>build-linux.log
+  DESTDIR=$out/linux cmake --install build-linux --prefix /usr/local >>build-linux.log
   local preset
   for preset in "${windows_presets[@]}"; do
     cmake --preset "$preset" -B "build-$preset" -DBUILD_TESTING=OFF >"build-$preset.log"
     cmake --build "build-$preset" -j"$jobs" >>"build-$preset.log"
+    # As linked, with its debug information: the package strips it.
+    DESTDIR=$out/$preset cmake --install "build-$preset" --prefix /vudcheck >>"build-$preset.log"
     cpack --config "build-$preset/CPackConfig.cmake" -B "$out/packages" >>"build-$preset.log"
   done
 }
@@ -80,10 +82,10 @@ echo "== second build, in $second"
 
 echo "== toolchain (a rebuild must use the same)"
 cmake --version | head -1
-for cache in "$first/build-linux" "${windows_presets[@]/#/$first/build-}"; do
-  compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$cache/CMakeCache.txt")
+for build in "$first/build-linux" "${windows_presets[@]/#/$first/build-}"; do
+  compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake)
   linker=$("$compiler" -print-prog-name=ld)
-  echo "$(basename "$cache"): $("$compiler" --version | head -1); $("$linker" --version | head -1)"
+  echo "$(basename "$build"): $("$compiler" --version | head -1); $("$linker" --version | head -1)"
 done
 zip -v | sed -n 2p | sed 's/^ *//'
 
@@ -117,7 +119,7 @@ explain() {
 
 echo "== comparing"
 status=0
-outputs() { (cd "$1" && { find install -type f; find packages -maxdepth 1 -type f; } | LC_ALL=C sort); }
+outputs() { (cd "$1" && find . -path ./packages/_CPack_Packages -prune -o -type f -printf '%P\n' | LC_ALL=C sort); }
 if ! diff <(outputs "$first/out") <(outputs "$second/out") >"$work/file-lists.diff"; then
   echo "DIFFERENT FILES: < only in the first build, > only in the second"
   sed -n 's/^\([<>]\)/   \1/p' "$work/file-lists.diff"
@@ -141,7 +143,7 @@ done
 if ((status == 0)); then
   echo "== reproducible: both builds of $commit made the same bytes"
   cat "$first/out/packages/SHA256SUMS"
-  sha256sum "$first"/out/install/usr/local/bin/vudcheck | sed "s|$first/out/install||"
+  (cd "$first/out/linux" && sha256sum usr/local/bin/vudcheck)
 else
   echo "== NOT reproducible (builds kept in $work)"
 fi
