@@ -28,8 +28,9 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   if(vud_binary_length LESS vud_source_length)
     list(REVERSE vud_maps)
   endif()
+  # C and C++ only: a Windows build also compiles resources, with windres.
   foreach(vud_map IN LISTS vud_maps)
-    add_compile_options(-fdebug-prefix-map=${vud_map} -fmacro-prefix-map=${vud_map})
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-fdebug-prefix-map=${vud_map};-fmacro-prefix-map=${vud_map}>")
   endforeach()
 endif()
 

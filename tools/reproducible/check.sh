@@ -92,7 +92,7 @@ zip -v | sed -n 2p | sed 's/^ *//'
 # Prints where two files first differ, and inside a ZIP which entries differ.
 explain() {
   local a=$1 b=$2 first_difference
-  first_difference=$(cmp "$a" "$b" 2>&1 | head -1 | sed -n 's/.*differ: byte \([0-9]*\).*/\1/p')
+  first_difference=$(cmp "$a" "$b" 2>&1 | sed -n 's/.*differ: byte \([0-9]*\).*/\1/p') || true
   if [[ -n $first_difference ]]; then
     echo "   first difference at byte offset $((first_difference - 1)) (sizes $(stat -c %s "$a") and $(stat -c %s "$b"));" \
          "$(cmp -l "$a" "$b" | wc -l) bytes differ"
@@ -106,7 +106,8 @@ explain() {
     if diff -rq "$unpacked/1" "$unpacked/2" >/dev/null; then
       echo "   the entries are the same: the archive's own fields differ (times, order, owners, permissions)"
     else
-      diff -rq "$unpacked/1" "$unpacked/2" | sed "s|$unpacked/[12]/||g; s/^/   inside: /" || true
+      diff -rq "$unpacked/1" "$unpacked/2" | grep '^Only in' |
+        sed "s|$unpacked/1|the first ZIP|; s|$unpacked/2|the second ZIP|; s/^/   /" || true
       while read -r entry; do
         [[ -f $unpacked/2/$entry ]] || continue
         cmp -s "$unpacked/1/$entry" "$unpacked/2/$entry" && continue
