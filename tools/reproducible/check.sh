@@ -18,21 +18,28 @@ set -euo pipefail
 # The Windows builds to package, by configure preset; each adds its ZIP to SHA256SUMS.
 windows_presets=(mingw-wine)
 
+# Runs one step of a build with its output in <log>; shows the end of it if it fails.
+step() {
+  local log=$1
+  shift
+  "$@" >>"$log" 2>&1 || { echo "failed: $* (in $PWD)"; tail -n 30 "$log"; return 1; }
+}
+
 # Configures, builds and installs or packages one copy of the sources into <copy>/out;
 # the script runs itself for this (--build-copy), so that faketime can wrap it.
 build() {
   local sources=$1 out=$1/out
   cd "$sources"
-  cmake -S . -B build-linux -DBUILD_TESTING=OFF >build-linux.log
-  cmake --build build-linux -j"$jobs" >>build-linux.log
-  DESTDIR=$out/linux cmake --install build-linux --prefix /usr/local >>build-linux.log
+  step build-linux.log cmake -S . -B build-linux -DBUILD_TESTING=OFF
+  step build-linux.log cmake --build build-linux -j"$jobs"
+  DESTDIR=$out/linux step build-linux.log cmake --install build-linux --prefix /usr/local
   local preset
   for preset in "${windows_presets[@]}"; do
-    cmake --preset "$preset" -B "build-$preset" -DBUILD_TESTING=OFF >"build-$preset.log"
-    cmake --build "build-$preset" -j"$jobs" >>"build-$preset.log"
+    step "build-$preset.log" cmake --preset "$preset" -B "build-$preset" -DBUILD_TESTING=OFF
+    step "build-$preset.log" cmake --build "build-$preset" -j"$jobs"
     # As linked, with its debug information: the package strips it.
-    DESTDIR=$out/$preset cmake --install "build-$preset" --prefix /vudcheck >>"build-$preset.log"
-    cpack --config "build-$preset/CPackConfig.cmake" -B "$out/packages" >>"build-$preset.log"
+    DESTDIR=$out/$preset step "build-$preset.log" cmake --install "build-$preset" --prefix /vudcheck
+    step "build-$preset.log" cpack --config "build-$preset/CPackConfig.cmake" -B "$out/packages"
   done
 }
 
@@ -88,6 +95,10 @@ for build in "$first/build-linux" "${windows_presets[@]/#/$first/build-}"; do
   echo "$(basename "$build"): $("$compiler" --version | head -1); $("$linker" --version | head -1)"
 done
 zip -v | sed -n 2p | sed 's/^ *//'
+if command -v dpkg-query >/dev/null; then
+  echo "Debian packages:" $(dpkg-query -W -f='${Package}=${Version} ' cmake g++-12 binutils zip \
+    g++-mingw-w64-{x86-64,i686}-win32 binutils-mingw-w64-{x86-64,i686} mingw-w64-{x86-64,i686}-dev 2>/dev/null || true)
+fi
 
 # Prints where two files first differ, and inside a ZIP which entries differ.
 explain() {
