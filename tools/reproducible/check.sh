@@ -106,7 +106,7 @@ explain() {
   first_difference=$(cmp "$a" "$b" 2>&1 | sed -n 's/.*differ: byte \([0-9]*\).*/\1/p') || true
   if [[ -n $first_difference ]]; then
     echo "   first difference at byte offset $((first_difference - 1)) (sizes $(stat -c %s "$a") and $(stat -c %s "$b"));" \
-         "$(cmp -l "$a" "$b" | wc -l) bytes differ"
+         "$(cmp -l "$a" "$b" 2>/dev/null | wc -l) bytes differ"
   else
     echo "   $(cmp "$a" "$b" 2>&1 | head -1)"
   fi
