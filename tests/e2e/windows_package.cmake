@@ -44,7 +44,7 @@ endif()
 execute_process(COMMAND "${OBJDUMP}" -f -p "${program}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
 if(NOT status EQUAL 0 OR NOT headers MATCHES "${kind}" OR NOT headers MATCHES "architecture: ${machine},"
    OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
-  message(FATAL_ERROR "vudcheck.exe in the ${FLAVOUR} package is not a ${machine} console program:\n${headers}")
+  message(FATAL_ERROR "vudcheck.exe in the ${FLAVOUR} package is not a console program for ${machine}:\n${headers}")
 endif()
 
 # CMake drops carriage returns from the texts it reads, so line ends are checked on
