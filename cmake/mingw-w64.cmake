@@ -2,9 +2,10 @@
 #   cmake -S . -B build-mingw   --toolchain cmake/mingw-w64.cmake
 #   cmake -S . -B build-mingw32 --toolchain cmake/mingw-w64.cmake -DVUDCHECK_MINGW_ARCH=i686
 # (Debian: g++-mingw-w64-x86-64, g++-mingw-w64-i686.) What the Windows executables
-# need beyond the compiler (static runtime, no wildcard expansion, version resource,
-# Wine for the tests) lives in WindowsRuntime.cmake and Wine.cmake, so it holds for
-# every mingw-w64 build, whatever its architecture.
+# need beyond the compiler (static runtime, no wildcard expansion, version information
+# and manifest, Wine for the tests) lives in WindowsRuntime.cmake,
+# WindowsResources.cmake and Wine.cmake, so it holds for every mingw-w64 build,
+# whatever its architecture.
 set(VUDCHECK_MINGW_ARCH x86_64 CACHE STRING "Windows target of the mingw-w64 build: x86_64 or i686")
 set_property(CACHE VUDCHECK_MINGW_ARCH PROPERTY STRINGS x86_64 i686)
 if(NOT VUDCHECK_MINGW_ARCH MATCHES "^(x86_64|i686)$")
