@@ -101,13 +101,6 @@ void VersionTagSearch::extend(const unsigned char* data, std::size_t count) {
 
 namespace {
 
-// Most builds carry their tag within their first few hundred bytes, so the first read
-// asks for no more than a page; a tag further in is fetched in blocks of the same size,
-// so that no more than one block past the tag is ever read. The sizes were chosen by
-// measurement (see bench/compare.sh).
-constexpr std::size_t kFirstBlock = 4096;
-constexpr std::size_t kLaterBlock = 4096;
-
 // A file whose content contradicts the size it reports is counted to its end, but no
 // further than this: a file that never ends (a /proc file, a file system of another
 // program's making) must not stall the run. Beyond it the count is a lower bound.
@@ -207,7 +200,9 @@ private:
 std::int64_t countOn(OpenFile& file, std::int64_t count, bool& ended) {
     std::array<unsigned char, kCountBlock> discarded;
     while (count < kLongestCount) {
-        const std::int64_t got = file.read(discarded.data(), discarded.size());
+        const auto wanted = static_cast<std::size_t>(
+            std::min(static_cast<std::int64_t>(discarded.size()), kLongestCount - count));
+        const std::int64_t got = file.read(discarded.data(), wanted);
         if (got < 0) return -1;
         if (got == 0) {
             ended = true;
@@ -234,7 +229,7 @@ int FileImage::load(const char* name) {
     // short of it or ran past it. Such a file is being replaced, or sits on a file
     // system that reports sizes wrongly; only its end tells its size.
     bool sizeInDoubt = false;
-    std::size_t block = kFirstBlock;
+    std::size_t block = kFirstReadBlock;
     for (;;) {
         std::size_t wanted = block;
         if (search.found()) {
@@ -260,7 +255,7 @@ int FileImage::load(const char* name) {
         search.extend(contents_, held);
         const auto heldSize = static_cast<std::int64_t>(held);
         sizeInDoubt = heldSize > reported || (static_cast<std::size_t>(got) < wanted && heldSize < reported);
-        block = kLaterBlock;
+        block = kLaterReadBlock;
     }
 
     std::int64_t count = static_cast<std::int64_t>(held);

@@ -13,6 +13,11 @@ namespace vud {
 // smaller (the largest expected size is 294,012 bytes).
 inline constexpr std::size_t kFileImageCapacity = 400000;
 
+// How the loader reads a file: a first block, then blocks of the later size, as far as
+// the end of the first tag. A build carries its tag within its first few hundred bytes.
+inline constexpr std::size_t kFirstReadBlock = 4096;
+inline constexpr std::size_t kLaterReadBlock = 4096;
+
 inline constexpr char kVersionTagMarker[] = "ver ";
 inline constexpr std::size_t kVersionTagMarkerLength = sizeof kVersionTagMarker - 1;
 inline constexpr std::size_t kVersionTagLength = 12;
