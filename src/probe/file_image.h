@@ -14,7 +14,10 @@ namespace vud {
 inline constexpr std::size_t kFileImageCapacity = 400000;
 
 // How the loader reads a file: a first block, then blocks of the later size, as far as
-// the end of the first tag. A build carries its tag within its first few hundred bytes.
+// the end of the first tag. A build carries its tag within its first few hundred bytes,
+// so one page serves most files. Later blocks are no larger, so that a tag deep in a
+// file is never read past by more than one such block; larger ones save little time
+// (bench/compare.sh and the README's performance section give the measurements).
 inline constexpr std::size_t kFirstReadBlock = 4096;
 inline constexpr std::size_t kLaterReadBlock = 4096;
 
