@@ -98,7 +98,6 @@ void VersionTagSearch::extend(const unsigned char* data, std::size_t count) {
     if (!found() && count >= kVersionTagMarkerLength) nextStart_ = count - kVersionTagMarkerLength + 1;
 }
 
-
 namespace {
 
 // A file whose content contradicts the size it reports is counted to its end, but no
