@@ -16,7 +16,7 @@
 set -euo pipefail
 
 # The Windows builds to package, by configure preset; each adds its ZIP to SHA256SUMS.
-windows_presets=(mingw-wine)
+windows_presets=(mingw-wine mingw32-wine)
 
 # Runs one step of a build with its output in <log>; shows the end of it if it fails.
 step() {

@@ -1,0 +1,412 @@
+// Faults of the system itself, met by the real executable: a read that fails inside
+// an application file, an open refused, a write of the report that fails. strace
+// injects each fault into exactly one kind of call on exactly one path (-P), so the
+// outcome does not depend on calls the runtime happens to make. Every outcome is a
+// report that is right for what could be read, or one plain line on standard error
+// and status 1; never a signal, never a run that does not end.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/expected_summary.h"
+#include "support/run_checker.h"
+#include "support/scratch_folder.h"
+
+extern char** environ;
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+using testing::checkerPath;
+using testing::kSummaryTitle;
+using testing::ScratchFolder;
+using testing::writeApplication;
+
+// Even under strace a run takes well under a second; one that has not ended by then
+// is stuck, and is killed.
+constexpr int kRunSeconds = 20;
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+enum class StandardOutput { File, Closed };
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int waitStatus = 0;
+    bool timedOut = false;
+    int spawnError = 0;  // posix_spawnp's error; the outputs are then empty
+};
+
+// Where a run's standard output and error go: files beside the installation's
+// folder, so the folder holds only application files.
+class Capture {
+public:
+    Capture() {
+        std::random_device entropy;
+        const fs::path base = fs::temp_directory_path() / ("vudcheck-fault-" + std::to_string(entropy()));
+        out_ = base.string() + ".out";
+        err_ = base.string() + ".err";
+    }
+    ~Capture() {
+        std::error_code ignored;
+        fs::remove(out_, ignored);
+        fs::remove(err_, ignored);
+    }
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+
+    const fs::path& out() const { return out_; }
+    const fs::path& err() const { return err_; }
+
+private:
+    fs::path out_;
+    fs::path err_;
+};
+
+// Runs `command` in the working folder, standard input empty, in a process group of
+// its own so that a stuck run can be ended together with its tracee. The wait status
+// is kept whole: an exit and a death by signal stay apart.
+Outcome run(const std::vector<std::string>& command, const Capture& capture,
+            StandardOutput output = StandardOutput::File) {
+    // Made afresh before the run starts, so that strace's -P can name it.
+    std::ofstream(capture.out(), std::ios::binary | std::ios::trunc).close();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output == StandardOutput::File)
+        posix_spawn_file_actions_addopen(&actions, 1, capture.out().c_str(), O_WRONLY | O_TRUNC, 0);
+    else
+        posix_spawn_file_actions_addclose(&actions, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, capture.err().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+
+    std::vector<std::string> words = command;
+    std::vector<char*> argumentPointers;
+    for (std::string& word : words) argumentPointers.push_back(word.data());
+    argumentPointers.push_back(nullptr);
+
+    Outcome outcome;
+    pid_t child = -1;
+    outcome.spawnError = posix_spawnp(&child, argumentPointers[0], &actions, &attributes,
+                                      argumentPointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (outcome.spawnError != 0) return outcome;
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunSeconds);
+    while (::waitpid(child, &outcome.waitStatus, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            outcome.timedOut = true;
+            ::kill(-child, SIGKILL);
+            ::waitpid(child, &outcome.waitStatus, 0);
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    outcome.out = slurp(capture.out());
+    outcome.err = slurp(capture.err());
+    return outcome;
+}
+
+// Why these tests cannot run here, or nothing when strace can inject faults.
+std::optional<std::string> whyStraceCannotInject() {
+    static const std::optional<std::string> reason = []() -> std::optional<std::string> {
+        const Capture capture;
+        const Outcome probe =
+            run({"strace", "--quiet=all", "-o", "/dev/null", "-e", "inject=openat:error=EIO:when=1000", "true"},
+                capture);
+        if (probe.spawnError == ENOENT) return "strace is not installed";
+        if (probe.spawnError != 0) return "strace cannot be started: "s + std::strerror(probe.spawnError);
+        if (probe.timedOut || !WIFEXITED(probe.waitStatus) || WEXITSTATUS(probe.waitStatus) != 0)
+            return "strace cannot trace here (is ptrace permitted?): " + probe.err;
+        return std::nullopt;
+    }();
+    return reason;
+}
+
+#define SKIP_WITHOUT_STRACE()                                                    \
+    do {                                                                         \
+        if (const auto reason = whyStraceCannotInject()) GTEST_SKIP() << *reason; \
+    } while (false)
+
+// The run ended on its own with `status`: no signal, no time limit.
+void expectExited(int status, const Outcome& outcome) {
+    ASSERT_EQ(0, outcome.spawnError) << std::strerror(outcome.spawnError);
+    ASSERT_FALSE(outcome.timedOut) << "the run did not end within " << kRunSeconds << " s";
+    ASSERT_FALSE(WIFSIGNALED(outcome.waitStatus))
+        << "the run was ended by signal " << WTERMSIG(outcome.waitStatus) << " ("
+        << strsignal(WTERMSIG(outcome.waitStatus)) << ")";
+    ASSERT_TRUE(WIFEXITED(outcome.waitStatus));
+    EXPECT_EQ(status, WEXITSTATUS(outcome.waitStatus));
+}
+
+// Five FWP 8.0 builds, each showing a different finding, so that losing one of them
+// changes the summary in a way of its own. vud_fgm.ma has its tag 250,000 bytes in:
+// a loader reads a good part of the file before it holds the tag, whichever way it
+// cuts the file into reads.
+struct InstalledApplication {
+    const char* fileName;
+    std::size_t size;
+    std::string tag;
+    std::size_t tagOffset;
+    const char* block;
+};
+
+const InstalledApplication kInstallation[] = {
+    // Position 0, release F.1.3, 59553 bytes for FWP 8.0: correct.
+    {"vud_mcp.ma", 59553, "ver 8.1.3\0"s, 64,
+     "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+     "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+     "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+     "\n"},
+    // Position 1, release F.0.6, 128492 bytes: correct.
+    {"vud_bsg.ma", 128492, "ver 8.0.6\0"s, 64,
+     "Application: vud_bsg.ma\tVersion: ver 8.0.6  Size: 128492\n"
+     "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+     "    vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+     "\n"},
+    // Position 2, release F.1.3, expects 106231 bytes: one byte too long.
+    {"vud_cbp.ma", 106232, "ver 8.1.3\0"s, 64,
+     "Application: vud_cbp.ma\tVersion: ver 8.1.3  Size: 106232\n"
+     "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+     "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (106232 vs 106231 correct)\n"
+     "\n"},
+    // Position 9, release F.1.0: a beta. A one-digit tag's beta verdict puts "ver "
+    // before the whole tag, which begins with "ver " itself.
+    {"vud_spb.ma", 180227, "ver 8.b.0\0"s, 64,
+     "Application: vud_spb.ma\tVersion: ver 8.b.0  Size: 180227\n"
+     "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+     "    vud_spb.ma is Beta ver ver 8.b.0 - NOT FOR PRODUCTION  - Release is F.1.0\n"
+     "\n"},
+    // Position 19, release F.1.1, 267326 bytes: correct, its tag deep in the file.
+    {"vud_fgm.ma", 267326, "ver 8.1.1\0"s, 250000,
+     "Application: vud_fgm.ma\tVersion: ver 8.1.1  Size: 267326\n"
+     "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+     "    vud_fgm.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+     "\n"},
+};
+
+// The report of the installation with only the applications named in `present`.
+std::string reportOf(const std::vector<std::string>& present, const std::string& summaryCounts) {
+    std::string report;
+    for (const InstalledApplication& application : kInstallation)
+        for (const std::string& name : present)
+            if (name == application.fileName) report += application.block;
+    return report + kSummaryTitle + summaryCounts;
+}
+
+const std::vector<std::string> kAllFive = {"vud_mcp.ma", "vud_bsg.ma", "vud_cbp.ma", "vud_spb.ma", "vud_fgm.ma"};
+
+const std::string kWholeReport = reportOf(kAllFive,
+                                          "Beta Applications Found:     \t1\n"
+                                          "Mismatched File Sizes Found:    \t1\n"
+                                          "3 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                                          "36 Applications NOT FOUND\n");
+
+// A scratch folder holding the installation, checked once without any fault, so that
+// what a faulted run changes comes from the fault alone.
+class InjectedFault : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const InstalledApplication& application : kInstallation)
+            writeApplication(application.fileName, application.size, application.tag, application.tagOffset);
+        const Outcome plain = run({checkerPath()}, capture_);
+        ASSERT_NO_FATAL_FAILURE(expectExited(0, plain));
+        ASSERT_EQ(kWholeReport, plain.out);
+        ASSERT_EQ("", plain.err);
+    }
+
+    // -P for each name: strace then matches both the name as the checker opens it and,
+    // for reads, the file its descriptor refers to.
+    static std::vector<std::string> onPaths(const std::vector<std::string>& names, const std::string& fault) {
+        std::vector<std::string> options;
+        for (const std::string& name : names) options.insert(options.end(), {"-P", name});
+        options.insert(options.end(), {"-e", fault});
+        return options;
+    }
+
+    // The checker under strace, with `faults` naming what to inject where. strace's
+    // own trace goes to /dev/null and its notices are silenced, so standard error is
+    // the checker's alone; strace ends with the checker's status, or dies of its signal.
+    Outcome runWithFaults(const std::vector<std::string>& faults, const std::vector<std::string>& arguments = {}) {
+        // The leak checker of a sanitizer build refuses to run under a tracer and would
+        // fail the run on its own account.
+        const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+        std::vector<std::string> command = {
+            "strace", "--quiet=all", "-o", "/dev/null", "-E",
+            "ASAN_OPTIONS="s + (sanitizerOptions ? sanitizerOptions + ":"s : "") + "detect_leaks=0"};
+        command.insert(command.end(), faults.begin(), faults.end());
+        command.push_back(checkerPath());
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return run(command, capture_);
+    }
+
+    ScratchFolder folder_;
+    Capture capture_;
+};
+
+// The run goes on, and the report is the right one for the files that could be read.
+void expectReport(const std::string& expected, const Outcome& outcome) {
+    ASSERT_NO_FATAL_FAILURE(expectExited(0, outcome));
+    EXPECT_EQ(expected, outcome.out);
+    EXPECT_EQ("", outcome.err);
+}
+
+TEST_F(InjectedFault, AReadErrorInsideAnApplicationFileCountsItAsNotFound) {
+    SKIP_WITHOUT_STRACE();
+    // vud_fgm.ma gets no block; the beta and the size mismatch are still counted.
+    const std::string withoutFgm = reportOf({"vud_mcp.ma", "vud_bsg.ma", "vud_cbp.ma", "vud_spb.ma"},
+                                            "Beta Applications Found:     \t1\n"
+                                            "Mismatched File Sizes Found:    \t1\n"
+                                            "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                                            "37 Applications NOT FOUND\n");
+    struct Case {
+        const char* what;
+        const char* when;
+    };
+    // Every one of these reads comes before the tag 250,000 bytes in is held.
+    const Case cases[] = {
+        {"the first read", "1"},
+        {"the second read, in the middle of the file", "2"},
+        {"every read from the second on", "2+"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectReport(withoutFgm,
+                     runWithFaults(onPaths({"vud_fgm.ma"}, "inject=read:error=EIO:when="s + c.when)));
+    }
+}
+
+TEST_F(InjectedFault, AnOpenRefusedCountsAsNotFoundAndTheRunGoesOn) {
+    SKIP_WITHOUT_STRACE();
+    // Only the beta refused: its block and its count go, nothing else changes.
+    const std::string withoutBeta = reportOf({"vud_mcp.ma", "vud_bsg.ma", "vud_cbp.ma", "vud_fgm.ma"},
+                                             "Mismatched File Sizes Found:    \t1\n"
+                                             "3 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                                             "37 Applications NOT FOUND\n");
+    // Every open refused from the third application file on, as when descriptors run
+    // out and stay out: the two opened before it are all that is reported.
+    const std::string firstTwoOnly = reportOf({"vud_mcp.ma", "vud_bsg.ma"},
+                                              "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                                              "39 Applications NOT FOUND\n");
+    for (const char* error : {"EACCES", "EMFILE", "ENFILE"}) {
+        SCOPED_TRACE(error);
+        // Files are opened through openat, or open where the system still has it.
+        const std::string fault = "inject=?open,openat:error="s + error;
+        {
+            SCOPED_TRACE("the beta's file only");
+            expectReport(withoutBeta, runWithFaults(onPaths({"vud_spb.ma"}, fault)));
+        }
+        {
+            SCOPED_TRACE("every application file from the third on");
+            expectReport(firstTwoOnly, runWithFaults(onPaths(kAllFive, fault + ":when=3+")));
+        }
+    }
+}
+
+// A run whose report could not be written: status 1, the one line on standard error
+// and nothing else there. What did reach standard output is the report's beginning,
+// whole lines of it and nothing after the failed write.
+void expectWriteError(const std::string& reason, const std::string& report, const Outcome& outcome,
+                      bool somethingWritten) {
+    ASSERT_NO_FATAL_FAILURE(expectExited(1, outcome));
+    EXPECT_EQ("vudcheck: write error: " + reason + "\n", outcome.err);
+    EXPECT_EQ(0u, report.rfind(outcome.out, 0)) << "not the report's beginning:\n" << outcome.out;
+    EXPECT_LT(outcome.out.size(), report.size());
+    if (somethingWritten) {
+        ASSERT_FALSE(outcome.out.empty());
+        EXPECT_EQ('\n', outcome.out.back());
+    } else {
+        EXPECT_EQ("", outcome.out);
+    }
+}
+
+struct ModeCase {
+    const char* what;
+    std::vector<std::string> arguments;
+    std::string report;
+    // A write well inside the report: every line ending is flushed, so a report is
+    // written in many writes (five blocks of three, the listing in hundreds).
+    const char* middleWrite;
+};
+
+std::vector<ModeCase> bothModes() {
+    return {
+        {"verification", {}, kWholeReport, "8"},
+        {"listing", {"?"}, slurp(VUD_EXPECTED_LISTING), "150"},
+    };
+}
+
+// A full disk, a failing device, a reader gone from a pipe that SIGPIPE is ignored
+// for; the reason is the system's own text for the error.
+struct WriteFault {
+    const char* error;
+    const char* reason;
+};
+
+constexpr WriteFault kWriteFaults[] = {
+    {"ENOSPC", "No space left on device"},
+    {"EIO", "Input/output error"},
+    {"EPIPE", "Broken pipe"},
+};
+
+TEST_F(InjectedFault, AFailedWriteOfTheReportIsSaidOnceWithStatus1) {
+    SKIP_WITHOUT_STRACE();
+    for (const ModeCase& mode : bothModes()) {
+        SCOPED_TRACE(mode.what);
+        for (const WriteFault& fault : kWriteFaults) {
+            SCOPED_TRACE(fault.error);
+            for (const char* when : {"1", mode.middleWrite}) {
+                SCOPED_TRACE("write "s + when);
+                // -P names the file standard output is redirected to.
+                const Outcome outcome = runWithFaults(
+                    {"-P", capture_.out().string(), "-e", "inject=write:error="s + fault.error + ":when=" + when},
+                    mode.arguments);
+                expectWriteError(fault.reason, mode.report, outcome, std::strcmp(when, "1") != 0);
+            }
+        }
+    }
+}
+
+TEST_F(InjectedFault, ClosedStandardOutputIsAWriteError) {
+    // No tracer needed: started as the shell's ">&-" starts it, without descriptor 1.
+    // Application files opened meanwhile may take that number; they are opened for
+    // reading only, so the report can never land in one of them.
+    for (const ModeCase& mode : bothModes()) {
+        SCOPED_TRACE(mode.what);
+        std::vector<std::string> command = {checkerPath()};
+        command.insert(command.end(), mode.arguments.begin(), mode.arguments.end());
+        const Outcome outcome = run(command, capture_, StandardOutput::Closed);
+        expectWriteError("Bad file descriptor", mode.report, outcome, false);
+    }
+    for (const InstalledApplication& application : kInstallation)
+        EXPECT_EQ(application.size, fs::file_size(application.fileName)) << application.fileName;
+}
+
+}  // namespace
+}  // namespace vud
