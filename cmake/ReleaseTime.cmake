@@ -5,7 +5,7 @@
 # <source_dir>. ZIP cannot hold times before 1980, so earlier ones become 1980-01-01.
 function(vud_release_time result source_dir)
   set(zip_epoch 315532800)
-  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
     set(time "$ENV{SOURCE_DATE_EPOCH}")
     if(NOT time MATCHES "^[0-9]+$")
       message(FATAL_ERROR "SOURCE_DATE_EPOCH is '${time}', not a count of seconds since 1970")
