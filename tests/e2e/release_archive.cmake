@@ -14,7 +14,12 @@ set(release_time 1363305600)
 
 # One packaging: the package folder <run>/packages, cpack's scratch space <run>/scratch
 # with its ZIP of <top>/README.txt and <top>/vudcheck.exe made as cpack would.
-function(package run time_zone file_time readme_mode program_mode)
+# SOURCE_DATE_EPOCH is the release time unless <epoch> is "unset".
+function(package run time_zone file_time readme_mode program_mode epoch)
+  set(epoch_setting SOURCE_DATE_EPOCH=${epoch})
+  if(epoch STREQUAL "unset")
+    set(epoch_setting --unset=SOURCE_DATE_EPOCH)
+  endif()
   set(stage "${WORK_DIR}/${run}/stage")
   file(MAKE_DIRECTORY "${stage}/${top}" "${WORK_DIR}/${run}/packages" "${WORK_DIR}/${run}/scratch")
   file(WRITE "${stage}/${top}/README.txt" "Run vudcheck in the folder of the application files.\r\n")
@@ -28,7 +33,7 @@ function(package run time_zone file_time readme_mode program_mode)
                           "${top}/vudcheck.exe" "${top}/README.txt"
                   WORKING_DIRECTORY "${stage}" COMMAND_ERROR_IS_FATAL ANY)
   execute_process(
-    COMMAND "${CMAKE_COMMAND}" -E env TZ=${time_zone} SOURCE_DATE_EPOCH=${release_time}
+    COMMAND "${CMAKE_COMMAND}" -E env TZ=${time_zone} ${epoch_setting}
             "${CMAKE_COMMAND}" -D "CPACK_PACKAGE_FILES=${WORK_DIR}/${run}/scratch/${top}.zip"
                                -D "CPACK_PACKAGE_DIRECTORY=${WORK_DIR}/${run}/packages"
                                -D "CPACK_TOPLEVEL_DIRECTORY=${WORK_DIR}/${run}/scratch"
@@ -48,9 +53,15 @@ file(WRITE "${WORK_DIR}/second/packages/vudcheck-2.2.0-win32.zip" "abc")
 file(WRITE "${WORK_DIR}/second/packages/samples.zip" "not ours")
 file(WRITE "${WORK_DIR}/second/packages/SHA256SUMS" "0000  vudcheck-0.1.0-win64.zip\n")
 
-package(first UTC0 1700000000 "OWNER_READ;OWNER_WRITE" "OWNER_READ;OWNER_WRITE;OWNER_EXECUTE")
+package(first UTC0 1700000000 "OWNER_READ;OWNER_WRITE" "OWNER_READ;OWNER_WRITE;OWNER_EXECUTE"
+        ${release_time})
 package(second NPT-5:45 1000000000 "OWNER_READ;OWNER_WRITE;GROUP_READ;GROUP_WRITE;WORLD_READ"
-        "OWNER_READ;OWNER_WRITE;OWNER_EXECUTE;GROUP_READ;GROUP_WRITE;GROUP_EXECUTE;WORLD_READ;WORLD_EXECUTE")
+        "OWNER_READ;OWNER_WRITE;OWNER_EXECUTE;GROUP_READ;GROUP_WRITE;GROUP_EXECUTE;WORLD_READ;WORLD_EXECUTE"
+        ${release_time})
+# No SOURCE_DATE_EPOCH, and "sources" that are no clone of their own, though they lie
+# inside one when the build folder does: not that clone's commit time, but 1980-01-01
+# (DOS date 0 << 9 | 1 << 5 | 1 = 33).
+package(third UTC0 1700000000 "OWNER_READ;OWNER_WRITE" "OWNER_READ;OWNER_WRITE;OWNER_EXECUTE" unset)
 
 set(zip "${WORK_DIR}/first/scratch/${top}.zip")
 file(SHA256 "${zip}" first_sum)
@@ -111,6 +122,14 @@ endforeach()
 field("${hex}" ${entry} 4 signature)
 if(NOT signature EQUAL 101010256)  # 0x06054b50, the end of the central directory
   message(FATAL_ERROR "the ZIP holds more than README.txt and vudcheck.exe")
+endif()
+
+file(READ "${WORK_DIR}/third/scratch/${top}.zip" hex HEX)
+field("${hex}" 10 2 time)
+field("${hex}" 12 2 date)
+if(NOT "${time} ${date}" STREQUAL "0 33")
+  message(FATAL_ERROR "without a release time the entries got DOS time and date ${time} ${date}, "
+                      "not 1980-01-01 00:00 (0 33)")
 endif()
 
 function(expect_file path text)
