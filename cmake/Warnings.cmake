@@ -5,12 +5,13 @@ if(VUDCHECK_WERROR)
   set(CMAKE_COMPILE_WARNING_AS_ERROR ON)
 endif()
 
+# C++ only: the Windows build also compiles its version resource, with windres.
 if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  add_compile_options(-Wall -Wextra -Wpedantic)
+  add_compile_options("$<$<COMPILE_LANGUAGE:CXX>:-Wall;-Wextra;-Wpedantic>")
 endif()
 
 # g++ 12 at -O3 reports overlapping copies inside std::string's own operator+ that
 # cannot happen (a known false alarm of that compiler); keep it shown, not fatal.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-  add_compile_options(-Wno-error=restrict)
+  add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-Wno-error=restrict>)
 endif()

@@ -11,6 +11,13 @@ if(NOT MINGW)
   return()
 endif()
 
+# Which of the two Windows builds this is, as the release package and its tests name it.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VUDCHECK_WINDOWS_FLAVOUR win64)
+else()
+  set(VUDCHECK_WINDOWS_FLAVOUR win32)
+endif()
+
 add_link_options(-static -static-libgcc -static-libstdc++)
 
 execute_process(

@@ -21,6 +21,19 @@ endif()
 set(VUDCHECK_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 set(vud_wine_environment WINEPREFIX=${VUDCHECK_WINEPREFIX} WINEDEBUG=-all)
 
+# One 64-bit prefix runs the programs of both Windows builds; a 32-bit program needs
+# the prefix's 32-bit part (Debian's wine32:i386). A prefix made while that package was
+# missing has none, and every 32-bit program in it dies with "could not load
+# kernel32.dll": such a prefix is made afresh.
+set(vud_wine_32bit_part ${VUDCHECK_WINEPREFIX}/drive_c/windows/syswow64/kernel32.dll)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND EXISTS ${VUDCHECK_WINEPREFIX}/system.reg
+   AND NOT EXISTS ${vud_wine_32bit_part})
+  message(STATUS "The Wine prefix ${VUDCHECK_WINEPREFIX} has no 32-bit part: making it afresh")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${vud_wine_environment} ${VUDCHECK_WINESERVER} --kill
+                  OUTPUT_QUIET ERROR_QUIET)
+  file(REMOVE_RECURSE ${VUDCHECK_WINEPREFIX})
+endif()
+
 if(NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
   message(STATUS "Creating the Wine prefix ${VUDCHECK_WINEPREFIX}")
   # No Mono or Gecko: console programs need neither, and nothing is downloaded.
@@ -35,6 +48,11 @@ if(NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
     file(REMOVE_RECURSE ${VUDCHECK_WINEPREFIX})
     message(FATAL_ERROR "wineboot could not create the Wine prefix (status ${vud_wineboot_status})")
   endif()
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT EXISTS ${vud_wine_32bit_part})
+  message(FATAL_ERROR "Wine cannot run the 32-bit build: install Wine's 32-bit part "
+                      "(dpkg --add-architecture i386; apt-get update; apt-get install wine32:i386), "
+                      "or configure with -DBUILD_TESTING=OFF to build the program alone")
 endif()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY

@@ -1,18 +1,30 @@
-# Cross build for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
-#   cmake -S . -B build-mingw --toolchain cmake/mingw-w64.cmake
-# What the Windows executables need beyond the compiler (static runtime, no
-# wildcard expansion, Wine for the tests) lives in WindowsRuntime.cmake and
-# Wine.cmake, so it holds for every mingw-w64 build, not only this one.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
+# Cross build for Windows with mingw-w64, 64-bit (x86_64, the default) or 32-bit (i686):
+#   cmake -S . -B build-mingw   --toolchain cmake/mingw-w64.cmake
+#   cmake -S . -B build-mingw32 --toolchain cmake/mingw-w64.cmake -DVUDCHECK_MINGW_ARCH=i686
+# (Debian: g++-mingw-w64-x86-64, g++-mingw-w64-i686.) What the Windows executables
+# need beyond the compiler (static runtime, no wildcard expansion, version information
+# and manifest, Wine for the tests) lives in WindowsRuntime.cmake,
+# WindowsResources.cmake and Wine.cmake, so it holds for every mingw-w64 build,
+# whatever its architecture.
+set(VUDCHECK_MINGW_ARCH x86_64 CACHE STRING "Windows target of the mingw-w64 build: x86_64 or i686")
+set_property(CACHE VUDCHECK_MINGW_ARCH PROPERTY STRINGS x86_64 i686)
+if(NOT VUDCHECK_MINGW_ARCH MATCHES "^(x86_64|i686)$")
+  message(FATAL_ERROR "VUDCHECK_MINGW_ARCH is '${VUDCHECK_MINGW_ARCH}': x86_64 or i686")
+endif()
+# The test projects CMake builds while it looks at the compiler read this file again,
+# without the cache: the architecture has to reach them too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VUDCHECK_MINGW_ARCH)
 
-set(VUDCHECK_MINGW_TRIPLET x86_64-w64-mingw32 CACHE STRING "Target triplet of the mingw-w64 tools")
-set(CMAKE_C_COMPILER ${VUDCHECK_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${VUDCHECK_MINGW_TRIPLET}-g++)
-set(CMAKE_RC_COMPILER ${VUDCHECK_MINGW_TRIPLET}-windres)
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${VUDCHECK_MINGW_ARCH})
+
+set(vud_mingw_triplet ${VUDCHECK_MINGW_ARCH}-w64-mingw32)
+set(CMAKE_C_COMPILER ${vud_mingw_triplet}-gcc)
+set(CMAKE_CXX_COMPILER ${vud_mingw_triplet}-g++)
+set(CMAKE_RC_COMPILER ${vud_mingw_triplet}-windres)
 
 # Headers and libraries come from the target's sysroot only; programs from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${VUDCHECK_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH /usr/${vud_mingw_triplet})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

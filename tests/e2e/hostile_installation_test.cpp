@@ -10,6 +10,9 @@
 #include <string>
 
 #include "support/expected_summary.h"
+#ifndef _WIN32
+#include "support/lying_mount.h"
+#endif
 #include "support/platform_text.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
@@ -182,6 +185,41 @@ TEST(HostileInstallation, A10GigabyteFileIsCheckedByItsFirst400000Bytes) {
         expectReport(c.expected, kLargeFileSeconds);
     }
 }
+
+#ifndef _WIN32
+TEST(HostileInstallation, AFileWhoseContentContradictsItsReportedSizeIsSizedByItsContent) {
+    // Sizes of FWP 8.0 builds: vud_mcp.ma 59553, vud_bsg.ma 128492, vud_cbp.ma 106231.
+    ScratchFolder folder;
+    const testing::LyingMount mount("installation", {
+        // Reports 500,000 bytes but ends after 1,001, as a file being replaced may.
+        "vud_mcp.ma:500000:1001:64:ver 8.1.3",
+        // Reports 100 bytes but delivers 500,000.
+        "vud_bsg.ma:100:500000:64:ver 8.0.6",
+        // Reports no size at all, as /proc files do, and delivers the build's size.
+        "vud_cbp.ma:0:106231:64:ver 8.1.3",
+    });
+    if (!mount.unavailable().empty()) GTEST_SKIP() << mount.unavailable();
+    std::filesystem::current_path("installation");
+    expectReport("Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 1001\n"
+                 "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+                 "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (1001 vs 59553 correct)\n"
+                 "\n"
+                 "Application: vud_bsg.ma\tVersion: ver 8.0.6  Size: 500000\n"
+                 "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+                 "    vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (500000 vs 128492 correct)\n"
+                 "\n"
+                 "Application: vud_cbp.ma\tVersion: ver 8.1.3  Size: 106231\n"
+                 "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+                 "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+                 "\n"s +
+                     kSummaryTitle +
+                     "Mismatched File Sizes Found:    \t2\n"
+                     "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                     "38 Applications NOT FOUND\n",
+                 kHangSeconds);
+    std::filesystem::current_path(folder.path());  // out of the mount before it goes
+}
+#endif
 
 TEST(HostileInstallation, MarkerInTheLastBytesOfAFile) {
     ScratchFolder folder;

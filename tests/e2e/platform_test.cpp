@@ -1,6 +1,7 @@
 // What the checker meets from the operating system, and where Windows differs from
 // Linux: arguments that look like wildcards, application bytes that a text-mode read
-// would change, files other programs hold open, and the line ends of the report.
+// would change, files other programs hold open, and the line ends of the report; and
+// what Wine adds of its own to the standard error of a Windows test run.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -75,6 +76,31 @@ TEST(Platform, ApplicationThatAnotherProgramHoldsOpenForWritingIsStillChecked) {
     const auto result = runChecker({});
     EXPECT_EQ(0, result.status);
     EXPECT_EQ(withPlatformLineEnds(kCorrectMemberCopyReport), result.out);
+}
+
+TEST(Platform, OnlyTheLinesWineWritesOfItsOwnAreLeftOutOfStandardError) {
+    const struct {
+        const char* what;
+        std::string written;
+        std::string kept;
+    } cases[] = {
+        {"nothing", "", ""},
+        {"a Wine line alone",
+         "wine: Unhandled page fault on read access to 0000000000000008 at address "
+         "00006FFFFFC5F2A1 (thread 0140), starting debugger...\n",
+         ""},
+        {"the checker's line between Wine's", "wine: a\nvudcheck: write error\nwine: b\n",
+         "vudcheck: write error\n"},
+        {"a last line without its line end", "vudcheck: x\nwine: y", "vudcheck: x\n"},
+        {"Windows line ends", "wine: a\r\nvudcheck: b\r\n", "vudcheck: b\r\n"},
+        {"\"wine\" not at the start of its line", " wine: a\nerror in wine: b\n",
+         " wine: a\nerror in wine: b\n"},
+        {"\"wine\" without colon and space", "wine:a\nwine \nwineserver: c\nwine", "wine:a\nwine \nwineserver: c\nwine"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.kept, testing::withoutWineLines(c.written));
+    }
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ using testing::ScratchFolder;
 using testing::withPlatformLineEnds;
 
 constexpr char kUsage[] =
-    "usage: vudsample FOLDER [HOST] [--correct-only]\n"
+    "usage: vudsample FOLDER [HOST] [--correct-only] [--deep-tags]\n"
     "  HOST is one of 3.1 7.0 7.0-early 7.1 8.0 9.0 10.0 11.0 (default 11.0)\n";
 
 constexpr char kAllCorrect[] =
@@ -184,6 +184,30 @@ TEST(SampleInstallation, DefaultSampleForFwp110ShowsEachMainFinding) {
     }
     EXPECT_EQ(withPlatformLineEnds(expected + kFindingsSummary), checkerReport());
     EXPECT_FALSE(std::filesystem::exists("vud_pac.ma"));
+}
+
+TEST(SampleInstallation, DeepTagsChangeNothingInTheReport) {
+    // The checker reads each file only as far as its tag: a tag tens of KB in must be
+    // found all the same.
+    ScratchFolder folder;
+    ASSERT_NO_FATAL_FAILURE(makeSample({".", "11.0", "--deep-tags"}));
+    const Host& fwp110 = kHosts[7];
+    std::string expected;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const auto finding = kFindingBlocks.find(position);
+        expected += finding != kFindingBlocks.end() ? finding->second : correctBlock(fwp110, position);
+    }
+    EXPECT_EQ(withPlatformLineEnds(expected + kFindingsSummary), checkerReport());
+    for (const ApplicationEntry& entry : kApplicationCatalogue) {
+        if (!std::filesystem::exists(entry.fileName)) continue;
+        SCOPED_TRACE(entry.fileName);
+        const std::string bytes = readFile(entry.fileName);
+        const std::size_t at = bytes.find("ver ");
+        // A quarter of the smallest build, vud_bcw.ma, at the least.
+        EXPECT_GE(at, 39976u / 4);
+        EXPECT_LT(at, bytes.size() - 12);
+        EXPECT_EQ(std::string::npos, bytes.find("ver ", at + 1));
+    }
 }
 
 TEST(SampleInstallation, DefaultSampleGivesTheSameFindingsForOtherHosts) {

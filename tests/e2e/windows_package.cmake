@@ -1,10 +1,11 @@
 # Makes the Windows release package with cpack and checks what a user unpacks: the
-# folder vudcheck-<version>-win64 with vudcheck.exe and README.txt and nothing else;
-# a 64-bit console program that imports only DLLs every Windows has; a README with
-# Windows line ends; and a program that runs from there, alone in its folder.
-#   cmake -D BUILD_DIR=<build> -D WORK_DIR=<scratch folder> -D OBJDUMP=<objdump>
-#         -D EMULATOR=<how to run a Windows program> -D EXPECTED_LISTING=<file>
-#         -P windows_package.cmake
+# folder vudcheck-<version>-<flavour> with vudcheck.exe and README.txt and nothing
+# else; a console program of the package's own kind (win32: 32-bit, win64: 64-bit);
+# a README with Windows line ends; and a program that runs from there, alone in its
+# folder. What the program imports is the business of windows_imports.cmake.
+#   cmake -D BUILD_DIR=<build> -D WORK_DIR=<scratch folder> -D FLAVOUR=<win32|win64>
+#         -D OBJDUMP=<objdump> -D EMULATOR=<how to run a Windows program>
+#         -D EXPECTED_LISTING=<file> -P windows_package.cmake
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -14,8 +15,9 @@ execute_process(
   COMMAND "${CMAKE_CPACK_COMMAND}" --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}/package"
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 file(GLOB packages "${WORK_DIR}/package/*.zip")
-if(NOT status EQUAL 0 OR NOT packages MATCHES "/vudcheck-[0-9]+\\.[0-9]+\\.[0-9]+-win64\\.zip$")
-  message(FATAL_ERROR "cpack made no vudcheck-<version>-win64.zip (status ${status}):\n${output}")
+if(NOT status EQUAL 0 OR NOT packages MATCHES "/vudcheck-[0-9]+\\.[0-9]+\\.[0-9]+-${FLAVOUR}\\.zip$")
+  message(FATAL_ERROR "cpack made no vudcheck-<version>-${FLAVOUR}.zip, but ${packages} "
+                      "(status ${status}):\n${output}")
 endif()
 get_filename_component(top "${packages}" NAME_WLE)
 
@@ -28,18 +30,22 @@ if(NOT unpacked STREQUAL expected)
 endif()
 set(program "${WORK_DIR}/unpacked/${top}/vudcheck.exe")
 
-execute_process(COMMAND "${OBJDUMP}" -p "${program}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT headers MATCHES "Magic[ \t]+020b[ \t]+\\(PE32\\+\\)"
-   OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
-  message(FATAL_ERROR "vudcheck.exe is not a 64-bit console program:\n${headers}")
+# The header that tells a 32-bit (PE32, Intel 80386) from a 64-bit (PE32+, x86-64)
+# program, and a console program from a windowed one.
+if(FLAVOUR STREQUAL "win32")
+  set(kind "Magic[ \t]+010b[ \t]+\\(PE32\\)")
+  set(machine "i386")  # objdump's name for Intel 80386
+elseif(FLAVOUR STREQUAL "win64")
+  set(kind "Magic[ \t]+020b[ \t]+\\(PE32\\+\\)")
+  set(machine "i386:x86-64")
+else()
+  message(FATAL_ERROR "FLAVOUR is '${FLAVOUR}': win32 or win64")
 endif()
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
-foreach(import IN LISTS imports)
-  string(REPLACE "DLL Name: " "" dll "${import}")
-  if(NOT dll MATCHES "^(KERNEL32|msvcrt|api-ms-win-.*)\\.dll$")
-    message(FATAL_ERROR "vudcheck.exe needs ${dll}, which Windows does not bring")
-  endif()
-endforeach()
+execute_process(COMMAND "${OBJDUMP}" -f -p "${program}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT headers MATCHES "${kind}" OR NOT headers MATCHES "architecture: ${machine},"
+   OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
+  message(FATAL_ERROR "vudcheck.exe in the ${FLAVOUR} package is not a console program for ${machine}:\n${headers}")
+endif()
 
 # CMake drops carriage returns from the texts it reads, so line ends are checked on
 # the bytes: a list of two-digit hex values.

@@ -6,10 +6,13 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/scratch_folder.h"
 
 #ifndef _WIN32
+#include "support/lying_mount.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -110,42 +113,69 @@ TEST_F(FileImageTest, LargerFileHoldsOnlyTheCapacityButCountsItsWholeSize) {
     EXPECT_EQ(-1, position);
 }
 
-struct LongFileCase {
+struct TagPlaceCase {
     const char* what;
     std::size_t tagOffset;
     std::int32_t position;  // -1: no tag
-    std::string tag;
+    std::size_t held;       // 0: anything from the tag's end to one block past it
 };
 
-TEST_F(FileImageTest, LongerFileGivesTheSameTagWhereverItLies) {
-    // A file longer than the image is read only as far as its first tag; what the
-    // run sees must be what reading the image whole would show.
+TEST_F(FileImageTest, TagIsFoundWhereverItLiesAndReadingStopsBehindIt) {
+    // The file is read in blocks as far as its first tag; what the run sees must be
+    // what a search of the whole file, as far as the image holds it, would show.
     const std::string tagText = "ver 9.1.5\0XY"s;
-    const std::size_t firstRead = 64 * 1024;
-    const LongFileCase cases[] = {
-        {"near the start", 100, 100, tagText},
-        {"marker across the end of the first read", firstRead - 2, firstRead - 2, tagText},
-        {"tag bytes across the end of the first read", firstRead - 6, firstRead - 6, tagText},
-        {"marker ending at the end of the first read", firstRead - 4, firstRead - 4, tagText},
-        {"far into the image", 300000, 300000, tagText},
-        {"last bytes of the image", kFileImageCapacity - 12, kFileImageCapacity - 12, tagText},
-        {"beyond the image", kFileImageCapacity + 10, -1, ""},
+    const std::size_t first = kFirstReadBlock;
+    const std::size_t third = kFirstReadBlock + 2 * kLaterReadBlock;  // end of the third block
+    const TagPlaceCase cases[] = {
+        {"near the start", 100, 100, first},
+        {"marker across the end of the first block", first - 2, first - 2, first + kLaterReadBlock},
+        {"tag bytes across the end of the first block", first - 6, first - 6, first + 6},
+        {"marker ending at the end of the first block", first - 4, first - 4, first + 8},
+        {"tag ending at the end of the first block", first - 12, first - 12, first},
+        {"marker across the end of a later block", third - 1, third - 1, third + kLaterReadBlock},
+        {"tag bytes across the end of a later block", third - 9, third - 9, third + 3},
+        {"far into the file", 250000, 250000, 0},
+        {"the last bytes of the image", kFileImageCapacity - 12, kFileImageCapacity - 12, kFileImageCapacity},
     };
-    const std::size_t size = kFileImageCapacity + 5000;
-    for (const LongFileCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        std::string bytes(size, '.');
-        // A lone "v" and a cut-off marker ahead of the tag are no tag.
-        bytes.replace(10, 4, "vver");
-        bytes.replace(c.tagOffset, tagText.size(), tagText);
-        writeFile("vud_w.ma", bytes);
-        image->reset();
-        ASSERT_EQ(1, image->load("vud_w.ma"));
-        EXPECT_EQ(static_cast<std::int64_t>(size), image->getByteCount());
-        std::int32_t position = 0;
-        EXPECT_EQ(c.position < 0 ? "(none)" : c.tag, tagOf(position));
-        EXPECT_EQ(c.position, position);
+    // One file longer than the image, whose size comes from the file system, and one
+    // that is a build's size.
+    for (const std::size_t size : {kFileImageCapacity + 5000, std::size_t{294012}}) {
+        for (const TagPlaceCase& c : cases) {
+            if (c.tagOffset + tagText.size() > size) continue;
+            SCOPED_TRACE(std::string(c.what) + ", file of " + std::to_string(size) + " bytes");
+            std::string bytes(size, '.');
+            // A lone "v" and a cut-off marker ahead of the tag are no tag.
+            bytes.replace(10, 4, "vver");
+            bytes.replace(c.tagOffset, tagText.size(), tagText);
+            writeFile("vud_w.ma", bytes);
+            image->reset();
+            ASSERT_EQ(1, image->load("vud_w.ma"));
+            EXPECT_EQ(static_cast<std::int64_t>(size), image->getByteCount());
+            std::int32_t position = 0;
+            EXPECT_EQ(tagText, tagOf(position));
+            EXPECT_EQ(c.position, position);
+            const std::size_t tagEnd = c.tagOffset + kVersionTagLength;
+            if (c.held != 0) {
+                EXPECT_EQ(c.held, image->heldCount());
+            } else {
+                EXPECT_GE(image->heldCount(), tagEnd);
+                EXPECT_LT(image->heldCount(), tagEnd + kLaterReadBlock);
+            }
+            EXPECT_EQ(bytes.substr(0, image->heldCount()), held());
+        }
     }
+}
+
+TEST_F(FileImageTest, TagBeyondTheImageIsNotSeen) {
+    std::string bytes(kFileImageCapacity + 5000, '.');
+    bytes.replace(kFileImageCapacity + 10, 12, "ver 9.1.5\0XY"s);
+    writeFile("vud_w.ma", bytes);
+    ASSERT_EQ(1, image->load("vud_w.ma"));
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), image->getByteCount());
+    EXPECT_EQ(kFileImageCapacity, image->heldCount());
+    std::int32_t position = 0;
+    EXPECT_EQ("(none)", tagOf(position));
+    EXPECT_EQ(-1, position);
 }
 
 TEST_F(FileImageTest, LongerFileIsReadNoFurtherThanItsTag) {
@@ -207,6 +237,44 @@ TEST_F(FileImageTest, ReadErrorIsNotTakenForTheEndOfTheFile) {
     std::filesystem::create_symlink("/proc/self/mem", "vud_m.ma");
     EXPECT_EQ(0, image->load("vud_m.ma"));
     EXPECT_EQ(0, image->getByteCount());
+}
+
+struct MisreportedSizeCase {
+    const char* what;
+    const char* file;  // as vud_lying_fs takes it: NAME:REPORTED:DELIVERED[:OFFSET:TAG]
+    std::int64_t byteCount;
+    std::int32_t position;
+};
+
+TEST_F(FileImageTest, SizeIsWhatTheFileDeliversWhenThatContradictsWhatItReports) {
+    // A file being replaced while the checker runs, a network share or a /proc file
+    // may report one size and deliver another; only the end of the file tells.
+    const MisreportedSizeCase cases[] = {
+        {"reports 500,000 bytes, ends after 1,001, tag near the start", "a.ma:500000:1001:64:ver 8.1.3", 1001, 64},
+        {"reports 500,000 bytes, ends after 1,001, no tag", "b.ma:500000:1001", 1001, -1},
+        {"reports 100 bytes, delivers 500,000, tag near the start", "c.ma:100:500000:64:ver 8.1.3", 500000, 64},
+        {"reports 100 bytes, delivers 500,000, no tag", "d.ma:100:500000", 500000, -1},
+        {"reports 0 bytes, as /proc files do, delivers 300", "e.ma:0:300:7:ver 9.1.5", 300, 7},
+        {"reports 5,000 bytes, delivers 5,000", "f.ma:5000:5000:4090:ver 9.1.5", 5000, 4090},
+        {"reports 10,000,000,000 bytes and delivers them, tag near the start",
+         "g.ma:10000000000:10000000000:20:ver 9.1.5", 10000000000, 20},
+        // A file that might never end is counted no further than 64 MiB.
+        {"reports 0 bytes, delivers 1 GiB", "h.ma:0:1073741824:20:ver 9.1.5", std::int64_t{64} << 20, 20},
+    };
+    std::vector<std::string> files;
+    for (const MisreportedSizeCase& c : cases) files.emplace_back(c.file);
+    const testing::LyingMount mount("lying", files);
+    if (!mount.unavailable().empty()) GTEST_SKIP() << mount.unavailable();
+    for (const MisreportedSizeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "lying/" + std::string(c.file, 4);
+        image->reset();
+        ASSERT_EQ(1, image->load(name.c_str()));
+        EXPECT_EQ(c.byteCount, image->getByteCount());
+        std::int32_t position = 0;
+        image->findVersionTag(position);
+        EXPECT_EQ(c.position, position);
+    }
 }
 
 TEST_F(FileImageTest, UnreadableFileIsNotLoaded) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace vud {
@@ -97,6 +98,35 @@ TEST(FindVersionTag, FindsTheMarkerAtAnyOffsetAmongNearMisses) {
         EXPECT_EQ("ver \0\0\0\0\0\0\0\0"s, std::string(tag->text, kVersionTagLength));
         EXPECT_FALSE(findVersionTag(bytes, offset + 3, position).has_value());
         EXPECT_EQ(-1, position);
+    }
+}
+
+TEST(VersionTagSearch, FindsWhatASearchOfAllTheDataFindsHoweverTheBytesArrive) {
+    // Bytes arrive as a file is read, in pieces of any size; a marker may straddle the
+    // edge between two pieces, or its first bytes may be the last ones of a piece. At
+    // every step the search must report what a search of all the bytes so far reports.
+    const std::string nearMisses = "vverv ve rvvev Ver vr v";
+    std::string filler;
+    while (filler.size() < 700) filler += nearMisses;
+    for (const std::size_t piece : {1u, 2u, 3u, 4u, 5u, 11u, 255u, 256u, 257u}) {
+        for (std::size_t offset = 0; offset + 12 <= filler.size(); offset += 7) {
+            SCOPED_TRACE("pieces of " + std::to_string(piece) + ", marker at " + std::to_string(offset));
+            std::string data = filler;
+            data.replace(offset, 12, "ver 9.1.4\0AB"s);
+            const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+            VersionTagSearch search;
+            for (std::size_t count = 0; count < data.size();) {
+                count = std::min(count + piece, data.size());
+                search.extend(bytes, count);
+                std::int32_t position = 0;
+                findVersionTag(bytes, count, position);
+                ASSERT_EQ(position >= 0, search.found()) << "after " << count << " bytes";
+                if (search.found()) {
+                    ASSERT_EQ(static_cast<std::size_t>(position), search.position());
+                }
+            }
+            EXPECT_EQ(offset, search.position());
+        }
     }
 }
 

@@ -33,6 +33,18 @@ std::string quoted(const std::string& word) {
 
 std::string checkerPath() { return VUDCHECK_EXECUTABLE; }
 
+std::string withoutWineLines(const std::string& text) {
+    std::string kept;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        const std::size_t newline = text.find('\n', begin);
+        const std::size_t end = newline == std::string::npos ? text.size() : newline + 1;
+        if (text.compare(begin, 6, "wine: ") != 0) kept.append(text, begin, end - begin);
+        begin = end;
+    }
+    return kept;
+}
+
 CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutSeconds,
                          const std::string& redirectOutputTo) {
     return runProgram(checkerPath(), arguments, timeoutSeconds, redirectOutputTo);
@@ -73,6 +85,9 @@ CheckerResult runProgram(const std::string& program, const std::vector<std::stri
 #endif
     result.out = slurp(outPath);
     result.err = slurp(errPath);
+#ifdef _WIN32
+    result.err = withoutWineLines(result.err);
+#endif
     std::error_code ignored;
     std::filesystem::remove(outPath, ignored);
     std::filesystem::remove(errPath, ignored);

@@ -9,7 +9,7 @@ namespace vud::testing {
 
 struct CheckerResult {
     std::string out;   // standard output, byte for byte
-    std::string err;   // standard error
+    std::string err;   // standard error (on Windows, without the lines Wine writes there)
     int status = -1;   // exit status; -1 when the process did not end normally
     bool timedOut = false;
 };
@@ -21,6 +21,12 @@ struct CheckerResult {
 // "/dev/full"); `out` is then empty.
 CheckerResult runChecker(const std::vector<std::string>& arguments, int timeoutSeconds = 30,
                          const std::string& redirectOutputTo = "");
+
+// Under Wine, Wine's own helper processes now and then write a line of their own to the
+// standard error of the program under test ("wine: Unhandled page fault ... starting
+// debugger..."), while the program's output and status are right. Returns `text`
+// without those lines, which begin "wine: ", and without no other.
+std::string withoutWineLines(const std::string& text);
 
 // The path of the vudcheck executable under test.
 std::string checkerPath();

@@ -1,13 +1,17 @@
 // vudsample: writes a sample installation of the Vudmark suite, so the checker can be
 // tried out, demonstrated and timed on a machine that has no real application files.
 //
-//   vudsample FOLDER [HOST] [--correct-only]
+//   vudsample FOLDER [HOST] [--correct-only] [--deep-tags]
 //
 // FOLDER is created when missing. HOST names the host generation the builds are for,
 // as the listing titles its sections (default 11.0). Every application file is
 // written with exactly the size of its build and the version tag that build carries.
 // Without --correct-only a few fixed applications show the checker's main findings
-// instead; with it every application is a correct production build.
+// instead; with it every application is a correct production build. A build carries
+// its tag near the start; with --deep-tags each tag lies a quarter to nine tenths of
+// the way into its file instead, tens to hundreds of KB in, as in builds whose
+// resources come first.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -24,7 +28,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: vudsample FOLDER [HOST] [--correct-only]\n"
+    "usage: vudsample FOLDER [HOST] [--correct-only] [--deep-tags]\n"
     "  HOST is one of 3.1 7.0 7.0-early 7.1 8.0 9.0 10.0 11.0 (default 11.0)\n";
 
 constexpr int kBadArguments = 2;
@@ -118,12 +122,21 @@ private:
     std::uint32_t state_;
 };
 
+// Where the tag goes: near the start, as in most builds, a little further on in each
+// file; or deep in, at a share of the file that differs from one application to the
+// next, so that the offsets spread over the whole range.
+std::size_t tagOffset(int position, std::size_t size, const std::string& tag, bool deepTags) {
+    const auto place = static_cast<std::size_t>(position);
+    if (!deepTags) return 64 + 3 * place;
+    const std::size_t percent = 25 + place * 29 % 66;
+    return std::min(size * percent / 100, size - tag.size() - 1);
+}
+
 bool writeApplication(const std::filesystem::path& file, int position, std::int64_t size,
-                      const std::string& tag) {
+                      const std::string& tag, bool deepTags) {
     std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
     Filler(static_cast<std::uint32_t>(position)).fill(bytes);
-    // Near the start, as in a real build, and a little further on in each file.
-    const std::size_t offset = 64 + 3 * static_cast<std::size_t>(position);
+    const std::size_t offset = tagOffset(position, bytes.size(), tag, deepTags);
     std::memcpy(bytes.data() + offset, tag.c_str(), tag.size() + 1);  // with its NUL
 
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -142,10 +155,13 @@ int badArguments(const std::string& problem) {
 int main(int argc, char* argv[]) {
     std::vector<std::string_view> words;
     bool correctOnly = false;
+    bool deepTags = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "--correct-only")
             correctOnly = true;
+        else if (argument == "--deep-tags")
+            deepTags = true;
         else if (argument.substr(0, 2) == "--")
             return badArguments("unknown option " + std::string(argument));
         else
@@ -187,7 +203,7 @@ int main(int argc, char* argv[]) {
         std::int64_t size = vud::kExpectedSizeTable[generation.sizeRow][position];
         if (finding == Finding::OneByteTooLong) ++size;
         const std::string tag = "ver " + versionText(position, generation, finding);
-        if (!writeApplication(file, position, size, tag)) {
+        if (!writeApplication(file, position, size, tag, deepTags)) {
             std::fprintf(stderr, "vudsample: cannot write %s\n", file.string().c_str());
             return kWriteFailed;
         }

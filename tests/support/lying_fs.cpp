@@ -1,0 +1,138 @@
+// vud_lying_fs: a read-only FUSE file system whose files report one size and deliver
+// another, as a file being replaced, a network share or a /proc file may. The tests
+// mount it to show that the checker believes what a file delivers over what it reports.
+//
+//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[:OFFSET:TAG] ...
+//
+// Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. Reads
+// bypass the kernel's page cache, so the kernel neither trims them to REPORTED nor
+// remembers the content. Runs in the foreground until the mount point is unmounted.
+#define FUSE_USE_VERSION 31
+#include <fuse.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct LyingFile {
+    std::string name;  // with its leading '/'
+    off_t reported = 0;
+    off_t delivered = 0;
+    off_t tagOffset = -1;
+    std::string tag;  // with its NUL
+};
+
+std::vector<LyingFile> files;
+
+const LyingFile* lookUp(const char* path) {
+    for (const LyingFile& file : files)
+        if (file.name == path) return &file;
+    return nullptr;
+}
+
+int getAttributes(const char* path, struct stat* status, fuse_file_info*) {
+    *status = {};
+    if (std::strcmp(path, "/") == 0) {
+        status->st_mode = S_IFDIR | 0755;
+        status->st_nlink = 2;
+        return 0;
+    }
+    const LyingFile* file = lookUp(path);
+    if (file == nullptr) return -ENOENT;
+    status->st_mode = S_IFREG | 0444;
+    status->st_nlink = 1;
+    status->st_size = file->reported;
+    return 0;
+}
+
+int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+               fuse_readdir_flags) {
+    if (std::strcmp(path, "/") != 0) return -ENOENT;
+    fill(buffer, ".", nullptr, 0, FUSE_FILL_DIR_PLUS);
+    fill(buffer, "..", nullptr, 0, FUSE_FILL_DIR_PLUS);
+    for (const LyingFile& file : files) fill(buffer, file.name.c_str() + 1, nullptr, 0, FUSE_FILL_DIR_PLUS);
+    return 0;
+}
+
+int openFile(const char* path, fuse_file_info* info) {
+    if (lookUp(path) == nullptr) return -ENOENT;
+    if ((info->flags & O_ACCMODE) != O_RDONLY) return -EACCES;
+    info->direct_io = 1;
+    return 0;
+}
+
+int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
+    const LyingFile* file = lookUp(path);
+    if (file == nullptr) return -ENOENT;
+    if (offset >= file->delivered) return 0;
+    const auto count = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(size), file->delivered - offset));
+    std::memset(buffer, '.', count);
+    if (file->tagOffset >= 0) {
+        const off_t tagEnd = file->tagOffset + static_cast<off_t>(file->tag.size());
+        for (off_t at = std::max(offset, file->tagOffset); at < std::min(offset + static_cast<off_t>(count), tagEnd); ++at)
+            buffer[at - offset] = file->tag[static_cast<size_t>(at - file->tagOffset)];
+    }
+    return static_cast<int>(count);
+}
+
+bool parse(const char* argument, LyingFile& file) {
+    std::vector<std::string> fields;
+    std::string text = argument;
+    for (std::size_t start = 0;;) {
+        const std::size_t colon = text.find(':', start);
+        // The tag is the last field and may hold colons of its own.
+        if (colon == std::string::npos || fields.size() == 4) {
+            fields.push_back(text.substr(start));
+            break;
+        }
+        fields.push_back(text.substr(start, colon - start));
+        start = colon + 1;
+    }
+    if (fields.size() != 3 && fields.size() != 5) return false;
+    file.name = "/" + fields[0];
+    file.reported = std::strtoll(fields[1].c_str(), nullptr, 10);
+    file.delivered = std::strtoll(fields[2].c_str(), nullptr, 10);
+    if (fields.size() == 5) {
+        file.tagOffset = std::strtoll(fields[3].c_str(), nullptr, 10);
+        file.tag = fields[4] + '\0';
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[:OFFSET:TAG] ...\n");
+        return 2;
+    }
+    for (int i = 2; i < argc; ++i) {
+        LyingFile file;
+        if (!parse(argv[i], file)) {
+            std::fprintf(stderr, "vud_lying_fs: bad file %s\n", argv[i]);
+            return 2;
+        }
+        files.push_back(file);
+    }
+    fuse_operations operations{};
+    operations.getattr = getAttributes;
+    operations.readdir = readFolder;
+    operations.open = openFile;
+    operations.read = readFile;
+    // Foreground, one thread; sizes are asked afresh on every look-up.
+    char program[] = "vud_lying_fs";
+    char foreground[] = "-f";
+    char singleThread[] = "-s";
+    char option[] = "-o";
+    char timeouts[] = "attr_timeout=0,entry_timeout=0,negative_timeout=0";
+    char* fuseArguments[] = {program, foreground, singleThread, option, timeouts, argv[1], nullptr};
+    return fuse_main(6, fuseArguments, &operations, nullptr);
+}
