@@ -32,8 +32,11 @@ endif()
 
 # The branches of exception handling and the ones the compiler adds where no source
 # branches are left out: no test can choose them.
+# The counts are looked for in this build alone: other build folders of the same
+# checkout may hold counts of their own.
 set(vud_gcovr ${VUDCHECK_GCOVR} --root ${PROJECT_SOURCE_DIR} --object-directory ${PROJECT_BINARY_DIR}
-    --filter ${PROJECT_SOURCE_DIR}/src/ --exclude-unreachable-branches --exclude-throw-branches)
+    --filter ${PROJECT_SOURCE_DIR}/src/ --exclude-unreachable-branches --exclude-throw-branches
+    ${PROJECT_BINARY_DIR})
 # Lines per file, then branches per file, each with the numbers of the lines they
 # miss, then the totals.
 add_custom_target(coverage
