@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 namespace vud::fuzzing {
 namespace {
@@ -51,6 +52,12 @@ public:
 
     void setFiller(std::uint8_t choice) { filler_ = kFillers[choice % std::size(kFillers)]; }
 
+    // Where each command left the data's end: the pieces a file read bit by bit arrives in.
+    void endPiece() {
+        if (pieceEnds_.empty() || pieceEnds_.back() != size_) pieceEnds_.push_back(size_);
+    }
+    const std::vector<std::size_t>& pieceEnds() const { return pieceEnds_; }
+
     const unsigned char* data() const { return buffer(); }
     std::size_t size() const { return size_; }
 
@@ -62,6 +69,7 @@ private:
 
     std::size_t size_ = 0;
     std::string_view filler_ = kFillers[0];
+    std::vector<std::size_t> pieceEnds_;
 };
 
 void decode(const std::uint8_t* input, std::size_t size, DataWriter& writer) {
@@ -80,6 +88,7 @@ void decode(const std::uint8_t* input, std::size_t size, DataWriter& writer) {
             case 0xF7: writer.putByte(operand()); break;
             default: writer.putByte(op); break;
         }
+        writer.endPiece();
     }
 }
 
@@ -119,7 +128,21 @@ std::string findTagFinderMismatch(const std::uint8_t* input, std::size_t size) {
     std::copy_n(writer.data(), writer.size(), data.get());
     std::int32_t position = 12345;
     const std::optional<VersionTag> tag = findVersionTag(data.get(), writer.size(), position);
-    return compareWithPlainSearch(data.get(), writer.size(), tag, position);
+    const std::string whole = compareWithPlainSearch(data.get(), writer.size(), tag, position);
+    if (!whole.empty()) return whole;
+
+    // The loader's search over the same data given piece by piece, as it is read.
+    VersionTagSearch search;
+    for (std::size_t end : writer.pieceEnds()) search.extend(data.get(), end);
+    search.extend(data.get(), writer.size());
+    if (!search.found()) {
+        const std::string pieces = compareWithPlainSearch(data.get(), writer.size(), std::nullopt, -1);
+        return pieces.empty() ? "" : "piece by piece: " + pieces;
+    }
+    const std::string pieces =
+        compareWithPlainSearch(data.get(), writer.size(), versionTagAt(data.get(), writer.size(), search.position()),
+                               static_cast<std::int32_t>(search.position()));
+    return pieces.empty() ? "" : "piece by piece: " + pieces;
 }
 
 }  // namespace vud::fuzzing
