@@ -2,9 +2,11 @@
 // another, as a file being replaced, a network share or a /proc file may. The tests
 // mount it to show that the checker believes what a file delivers over what it reports.
 //
-//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[:OFFSET:TAG] ...
+//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!][:OFFSET:TAG] ...
 //
-// Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. Reads
+// Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. A '!'
+// after DELIVERED makes the file fail with EIO, where it would otherwise end, as a
+// failing disk or a dropped share does. Reads
 // bypass the kernel's page cache, so the kernel neither trims them to REPORTED nor
 // remembers the content. Runs in the foreground until the mount point is unmounted.
 #define FUSE_USE_VERSION 31
@@ -26,6 +28,7 @@ struct LyingFile {
     std::string name;  // with its leading '/'
     off_t reported = 0;
     off_t delivered = 0;
+    bool failsAtEnd = false;  // a read at the end gets EIO rather than 0 bytes
     off_t tagOffset = -1;
     std::string tag;  // with its NUL
 };
@@ -72,7 +75,7 @@ int openFile(const char* path, fuse_file_info* info) {
 int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (offset >= file->delivered) return 0;
+    if (offset >= file->delivered) return file->failsAtEnd ? -EIO : 0;
     const auto count = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(size), file->delivered - offset));
     std::memset(buffer, '.', count);
     if (file->tagOffset >= 0) {
@@ -99,7 +102,9 @@ bool parse(const char* argument, LyingFile& file) {
     if (fields.size() != 3 && fields.size() != 5) return false;
     file.name = "/" + fields[0];
     file.reported = std::strtoll(fields[1].c_str(), nullptr, 10);
-    file.delivered = std::strtoll(fields[2].c_str(), nullptr, 10);
+    char* end = nullptr;
+    file.delivered = std::strtoll(fields[2].c_str(), &end, 10);
+    file.failsAtEnd = *end == '!';
     if (fields.size() == 5) {
         file.tagOffset = std::strtoll(fields[3].c_str(), nullptr, 10);
         file.tag = fields[4] + '\0';
@@ -111,7 +116,7 @@ bool parse(const char* argument, LyingFile& file) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[:OFFSET:TAG] ...\n");
+        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!][:OFFSET:TAG] ...\n");
         return 2;
     }
     for (int i = 2; i < argc; ++i) {
