@@ -103,7 +103,7 @@ public:
         if (!generation.twoDigit && generation.sizeRow == 1)
             verdict_.statusLine = kStatusGeneration7;
         else
-            verdict_.statusLine = fillIn("%s%s", {kStatusPrefix, kGenerationLabel[generation.generationIndex]});
+            verdict_.statusLine = std::string(kStatusPrefix) + kGenerationLabel[generation.generationIndex];
         return std::move(verdict_);
     }
 

@@ -17,7 +17,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -37,17 +36,13 @@ using namespace std::string_literals;
 namespace fs = std::filesystem;
 using testing::checkerPath;
 using testing::kSummaryTitle;
+using testing::readFile;
 using testing::ScratchFolder;
 using testing::writeApplication;
 
 // Even under strace a run takes well under a second; one that has not ended by then
 // is stuck, and is killed.
 constexpr int kRunSeconds = 20;
-
-std::string slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 enum class StandardOutput { File, Closed };
 
@@ -128,8 +123,8 @@ Outcome run(const std::vector<std::string>& command, const Capture& capture,
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    outcome.out = slurp(capture.out());
-    outcome.err = slurp(capture.err());
+    outcome.out = readFile(capture.out());
+    outcome.err = readFile(capture.err());
     return outcome;
 }
 
@@ -358,7 +353,7 @@ struct ModeCase {
 std::vector<ModeCase> bothModes() {
     return {
         {"verification", {}, kWholeReport, "8"},
-        {"listing", {"?"}, slurp(VUD_EXPECTED_LISTING), "150"},
+        {"listing", {"?"}, readFile(VUD_EXPECTED_LISTING), "150"},
     };
 }
 

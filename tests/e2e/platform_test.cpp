@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "support/platform_text.h"
@@ -16,16 +15,12 @@ namespace vud {
 namespace {
 
 using namespace std::string_literals;
+using testing::readFile;
 using testing::runChecker;
 using testing::ScratchFolder;
 using testing::withPlatformLineEnds;
 using testing::writeApplication;
 using testing::writeFile;
-
-std::string readWhole(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // vud_mcp.ma, release F.1.3, is 59553 bytes in its correct FWP 8.0 build. The bytes
 // before its tag hold CR LF pairs, 0x1A and NUL: a read in text mode would stop at
@@ -45,7 +40,7 @@ TEST(Platform, QuestionMarkReachesTheCheckerBesideOneAndTwoLetterFileNames) {
     // On Windows "?" is a wildcard for one character: a runtime that expanded the
     // command line would hand the checker "a" (or "ab") instead, and it would print
     // nothing.
-    const std::string listing = withPlatformLineEnds(readWhole(VUD_EXPECTED_LISTING));
+    const std::string listing = withPlatformLineEnds(readFile(VUD_EXPECTED_LISTING));
     ASSERT_FALSE(listing.empty()) << "cannot read " << VUD_EXPECTED_LISTING;
     ScratchFolder folder;
     for (const char* name : {"a", "b", "ab", "xy"}) writeFile(name, "");

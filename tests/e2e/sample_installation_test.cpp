@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@ using namespace std::string_literals;
 using testing::kNewerNotice;
 using testing::kSummaryTitle;
 using testing::mixedWarning;
+using testing::readFile;
 using testing::runChecker;
 using testing::runProgram;
 using testing::ScratchFolder;
@@ -42,11 +41,6 @@ constexpr char kCorrectLater7[] =
 constexpr char kCorrectEarlier7[] =
     " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
     "          w/ Correct Size Match\n";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Writes a sample with the given arguments; the maker says nothing when it succeeds.
 void makeSample(const std::vector<std::string>& arguments) {

@@ -7,8 +7,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -17,6 +15,7 @@
 namespace vud {
 namespace {
 
+using testing::readFile;
 using testing::ScratchFolder;
 
 // Distinct bytes, so that a byte lost, doubled or moved at the buffer's edge shows.
@@ -24,11 +23,6 @@ std::string countingText(std::size_t length) {
     std::string text;
     for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 23);
     return text;
-}
-
-std::string slurp(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 TEST(StandardOutputBuffer, TextLongerThanTheBufferArrivesWhole) {
@@ -51,7 +45,7 @@ TEST(StandardOutputBuffer, TextLongerThanTheBufferArrivesWhole) {
             EXPECT_EQ(0, reportWriteError(buffer));
         }
         std::fclose(file);
-        EXPECT_EQ(text, slurp("out.txt"));
+        EXPECT_EQ(text, readFile("out.txt"));
     }
 }
 

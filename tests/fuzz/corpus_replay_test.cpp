@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "installation_check.h"
+#include "support/scratch_folder.h"
 #include "tag_finder_check.h"
 
 namespace vud {
 namespace {
 
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::readFile;
 
 struct Target {
     const char* corpus;  // under fuzz/corpus
@@ -34,7 +30,7 @@ TEST(FuzzCorpus, EveryInputPassesItsTargetsChecks) {
         int replayed = 0;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             SCOPED_TRACE(entry.path().string());
-            const std::string input = slurp(entry.path());
+            const std::string input = readFile(entry.path());
             EXPECT_EQ("", target.check(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()));
             ++replayed;
         }

@@ -4,8 +4,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include <fcntl.h>
@@ -13,6 +11,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "support/scratch_folder.h"
 
 extern char** environ;
 
@@ -53,11 +53,6 @@ bool isMountPoint(const std::string& folder) {
            inside.st_dev != above.st_dev;
 }
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace
 
 LyingMount::LyingMount(const std::string& folder, const std::vector<std::string>& files)
@@ -88,11 +83,11 @@ LyingMount::LyingMount(const std::string& folder, const std::vector<std::string>
         int status = 0;
         if (::waitpid(server_, &status, WNOHANG) == server_) {
             server_ = -1;
-            unavailable_ = "mounting a FUSE file system is not permitted here: " + slurp(errorFile);
+            unavailable_ = "mounting a FUSE file system is not permitted here: " + readFile(errorFile);
             return;
         }
         if (std::chrono::steady_clock::now() > giveUp) {
-            unavailable_ = "the FUSE file system did not come up within 10 s: " + slurp(errorFile);
+            unavailable_ = "the FUSE file system did not come up within 10 s: " + readFile(errorFile);
             return;  // the destructor ends the server
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

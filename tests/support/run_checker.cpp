@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
+
+#include "support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -12,11 +12,6 @@
 
 namespace vud::testing {
 namespace {
-
-std::string slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Quotes one word for the platform's command interpreter.
 std::string quoted(const std::string& word) {
@@ -83,8 +78,8 @@ CheckerResult runProgram(const std::string& program, const std::vector<std::stri
         if (result.timedOut) result.status = -1;
     }
 #endif
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
+    result.out = readFile(outPath);
+    result.err = readFile(errPath);
 #ifdef _WIN32
     result.err = withoutWineLines(result.err);
 #endif

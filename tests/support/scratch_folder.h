@@ -26,6 +26,9 @@ private:
 // Writes `bytes` to `name` in the working folder, replacing any earlier file.
 void writeFile(const std::string& name, std::string_view bytes);
 
+// The whole of a file, byte for byte; empty when it cannot be read.
+std::string readFile(const std::filesystem::path& path);
+
 // Writes an application file of exactly `size` bytes: filler text that holds no
 // "ver ", with `tag` (written as given, NULs included) at `offset`.
 void writeApplication(const std::string& name, std::size_t size, std::string_view tag,
