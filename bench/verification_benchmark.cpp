@@ -7,6 +7,7 @@
 #include <streambuf>
 
 #include "installation.h"
+#include "probe/installed_folder.h"
 #include "verify/verification.h"
 
 namespace vud::bench {
@@ -25,7 +26,8 @@ void wholeRunOverACorrectInstallation(benchmark::State& state) {
     NullBuffer nothing;
     std::ostream out(&nothing);
     for (auto _ : state) {
-        runVerification(out);
+        InstalledFolder workingFolder;
+        runVerification(workingFolder, out);
     }
     if (!out) state.SkipWithError("the report stream failed");
 }

@@ -4,6 +4,7 @@
 #include "entry/mode.h"
 #include "entry/standard_output.h"
 #include "listing/listing.h"
+#include "probe/installed_folder.h"
 #include "verify/verification.h"
 
 int main(int argc, char* argv[]) {
@@ -11,7 +12,11 @@ int main(int argc, char* argv[]) {
     std::ostream out(&buffer);
 
     switch (vud::chooseMode(argc, argv)) {
-        case vud::Mode::Verification: vud::runVerification(out); break;
+        case vud::Mode::Verification: {
+            vud::InstalledFolder workingFolder;
+            vud::runVerification(workingFolder, out);
+            break;
+        }
         case vud::Mode::Listing: vud::printListing(out); break;
         case vud::Mode::Nothing: break;
     }

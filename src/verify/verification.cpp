@@ -1,13 +1,39 @@
 #include "verify/verification.h"
 
-#include <memory>
-
 #include "catalogue/catalogue.h"
-#include "probe/file_image.h"
 #include "verify/summary.h"
-#include "verify/verdict.h"
 
 namespace vud {
+
+RunTally verifyInstallation(Installation& installation,
+                            const std::function<void(const ApplicationOutcome&)>& onApplication) {
+    RunTally tally;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        ApplicationOutcome outcome;
+        outcome.position = position;
+        const std::optional<ApplicationBytes> file =
+            installation.load(position, kApplicationCatalogue[position].fileName);
+        if (!file) {
+            ++tally.notFoundCount;
+            onApplication(outcome);
+            continue;
+        }
+        std::int32_t tagPosition = -1;
+        const std::optional<VersionTag> tag = findVersionTag(file->data, file->heldCount, tagPosition);
+        if (!tag) {
+            outcome.state = ApplicationOutcome::State::NoTag;  // reported nowhere
+            onApplication(outcome);
+            continue;
+        }
+        outcome.state = ApplicationOutcome::State::Judged;
+        outcome.tag = *tag;
+        outcome.byteCount = file->byteCount;
+        outcome.verdict = judgeApplication(position, *tag, file->byteCount);
+        outcome.verdict.addTo(tally);
+        onApplication(outcome);
+    }
+    return tally;
+}
 
 void printApplicationBlock(std::ostream& out, const char* fileName, const VersionTag& tag,
                            std::int64_t byteCount, const Verdict& verdict) {
@@ -17,27 +43,12 @@ void printApplicationBlock(std::ostream& out, const char* fileName, const Versio
     out << "    " << verdict.verdictText << std::endl;
 }
 
-void runVerification(std::ostream& out) {
-    RunTally tally;
-    // One image serves every application of the run; it is too large for the stack.
-    const auto image = std::make_unique<FileImage>();
-
-    for (int position = 0; position < kApplicationCount; ++position) {
-        const char* fileName = kApplicationCatalogue[position].fileName;
-        image->reset();
-        if (image->load(fileName) == 0) {
-            ++tally.notFoundCount;
-            continue;
-        }
-        std::int32_t tagPosition = -1;
-        const std::optional<VersionTag> tag = image->findVersionTag(tagPosition);
-        if (!tag) continue;  // a file without a tag is reported nowhere
-
-        const Verdict verdict = judgeApplication(position, *tag, image->getByteCount());
-        printApplicationBlock(out, fileName, *tag, image->getByteCount(), verdict);
-        verdict.addTo(tally);
-    }
-
+void runVerification(Installation& installation, std::ostream& out) {
+    const RunTally tally = verifyInstallation(installation, [&out](const ApplicationOutcome& outcome) {
+        if (outcome.state == ApplicationOutcome::State::Judged)
+            printApplicationBlock(out, kApplicationCatalogue[outcome.position].fileName, outcome.tag,
+                                  outcome.byteCount, outcome.verdict);
+    });
     printRunSummary(tally, out);
 }
 

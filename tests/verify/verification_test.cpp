@@ -7,6 +7,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "probe/installed_folder.h"
 #include "support/scratch_folder.h"
 #include "support/expected_summary.h"
 
@@ -25,7 +26,8 @@ class VerificationRun : public ::testing::Test {
 protected:
     std::string run() {
         std::ostringstream out;
-        runVerification(out);
+        InstalledFolder workingFolder;
+        runVerification(workingFolder, out);
         return out.str();
     }
 

@@ -1,0 +1,31 @@
+// Where a verification run finds the application files: an installation yields, for
+// each catalogue position, the bytes of that application's file that it holds and the
+// file's size, or nothing when the application is not found.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace vud {
+
+// One application file as the run sees it. `data[0, heldCount)` holds the file from its
+// start at least as far as the end of its first version tag, or the whole file, or the
+// image's capacity, whichever comes first. `byteCount` is the whole file's size.
+struct ApplicationBytes {
+    const unsigned char* data;
+    std::size_t heldCount;
+    std::int64_t byteCount;
+};
+
+class Installation {
+public:
+    virtual ~Installation() = default;
+
+    // The file of the application at catalogue `position` with the name `fileName`, or
+    // nothing when it is missing, unreadable or not a regular file. The bytes stay valid
+    // until the next call.
+    virtual std::optional<ApplicationBytes> load(int position, const char* fileName) = 0;
+};
+
+}  // namespace vud

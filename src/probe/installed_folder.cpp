@@ -1,0 +1,18 @@
+#include "probe/installed_folder.h"
+
+namespace vud {
+
+InstalledFolder::InstalledFolder(std::string folder)
+    : folder_(std::move(folder)), image_(std::make_unique<FileImage>()) {
+    // A folder given with its separator ("C:\", "/") needs no second one.
+    if (!folder_.empty() && folder_.back() != '/' && folder_.back() != '\\') folder_ += '/';
+}
+
+std::optional<ApplicationBytes> InstalledFolder::load(int /*position*/, const char* fileName) {
+    path_.assign(folder_).append(fileName);
+    image_->reset();
+    if (image_->load(path_.c_str()) == 0) return std::nullopt;
+    return ApplicationBytes{image_->data(), image_->heldCount(), image_->getByteCount()};
+}
+
+}  // namespace vud
