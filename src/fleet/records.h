@@ -1,0 +1,61 @@
+// What the fleet checker knows of each installation it was given: one record per
+// installation, holding one record per catalogue application. Every output format
+// (text, CSV, JSON, the dashboard) is written from these and nothing else.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vud::fleet {
+
+enum class ApplicationState {
+    Block,     // the report has a block for it
+    NotFound,  // scanned: no file, or one that cannot be read
+    NoTag,     // scanned: a file without a version tag
+    Absent,    // a report has no block for it; a report cannot tell the two above apart
+};
+
+// One for each verdict counter of a run, in the order the record lists them.
+enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
+inline constexpr int kVerdictKindCount = 8;
+
+struct ApplicationRecord {
+    int position = 0;
+    std::string name;  // the catalogue's display name
+    std::string file;  // the catalogue's file name
+    ApplicationState state = ApplicationState::Absent;
+    // Set for a block only.
+    std::string tag;                  // as the report prints it
+    std::int64_t size = 0;            // as the report prints it
+    std::optional<int> generation;    // the generation number (2, 6 to 12); none when unrecognised
+    std::string host;                 // the host label of the status line
+    VerdictKind verdict = VerdictKind::Correct;
+    std::string text;                 // the verdict text as printed, without its indent and final newline
+};
+
+enum class Source { Folder, Report };
+enum class Status { Ok, Findings, Error };
+
+struct InstallationRecord {
+    std::string installation;  // the path as given, "-" for standard input
+    Source source = Source::Folder;
+    Status status = Status::Error;
+    std::string error;  // the reason, for Status::Error
+    std::array<int, kVerdictKindCount> counts{};  // by VerdictKind
+    int notFound = 0;
+    bool mixed = false;     // the mixed-generation warning was printed
+    bool outdated = false;  // the out-of-date notice was printed
+    std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
+};
+
+// The names used in every format: JSON values, CSV cells, the dashboard's classes.
+std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
+std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
+std::string_view sourceName(Source source);             // "folder", "report"
+std::string_view statusName(Status status);             // "ok", "findings", "error"
+
+}  // namespace vud::fleet
