@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -73,6 +74,10 @@ public:
 
     void show(const RunProgress& progress) {
         if (!shown_) return;
+        // A terminal is slower than a fleet on local disk: a few updates a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (progress.done < progress.all && now - lastShown_ < std::chrono::milliseconds(100)) return;
+        lastShown_ = now;
         std::string line = std::to_string(progress.done) + " of " + std::to_string(progress.all) + " checked";
         if (progress.done < progress.all) line += ": " + progress.current;
         line = clipped(line);
@@ -108,6 +113,7 @@ private:
     std::ostream& err_;
     bool shown_;
     std::size_t width_ = 0;
+    std::chrono::steady_clock::time_point lastShown_{};
 };
 
 }  // namespace
