@@ -32,7 +32,23 @@ std::string reasonOf(const std::error_code& error) {
 }  // namespace
 
 std::filesystem::path pathFromUtf8(const std::string& text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+    std::filesystem::path path(std::u8string(text.begin(), text.end()));
+#ifdef _WIN32
+    // A path of MAX_PATH characters or more opens only as a full path behind "\\?\",
+    // which turns off the system's own path rules: so it is made full and normal here,
+    // its "/" made "\", and a share's "\\server\share" becomes "\\?\UNC\server\share".
+    constexpr std::size_t kMaxPath = 260;
+    std::wstring wide = path.wstring();
+    if (wide.size() < kMaxPath - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return path;
+    std::error_code error;
+    std::filesystem::path full = std::filesystem::absolute(path, error);
+    if (error) return path;
+    wide = full.lexically_normal().make_preferred().wstring();
+    if (wide.rfind(L"\\\\", 0) == 0) return std::filesystem::path(L"\\\\?\\UNC\\" + wide.substr(2));
+    return std::filesystem::path(L"\\\\?\\" + wide);
+#else
+    return path;
+#endif
 }
 
 InstallationRecord checkInput(const std::string& path, std::istream& standardInput) {

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"
@@ -89,6 +92,7 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
               result.out);
 }
 
+#ifndef _WIN32
 TEST_F(FleetCommandLine, AFolderThatCannotBeListedIsAnError) {
     if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";
     std::filesystem::create_directory("locked");
@@ -98,6 +102,7 @@ TEST_F(FleetCommandLine, AFolderThatCannotBeListedIsAnError) {
     EXPECT_EQ(2, result.status);
     EXPECT_EQ("vudfleet: locked: Permission denied\n", result.err);
 }
+#endif
 
 TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
     // A list as Windows tools write it: CR LF and blank lines.

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
+
+#include "fleet/threads.h"
 
 namespace vud::fleet {
 namespace {
@@ -15,18 +14,20 @@ namespace {
 TEST(Runner, ASlowInstallationHoldsBackOnlyABoundedNumberOfOthers) {
     std::vector<std::string> inputs;
     for (int i = 0; i < 200; ++i) inputs.push_back(std::to_string(i));
-    std::mutex mutex;
-    std::condition_variable started;
+    Mutex mutex;
+    Condition started;
     int startedCount = 0;
     int startedWhileFirstWaited = 0;
     const auto check = [&](const std::string& input) {
-        std::unique_lock lock(mutex);
+        Lock lock(mutex);
         ++startedCount;
-        started.notify_all();
+        started.notifyAll();
         if (input == "0") {
             // The first installation answers only when the others have started all they
             // may, or after a second when the runner keeps them back as it should.
-            started.wait_for(lock, std::chrono::seconds(1), [&] { return startedCount >= 100; });
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            while (startedCount < 100 && std::chrono::steady_clock::now() < deadline)
+                started.waitFor(lock, std::chrono::milliseconds(50));
             startedWhileFirstWaited = startedCount;
         }
         InstallationRecord record;
