@@ -22,6 +22,9 @@ namespace {
 
 constexpr char kProgram[] = "vudfleet";
 
+// Room for a million paths of average length.
+constexpr std::size_t kLargestList = std::size_t{64} << 20;
+
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
     "vudcheck, and writes what it finds as text, CSV or JSON Lines.\n"
@@ -40,17 +43,8 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
     std::string bytes;
     if (name == "-") {
         bytes.assign(std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream file(pathFromUtf8(name), std::ios::binary);
-        if (!file) {
-            problem = "cannot be opened";
-            return std::nullopt;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        if (file.bad()) {
-            problem = "read error";
-            return std::nullopt;
-        }
+    } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
+        return std::nullopt;
     }
     const std::string text = reportText(bytes, problem);
     if (!problem.empty()) return std::nullopt;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "fleet/generated_installation.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
@@ -28,6 +29,36 @@ std::wstring wide(const std::string& utf8) {
 }
 
 std::filesystem::path pathOf(const std::string& utf8) { return std::filesystem::path(wide(utf8)); }
+
+// The C++ library's own file calls do not all take "\\?\" paths; the system's do.
+void makeFolder(const std::wstring& path) { ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr) != 0) << GetLastError(); }
+
+void writeWide(const std::wstring& path, const std::string& bytes) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << GetLastError();
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(bytes.size(), written);
+}
+
+// The scratch folder's own clean-up does not reach this deep.
+void removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+                removeTree(folder + L"\\" + name);
+            else
+                DeleteFileW((folder + L"\\" + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
 
 struct WideRun {
     int status;
@@ -68,17 +99,29 @@ TEST(FleetOnWindows, FolderNamedInSeveralScriptsGivenOnTheCommandLine) {
 
 TEST(FleetOnWindows, PathLongerThanMaxPath) {
     const testing::ScratchFolder scratch;
-    std::string longPath = std::filesystem::current_path().string();
-    for (int i = 0; i < 6; ++i) longPath += "\\folder-of-a-deep-tree-" + std::string(30, static_cast<char>('a' + i));
-    ASSERT_GT(longPath.size(), 300u);
+    const std::string report = reportOfACorrectInstallation();
     // The test makes its files behind "\\?\", as the program must open them without it.
-    const std::filesystem::path prefixed = pathOf("\\\\?\\" + longPath);
-    testing::writeInto(prefixed / "ws", testing::correctInstallation(11));
-    std::ofstream(prefixed / "ws.txt", std::ios::binary) << reportOfACorrectInstallation();
+    std::string longPath = std::filesystem::current_path().string();
+    for (int i = 0; i < 6; ++i) {
+        longPath += "\\folder-of-a-deep-tree-" + std::string(30, static_cast<char>('a' + i));
+        makeFolder(L"\\\\?\\" + wide(longPath));
+    }
+    ASSERT_GT(longPath.size(), 300u);
+    const std::wstring folder = L"\\\\?\\" + wide(longPath);
+    makeFolder(folder + L"\\ws");
+    for (const testing::GeneratedFile& file : testing::correctInstallation(11)) {
+        std::string bytes = file.bytes;
+        bytes.resize(static_cast<std::size_t>(file.byteCount), ' ');
+        writeWide(folder + L"\\ws\\" + wide(kApplicationCatalogue[file.position].fileName), bytes);
+    }
+    writeWide(folder + L"\\ws.txt", report);
+
     const WideRun run = runFleetWide({"--format", "csv", longPath + "\\ws", longPath + "\\ws.txt"});
     EXPECT_EQ(0, run.status) << run.out;
     EXPECT_EQ(1u + 41u + 41u, static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')));
     EXPECT_EQ(std::string::npos, run.out.find(",not-found,"));
+    removeTree(L"\\\\?\\" + wide(std::filesystem::current_path().string()) + L"\\folder-of-a-deep-tree-" +
+               std::wstring(30, L'a'));
 }
 
 TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
