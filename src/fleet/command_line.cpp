@@ -96,8 +96,8 @@ private:
     }
 
     void write(const std::string& line) {
-        std::size_t characters = 0;
-        for (const char c : line) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        const auto characters = static_cast<std::size_t>(std::count_if(
+            line.begin(), line.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
         err_ << '\r' << line;
         if (characters < width_) err_ << std::string(width_ - characters, ' ') << '\r' << line;
         err_ << std::flush;

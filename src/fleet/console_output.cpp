@@ -20,24 +20,30 @@ std::wstring wideFromUtf8(const std::string& text) {
 class ConsoleBuffer : public std::streambuf {
 public:
     explicit ConsoleBuffer(HANDLE console) : console_(console) {}
-    ~ConsoleBuffer() override { sync(); }
+    ~ConsoleBuffer() override { writeWholeCharacters(); }
 
 protected:
     int_type overflow(int_type c) override {
         if (c != traits_type::eof()) {
             pending_ += static_cast<char>(c);
-            if (c == '\n' || pending_.size() >= 4096) sync();
+            if (c == '\n' || pending_.size() >= 4096) writeWholeCharacters();
         }
         return traits_type::not_eof(c);
     }
 
     std::streamsize xsputn(const char* data, std::streamsize count) override {
         pending_.append(data, static_cast<std::size_t>(count));
-        if (pending_.size() >= 4096 || pending_.find('\n') != std::string::npos) sync();
+        if (pending_.size() >= 4096 || pending_.find('\n') != std::string::npos) writeWholeCharacters();
         return count;
     }
 
     int sync() override {
+        writeWholeCharacters();
+        return 0;
+    }
+
+private:
+    void writeWholeCharacters() {
         // A character cut at the buffer's end waits for its last bytes.
         std::size_t whole = pending_.size();
         std::size_t back = 0;
@@ -52,10 +58,8 @@ protected:
         pending_.erase(0, whole);
         DWORD written = 0;
         if (!wide.empty()) WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return 0;
     }
 
-private:
     HANDLE console_;
     std::string pending_;
 };

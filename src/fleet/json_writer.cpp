@@ -2,6 +2,9 @@
 // that read the fleet one installation at a time. Keys keep the order of the records.
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <iterator>
+
 #include "fleet/record_writer.h"
 
 namespace vud::fleet {
@@ -51,8 +54,8 @@ public:
             object["mixed"] = record.mixed;
             object["outdated"] = record.outdated;
             Json applications = Json::array();
-            for (const ApplicationRecord& application : record.applications)
-                applications.push_back(applicationObject(application));
+            std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
+                           applicationObject);
             object["applications"] = std::move(applications);
         }
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather

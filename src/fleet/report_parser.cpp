@@ -49,7 +49,7 @@ public:
         RunTally tally;
         int nextPosition = 0;  // blocks come in catalogue order, each at most once
         while (at_ < lines_.size() && lines_[at_].rfind(kIdentification, 0) == 0) {
-            const Refusal refusal = readBlock(nextPosition, tally, record);
+            Refusal refusal = readBlock(nextPosition, tally, record);
             if (refusal.line != 0) return refusal;
         }
         return readSummary(tally, record);

@@ -7,21 +7,13 @@
 namespace vud::fleet {
 
 VerdictKind verdictKindOf(TallyCounter counter) {
-    struct Pair {
-        TallyCounter counter;
-        VerdictKind kind;
-    };
-    static const Pair kKinds[] = {
-        {&RunTally::correctCount, VerdictKind::Correct},
-        {&RunTally::sizeMismatchCount, VerdictKind::SizeMismatch},
-        {&RunTally::betaCount, VerdictKind::Beta},
-        {&RunTally::testCount, VerdictKind::Test},
-        {&RunTally::preReleaseCount, VerdictKind::PreRelease},
-        {&RunTally::olderCount, VerdictKind::Older},
-        {&RunTally::newerCount, VerdictKind::Newer},
-    };
-    for (const Pair& pair : kKinds)
-        if (pair.counter == counter) return pair.kind;
+    if (counter == &RunTally::correctCount) return VerdictKind::Correct;
+    if (counter == &RunTally::sizeMismatchCount) return VerdictKind::SizeMismatch;
+    if (counter == &RunTally::betaCount) return VerdictKind::Beta;
+    if (counter == &RunTally::testCount) return VerdictKind::Test;
+    if (counter == &RunTally::preReleaseCount) return VerdictKind::PreRelease;
+    if (counter == &RunTally::olderCount) return VerdictKind::Older;
+    if (counter == &RunTally::newerCount) return VerdictKind::Newer;
     return VerdictKind::Unrecognized;
 }
 
