@@ -83,7 +83,14 @@ file(WRITE "${WORK_DIR}/run/report.txt"
      "41 Applications NOT FOUND\r\n")
 execute_process(COMMAND ${EMULATOR} "${WORK_DIR}/unpacked/${top}/vudfleet.exe" --format csv report.txt
                 WORKING_DIRECTORY "${WORK_DIR}/run"
-                OUTPUT_VARIABLE rows ERROR_VARIABLE errors RESULT_VARIABLE status)
-if(NOT status EQUAL 1 OR NOT rows MATCHES "^installation,source,status,.*\r\nreport.txt,report,findings,")
-  message(FATAL_ERROR "the unpacked vudfleet.exe did not read a report (status ${status}):\n${rows}\n${errors}")
+                OUTPUT_FILE "${WORK_DIR}/fleet.csv" ERROR_VARIABLE errors RESULT_VARIABLE status)
+# On the bytes again: the header, then the report's first row after a CR LF.
+file(READ "${WORK_DIR}/fleet.csv" rows HEX)
+string(HEX "installation,source,status," header)
+string(HEX "\r\nreport.txt,report,findings," first_row)
+string(FIND "${rows}" "${header}" header_at)
+string(FIND "${rows}" "${first_row}" first_row_at)
+if(NOT status EQUAL 1 OR NOT header_at EQUAL 0 OR first_row_at LESS 0)
+  message(FATAL_ERROR "the unpacked vudfleet.exe did not read a report (status ${status}; output in "
+                      "${WORK_DIR}/fleet.csv)\n${errors}")
 endif()
