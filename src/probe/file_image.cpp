@@ -140,8 +140,20 @@ public:
 
     // The number of bytes read, 0 at the end of the file, -1 on a read error.
     std::int64_t read(unsigned char* buffer, std::size_t count) {
+        const std::int64_t got = readAt(position_, buffer, count);
+        if (got > 0) position_ += got;
+        return got;
+    }
+
+    // The same, from `offset`, leaving the place where read() goes on as it was.
+    // Every read names its offset: a read at an offset moves the handle's own file
+    // pointer, which read() therefore never relies on.
+    std::int64_t readAt(std::int64_t offset, unsigned char* buffer, std::size_t count) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
+        at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
         DWORD got = 0;
-        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, nullptr))
+        if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, &at))
             return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
         return got;
     }
@@ -149,6 +161,7 @@ public:
 private:
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     std::int64_t reportedSize_ = 0;
+    std::int64_t position_ = 0;  // where read() goes on
 };
 #else
 // The descriptor is opened once and asked everything: what it is, how large it is.
@@ -188,6 +201,15 @@ public:
         }
     }
 
+    // The same, from `offset`, leaving the place where read() goes on as it was.
+    std::int64_t readAt(std::int64_t offset, unsigned char* buffer, std::size_t count) {
+        for (;;) {
+            const ssize_t got = ::pread(descriptor_, buffer, count, static_cast<off_t>(offset));
+            if (got >= 0) return got;
+            if (errno != EINTR) return -1;
+        }
+    }
+
 private:
     int descriptor_ = -1;
     std::int64_t reportedSize_ = 0;
@@ -195,18 +217,15 @@ private:
 #endif
 
 // Reads on from `count` bytes to the end of the file, or to kLongestCount, throwing the
-// bytes away. Returns the count reached and whether it was the end; -1 on a read error.
-std::int64_t countOn(OpenFile& file, std::int64_t count, bool& ended) {
+// bytes away. Returns the count reached; -1 on a read error.
+std::int64_t countOn(OpenFile& file, std::int64_t count) {
     std::array<unsigned char, kCountBlock> discarded;
     while (count < kLongestCount) {
         const auto wanted = static_cast<std::size_t>(
             std::min(static_cast<std::int64_t>(discarded.size()), kLongestCount - count));
         const std::int64_t got = file.read(discarded.data(), wanted);
         if (got < 0) return -1;
-        if (got == 0) {
-            ended = true;
-            break;
-        }
+        if (got == 0) break;
         count += got;
     }
     return count;
@@ -224,10 +243,6 @@ int FileImage::load(const char* name) {
     VersionTagSearch search;
     std::size_t held = 0;
     bool ended = false;
-    // Whether the bytes read so far contradict the reported size: the file stopped
-    // short of it or ran past it. Such a file is being replaced, or sits on a file
-    // system that reports sizes wrongly; only its end tells its size.
-    bool sizeInDoubt = false;
     std::size_t block = kFirstReadBlock;
     for (;;) {
         std::size_t wanted = block;
@@ -252,20 +267,36 @@ int FileImage::load(const char* name) {
         }
         held += static_cast<std::size_t>(got);
         search.extend(contents_, held);
-        const auto heldSize = static_cast<std::int64_t>(held);
-        sizeInDoubt = heldSize > reported || (static_cast<std::size_t>(got) < wanted && heldSize < reported);
         block = kLaterReadBlock;
     }
 
+    // Reading stopped short of the end: the reported size stands only if the file's
+    // last byte lies where it says, that is if a read of two bytes from there gets
+    // exactly one. A file being replaced, or on a file system that reports sizes
+    // wrongly, fails that test, and only its end then tells its size.
     std::int64_t count = static_cast<std::int64_t>(held);
-    if (sizeInDoubt && !ended) {
-        count = countOn(file, count, ended);
-        if (count < 0) {
-            reset();
-            return 0;
+    if (!ended) {
+        bool sizeConfirmed = false;
+        if (count <= reported) {
+            unsigned char last[2];
+            const std::int64_t got = file.readAt(reported - 1, last, sizeof last);
+            if (got < 0) {
+                reset();
+                return 0;
+            }
+            sizeConfirmed = got == 1;
+        }
+        if (sizeConfirmed) {
+            count = reported;
+        } else {
+            count = countOn(file, count);
+            if (count < 0) {
+                reset();
+                return 0;
+            }
         }
     }
-    byteCount_ = ended ? count : std::max(count, reported);
+    byteCount_ = count;
     heldCount_ = held;
     tagPosition_ = search.position();
     return 1;

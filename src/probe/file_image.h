@@ -82,8 +82,10 @@ public:
     //
     // Only what the report needs is read: the file up to the end of its first version
     // tag, the end of the file, or the capacity of the image, whichever comes first.
-    // Its size is the count read when the read met the end of the file, and otherwise
-    // the size the open file reports, or the count read if that is larger.
+    // Its size is the count read when the read met the end of the file. Otherwise it is
+    // the size the open file reports, once one more read of the last byte there shows
+    // that the file ends exactly there; when it does not, the file is read on to its end
+    // (or to 64 MiB) and that count is its size. A read error anywhere is a 0.
     int load(const char* name);
 
     // The file's whole size in bytes, also when only part of it is held.

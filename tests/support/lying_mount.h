@@ -12,7 +12,7 @@ namespace vud::testing {
 class LyingMount {
 public:
     // Creates `folder` and mounts there the files described as vud_lying_fs takes
-    // them: NAME:REPORTED:DELIVERED[!][:OFFSET:TAG]. When that cannot be done,
+    // them: NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG]. When that cannot be done,
     // unavailable() tells why and the folder stays empty.
     LyingMount(const std::string& folder, const std::vector<std::string>& files);
     ~LyingMount();
