@@ -125,14 +125,16 @@ TEST_F(FileImageTest, TagIsFoundWhereverItLiesAndReadingStopsBehindIt) {
     // what a search of the whole file, as far as the image holds it, would show.
     const std::string tagText = "ver 9.1.5\0XY"s;
     const std::size_t first = kFirstReadBlock;
-    const std::size_t third = kFirstReadBlock + 2 * kLaterReadBlock;  // end of the third block
+    const std::size_t second = nextReadBlock(first);
+    const std::size_t fourth = nextReadBlock(nextReadBlock(second));
+    const std::size_t third = first + second + nextReadBlock(second);  // end of the third block
     const TagPlaceCase cases[] = {
         {"near the start", 100, 100, first},
-        {"marker across the end of the first block", first - 2, first - 2, first + kLaterReadBlock},
+        {"marker across the end of the first block", first - 2, first - 2, first + second},
         {"tag bytes across the end of the first block", first - 6, first - 6, first + 6},
         {"marker ending at the end of the first block", first - 4, first - 4, first + 8},
         {"tag ending at the end of the first block", first - 12, first - 12, first},
-        {"marker across the end of a later block", third - 1, third - 1, third + kLaterReadBlock},
+        {"marker across the end of a later block", third - 1, third - 1, third + fourth},
         {"tag bytes across the end of a later block", third - 9, third - 9, third + 3},
         {"far into the file", 250000, 250000, 0},
         {"the last bytes of the image", kFileImageCapacity - 12, kFileImageCapacity - 12, kFileImageCapacity},
@@ -159,7 +161,7 @@ TEST_F(FileImageTest, TagIsFoundWhereverItLiesAndReadingStopsBehindIt) {
                 EXPECT_EQ(c.held, image->heldCount());
             } else {
                 EXPECT_GE(image->heldCount(), tagEnd);
-                EXPECT_LT(image->heldCount(), tagEnd + kLaterReadBlock);
+                EXPECT_LT(image->heldCount(), tagEnd + kLargestReadBlock);
             }
             EXPECT_EQ(bytes.substr(0, image->heldCount()), held());
         }

@@ -1,0 +1,51 @@
+#include "probe/open_file.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace vud {
+
+OpenFile::~OpenFile() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+// The handle is opened once and asked everything: what it is, how large it is.
+bool OpenFile::open(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    // Shared for reading and writing, as a C runtime's fopen shares it: a build that
+    // an editor or the host product holds open is still checked.
+    const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    handle_ = handle;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    reportedSize_ = static_cast<std::int64_t>((std::uint64_t{information.nFileSizeHigh} << 32) |
+                                              information.nFileSizeLow);
+    return true;
+}
+
+std::int64_t OpenFile::read(unsigned char* buffer, std::size_t count) {
+    const std::int64_t got = readAt(position_, buffer, count);
+    if (got > 0) position_ += got;
+    return got;
+}
+
+// Every read names its offset: a read at an offset moves the handle's own file
+// pointer, so read() keeps its place itself rather than trust that pointer.
+std::int64_t OpenFile::readAt(std::int64_t offset, unsigned char* buffer, std::size_t count) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, &at))
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    return got;
+}
+
+}  // namespace vud
