@@ -1,5 +1,7 @@
 #include "probe/open_file.h"
 
+#include <string>
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -7,18 +9,53 @@
 
 namespace vud {
 
+namespace {
+
+// The path as the wide functions take it. A path of MAX_PATH characters or more opens
+// only as a full path behind the "\\?\" prefix, which turns off the system's own
+// path rules: so it is made full here first, its "/" made "\" and its "." and ".."
+// resolved, and a share's "\\server\share" becomes "\\?\UNC\server\share". Shorter
+// paths, the bare names of the working folder among them, go as they are.
+bool toWidePath(const char* path, std::wstring& wide) {
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (size <= 0) return false;
+    wide.assign(static_cast<std::size_t>(size), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size) != size) return false;
+    wide.pop_back();  // the NUL, which the wide text holds anyway
+    if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return false;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return false;
+    full.resize(length);
+    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0)
+        wide = full;  // already past the path rules, or a device
+    else if (full.rfind(L"\\\\", 0) == 0)
+        wide = L"\\\\?\\UNC\\" + full.substr(2);
+    else
+        wide = L"\\\\?\\" + full;
+    return true;
+}
+
+}  // namespace
+
 OpenFile::~OpenFile() {
     if (handle_ != nullptr) CloseHandle(handle_);
 }
 
 // The handle is opened once and asked everything: what it is, how large it is.
 bool OpenFile::open(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
+    std::wstring wide;
+    if (!toWidePath(path, wide)) return false;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-    // Shared for reading and writing, as a C runtime's fopen shares it: a build that
-    // an editor or the host product holds open is still checked.
-    const HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for reading, writing and deleting: the host product or an editor may hold
+    // a build open, and an installer may replace or remove it while the checker reads;
+    // the checker denies no one anything.
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     handle_ = handle;
     BY_HANDLE_FILE_INFORMATION information;
