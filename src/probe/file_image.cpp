@@ -13,12 +13,11 @@ namespace {
 // further than this: a file that never ends (a /proc file, a file system of another
 // program's making) must not stall the run. Beyond it the count is a lower bound.
 constexpr std::int64_t kLongestCount = std::int64_t{64} << 20;
-constexpr std::size_t kCountBlock = std::size_t{64} * 1024;
 
 // Reads on from `count` bytes to the end of the file, or to kLongestCount, throwing the
 // bytes away. Returns the count reached; -1 on a read error.
 std::int64_t countOn(OpenFile& file, std::int64_t count) {
-    std::array<unsigned char, kCountBlock> discarded;
+    std::array<unsigned char, kLargestReadBlock> discarded;
     while (count < kLongestCount) {
         const auto wanted = static_cast<std::size_t>(
             std::min(static_cast<std::int64_t>(discarded.size()), kLongestCount - count));
@@ -38,6 +37,11 @@ int FileImage::load(const char* name) {
     OpenFile file;
     if (!file.open(name)) return 0;
     const std::int64_t reported = file.reportedSize();
+    // A count cut short by a read error is no size: the record is empty again.
+    const auto unreadable = [this] {
+        reset();
+        return 0;
+    };
 
     VersionTagSearch search;
     std::size_t held = 0;
@@ -55,11 +59,7 @@ int FileImage::load(const char* name) {
         wanted = std::min(wanted, kFileImageCapacity - held);
         if (wanted == 0) break;  // the image is full
         const std::int64_t got = file.read(contents_ + held, wanted);
-        if (got < 0) {
-            // A short count is not the file's size; the record is empty again.
-            reset();
-            return 0;
-        }
+        if (got < 0) return unreadable();
         if (got == 0) {
             ended = true;
             break;
@@ -69,30 +69,24 @@ int FileImage::load(const char* name) {
         block = nextReadBlock(block);
     }
 
-    // Reading stopped short of the end: the reported size stands only if the file's
-    // last byte lies where it says, that is if a read of two bytes from there gets
-    // exactly one. A file being replaced, or on a file system that reports sizes
-    // wrongly, fails that test, and only its end then tells its size.
+    // Reading stopped short of the end. The reported size stands only if the file's
+    // last byte lies there: a read of two bytes from it must get exactly one. A file
+    // that has run past it already, is being replaced, or sits on a file system that
+    // reports sizes wrongly fails that, and only its end then tells its size.
     std::int64_t count = static_cast<std::int64_t>(held);
     if (!ended) {
         bool sizeConfirmed = false;
         if (count <= reported) {
             unsigned char last[2];
             const std::int64_t got = file.readAt(reported - 1, last, sizeof last);
-            if (got < 0) {
-                reset();
-                return 0;
-            }
+            if (got < 0) return unreadable();
             sizeConfirmed = got == 1;
         }
         if (sizeConfirmed) {
             count = reported;
         } else {
             count = countOn(file, count);
-            if (count < 0) {
-                reset();
-                return 0;
-            }
+            if (count < 0) return unreadable();
         }
     }
     byteCount_ = count;
