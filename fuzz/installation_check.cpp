@@ -319,8 +319,8 @@ private:
 
     static bool knownHostGeneration(std::string_view label) {
         if (label == "FWP 7.0.x.x (see below)") return true;
-        return std::any_of(std::begin(kGenerationLabel), std::end(kGenerationLabel),
-                           [&](const char* known) { return label == known; });
+        return std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations),
+                           [&](const HostGeneration& known) { return label == known.label; });
     }
 
     ImageStore images_;
