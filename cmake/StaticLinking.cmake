@@ -18,16 +18,16 @@ if(NOT (VUDCHECK_STATIC AND CMAKE_SYSTEM_NAME STREQUAL "Linux"))
   return()
 endif()
 
-include(CheckLinkerFlag)
+include(CheckCXXSourceCompiles)
 # The link options the project adds itself (the sanitizers, coverage) take part in the
 # trial beside the user's flags, which every trial compile and link uses. Must be
 # included after the modules that add them.
 get_property(vud_link_options DIRECTORY PROPERTY LINK_OPTIONS)
-set(CMAKE_REQUIRED_LINK_OPTIONS ${vud_link_options})
+set(CMAKE_REQUIRED_LINK_OPTIONS ${vud_link_options} -static)
 set(CMAKE_REQUIRED_QUIET ON)
 # Tried at every configure: a result kept from other flags would be wrong.
 unset(VUDCHECK_CAN_LINK_STATICALLY CACHE)
-check_linker_flag(CXX -static VUDCHECK_CAN_LINK_STATICALLY)
+check_cxx_source_compiles("#include <iostream>\nint main() { std::cout << 1; }" VUDCHECK_CAN_LINK_STATICALLY)
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
 unset(CMAKE_REQUIRED_QUIET)
 
