@@ -1,5 +1,11 @@
 #include "support/child_process.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -10,8 +16,103 @@
 #include <unistd.h>
 
 extern char** environ;
+#endif
 
 namespace vud::testing {
+
+ChildEnd runChild(const std::vector<std::string>& command, const ChildStreams& streams,
+                  std::chrono::milliseconds limit) {
+    ChildProcess child(command, streams);
+    return child.wait(limit);
+}
+
+#ifdef _WIN32
+namespace {
+
+// One argument as the C runtime of the child splits its command line again: quoted,
+// with the backslashes before a quote, and those at the end, doubled.
+void appendQuoted(std::string& line, const std::string& argument) {
+    line += '"';
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+}
+
+HANDLE openForChild(const std::string& path, bool write) {
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return ::CreateFileA(path.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited,
+                         write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool ChildEnd::exited() const { return spawnError == 0 && !timedOut; }
+
+int ChildEnd::exitStatus() const { return exited() ? waitStatus : -1; }
+
+int ChildEnd::signal() const { return 0; }
+
+ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildStreams& streams) {
+    std::string line;
+    for (const std::string& word : command) {
+        if (!line.empty()) line += ' ';
+        appendQuoted(line, word);
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = openForChild(kNullDevice, false);
+    startup.hStdOutput = openForChild(streams.output, true);
+    startup.hStdError = openForChild(streams.error, true);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        end_.spawnError = static_cast<int>(::GetLastError());
+        reaped_ = true;
+    } else {
+        ::CloseHandle(process.hThread);
+        process_ = process.hProcess;
+    }
+    for (HANDLE handle : {startup.hStdInput, startup.hStdOutput, startup.hStdError})
+        if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+}
+
+ChildProcess::~ChildProcess() {
+    wait(std::chrono::milliseconds(0));
+    if (process_ != nullptr) ::CloseHandle(process_);
+}
+
+bool ChildProcess::ended() {
+    if (!reaped_ && ::WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        ::GetExitCodeProcess(process_, &code);
+        end_.waitStatus = static_cast<int>(code);
+        reaped_ = true;
+    }
+    return reaped_;
+}
+
+const ChildEnd& ChildProcess::wait(std::chrono::milliseconds limit) {
+    if (!reaped_ && ::WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) == WAIT_TIMEOUT) {
+        end_.timedOut = true;
+        ::TerminateProcess(process_, 1);
+        ::WaitForSingleObject(process_, INFINITE);
+        reaped_ = true;
+    }
+    ended();
+    return end_;
+}
+
+#else
 
 bool ChildEnd::exited() const { return spawnError == 0 && !timedOut && WIFEXITED(waitStatus); }
 
@@ -71,12 +172,6 @@ const ChildEnd& ChildProcess::wait(std::chrono::milliseconds limit) {
     return end_;
 }
 
-ChildEnd runChild(const std::vector<std::string>& command, const ChildStreams& streams,
-                  std::chrono::milliseconds limit) {
-    ChildProcess child(command, streams);
-    return child.wait(limit);
-}
-
 bool onPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     const std::string folders = path != nullptr ? path : "/usr/bin:/bin";
@@ -89,5 +184,7 @@ bool onPath(const std::string& program) {
     }
     return false;
 }
+
+#endif
 
 }  // namespace vud::testing

@@ -1,28 +1,15 @@
 #include "support/run_checker.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
+#include "support/child_process.h"
 #include "support/scratch_folder.h"
 
-#ifndef _WIN32
-#include <cerrno>
-#include <cstring>
-
-#include "support/child_process.h"
-#endif
-
 namespace vud::testing {
-
-#ifdef _WIN32
-namespace {
-
-// Quotes one word for the command interpreter.
-std::string quoted(const std::string& word) { return "\"" + word + "\""; }
-
-}  // namespace
-#endif
 
 std::string checkerPath() { return VUDCHECK_EXECUTABLE; }
 
@@ -51,24 +38,14 @@ CheckerResult runProgram(const std::string& program, const std::vector<std::stri
     const std::filesystem::path outPath = base.string() + ".out";
     const std::filesystem::path errPath = base.string() + ".err";
 
-    CheckerResult result;
-#ifndef _WIN32
     std::vector<std::string> command = {program};
     command.insert(command.end(), arguments.begin(), arguments.end());
     const ChildEnd end = runChild(
         command, {redirectOutputTo.empty() ? outPath.string() : redirectOutputTo, errPath.string()},
         std::chrono::seconds(timeoutSeconds));
+    CheckerResult result;
     result.status = end.exitStatus();
     result.timedOut = end.timedOut;
-#else
-    (void)timeoutSeconds;  // CTest's own test timeout bounds a run here
-    std::string command = quoted(program);
-    for (const std::string& argument : arguments) command += " " + quoted(argument);
-    command += " >" + quoted(redirectOutputTo.empty() ? outPath.string() : redirectOutputTo);
-    command += " 2>" + quoted(errPath.string());
-    command = "\"" + command + "\"";  // cmd /c strips one outer pair of quotes
-    result.status = std::system(command.c_str());
-#endif
     if (redirectOutputTo.empty()) result.out = readFile(outPath);
     result.err = readFile(errPath);
 #ifdef _WIN32
