@@ -2,12 +2,13 @@
 // the length of a test. Linux only.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
 namespace vud::testing {
+
+class ChildProcess;
 
 class LyingMount {
 public:
@@ -25,7 +26,7 @@ public:
 private:
     std::string folder_;
     std::string unavailable_;
-    pid_t server_ = -1;
+    std::unique_ptr<ChildProcess> server_;
 };
 
 }  // namespace vud::testing
