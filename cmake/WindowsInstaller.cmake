@@ -5,8 +5,10 @@
 #
 # wixl (Debian: wixl) builds it from packaging/vudcheck.wxs.in; msibuild (msitools)
 # then adds what wixl cannot express: the system PATH entry (wixl has no Environment
-# element), the Vudmark folder as one to remove once empty (wixl puts RemoveFolder in
-# the component's own folder, whatever it names), and the package code.
+# element), the Vudmark folder as one to remove once empty (wixl puts a RemoveFolder in
+# its component's own folder, whatever folder it names), and the package code (wixl
+# draws one at random, whatever the source says).
+#
 # The package is per-machine, into Program Files\Vudmark\vudcheck (the 32-bit one into
 # Program Files (x86) on 64-bit Windows), and puts that folder on the system PATH.
 #
@@ -42,6 +44,7 @@ function(vud_windows_installer_tools_missing result)
   set(${result} "${missing}" PARENT_SCOPE)
 endfunction()
 
+# A name-based UUID: the same name gives the same code, on every machine.
 function(vud_msi_code result name)
   string(UUID code NAMESPACE ${vud_msi_namespace} NAME "${name}" TYPE SHA1 UPPER)
   set(${result} "${code}" PARENT_SCOPE)
@@ -129,14 +132,17 @@ function(vud_make_windows_installer)
   endif()
 
   # The system PATH entry: "=-*PATH" is the system's PATH, set on install and taken out
-  # on removal; "[~];" adds the folder at its end rather than replacing it.
+  # on removal; "[~];" adds the folder at its end rather than replacing it. The actions
+  # that write and remove it come at the places Windows Installer documents for them.
+  # A folder in CreateFolder is removed on uninstall when it is empty. The summary
+  # (-s): subject, author, platform and language, package code.
   execute_process(
     COMMAND "${VUD_MSIBUILD}" "${unsigned}"
       -q "CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)"
       -q "INSERT INTO `Environment` (`Environment`, `Name`, `Value`, `Component_`) VALUES ('SystemPath', '=-*PATH', '[~];[INSTALLFOLDER]', 'SystemPath')"
       -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('RemoveEnvironmentStrings', 3300)"
-      -q "INSERT INTO `CreateFolder` (`Directory_`, `Component_`) VALUES ('VudmarkFolder', 'SystemPath')"
       -q "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('WriteEnvironmentStrings', 5200)"
+      -q "INSERT INTO `CreateFolder` (`Directory_`, `Component_`) VALUES ('VudmarkFolder', 'SystemPath')"
       -s "${arg_DESCRIPTION}" "${arg_MANUFACTURER}" "${platform};1033" "{${package_code}}"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT status EQUAL 0)
