@@ -29,7 +29,7 @@ cmake_minimum_required(VERSION 3.25)
 set(VUD_MSI_UPGRADE_CODE "9A7A3F79-1BD0-4F21-BDFA-284A10795CAD")
 set(vud_msi_namespace "1A4D8C0A-B2A1-49FE-85A3-70D9FD1669CF")
 
-# Whether the tools are there; <result> is empty when they are, else what is missing.
+# Whether the tools are there; <result> is empty when they are, else names what is missing.
 function(vud_windows_installer_tools_missing result)
   find_program(VUD_WIXL wixl)
   find_program(VUD_MSIBUILD msibuild)
@@ -41,6 +41,7 @@ function(vud_windows_installer_tools_missing result)
       list(APPEND missing ${name})
     endif()
   endforeach()
+  string(JOIN ", " missing ${missing})
   set(${result} "${missing}" PARENT_SCOPE)
 endfunction()
 
