@@ -42,6 +42,61 @@ function(vud_signing_requested result)
   set(${result} TRUE PARENT_SCOPE)
 endfunction()
 
+# Pads the program <file> to a multiple of 8 bytes, signed or not. Authenticode puts the
+# signature at such a place and pads the program up to it, and taking the signature off
+# leaves that padding, and the header checksum that counts it. The 32-bit program ends
+# in a string table of any length (it names .eh_frame), so without this a signed
+# program would not give back the unsigned one. Zeros add nothing to the checksum's
+# sum of words, to which the file's length is added: it grows by the padding.
+function(vud_pad_for_signature file)
+  file(SIZE "${file}" size)
+  math(EXPR padding "(8 - ${size} % 8) % 8")
+  if(padding EQUAL 0)
+    return()
+  endif()
+  # The PE header's place is at offset 60; its checksum 88 bytes into it. Little-endian.
+  # Anything else is no program for Windows, and stays as it is.
+  file(READ "${file}" magic LIMIT 2 HEX)
+  if(NOT magic STREQUAL "4d5a" OR size LESS 64)
+    return()
+  endif()
+  vud_read_le32("${file}" 60 header)
+  file(READ "${file}" signature OFFSET ${header} LIMIT 4 HEX)
+  if(NOT signature STREQUAL "50450000")
+    return()
+  endif()
+  math(EXPR checksum_offset "${header} + 88")
+  vud_read_le32("${file}" ${checksum_offset} checksum)
+  if(checksum EQUAL 0)
+    message(FATAL_ERROR "${file} has no header checksum to keep (strip writes one)")
+  endif()
+  math(EXPR checksum "${checksum} + ${padding}")
+  set(octal "")
+  foreach(shift IN ITEMS 0 8 16 24)
+    math(EXPR byte "(${checksum} >> ${shift}) & 255")
+    math(EXPR high "${byte} >> 6")
+    math(EXPR middle "(${byte} >> 3) & 7")
+    math(EXPR low "${byte} & 7")
+    string(APPEND octal "\\${high}${middle}${low}")
+  endforeach()
+  math(EXPR padded "${size} + ${padding}")
+  execute_process(
+    COMMAND truncate -s ${padded} -- "${file}"
+    COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(
+    COMMAND sh -c "printf '${octal}' | dd of='${file}' bs=1 seek=${checksum_offset} count=4 conv=notrunc status=none"
+    COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
+function(vud_read_le32 file offset result)
+  file(READ "${file}" hex OFFSET ${offset} LIMIT 4 HEX)
+  string(REGEX MATCHALL ".." bytes "${hex}")
+  list(REVERSE bytes)
+  string(JOIN "" hex ${bytes})
+  math(EXPR value "0x${hex}")
+  set(${result} ${value} PARENT_SCOPE)
+endfunction()
+
 # Signs <file> (a program or an installer package) in place, SHA-256, dated the
 # release time. Without a time-stamping service, the same key, files and time give the
 # same signed bytes.
