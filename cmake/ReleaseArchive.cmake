@@ -13,7 +13,8 @@
 #
 # The programs are signed before they go into either package, so that what is
 # installed is signed as well; signing is the only step that makes bytes differ from an
-# unsigned build, and taking the signature off gives the unsigned ones back.
+# unsigned build, and taking the signature off gives the unsigned ones back (each
+# program is padded for its signature first, signed or not).
 #
 # SHA256SUMS has a line per ZIP and installer package of the project in the package
 # folder, as shipped (signed, when signed), in the format `sha256sum -c` reads, so
