@@ -9,6 +9,7 @@
 
 #include "installation.h"
 #include "probe/file_image.h"
+#include "probe/version_tag.h"
 
 namespace vud::bench {
 namespace {

@@ -1,12 +1,19 @@
-# The release package of a Windows build: vudcheck-<version>-win64.zip (64-bit build)
-# or vudcheck-<version>-win32.zip (32-bit build) with the checker, the fleet checker and
-# a short README for the people who run them.
+# The release packages of a Windows build: vudcheck-<version>-win64.zip and
+# vudcheck-<version>-x64.msi (64-bit build), or vudcheck-<version>-win32.zip and
+# vudcheck-<version>-x86.msi (32-bit build), with the programs and a short README for
+# the people who run them. The installer package holds the ZIP's files
+# (WindowsInstaller.cmake); both are signed when a key is supplied (CodeSigning.cmake).
 #   cmake --build build-mingw && cd build-mingw && cpack
 if(NOT WIN32 OR NOT TARGET vudcheck)
   return()
 endif()
 
-install(TARGETS vudcheck vudfleet RUNTIME DESTINATION .)
+# The programs that both packages ship, one line each.
+set(VUDCHECK_WINDOWS_PROGRAMS
+  vudcheck
+  vudfleet
+)
+install(TARGETS ${VUDCHECK_WINDOWS_PROGRAMS} RUNTIME DESTINATION .)
 
 # Windows users read it in Notepad, so its lines end in CR LF.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt
@@ -17,4 +24,22 @@ set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-${VUDCHECK_WINDOWS_FLAVOUR})
 set(CPACK_PACKAGE_VENDOR "${VUDCHECK_COMPANY_NAME}")
 set(CPACK_STRIP_FILES ON)
+
+# Read by ReleaseArchive.cmake, which makes the installer package beside the ZIP.
+include(WindowsInstaller)
+vud_windows_installer_tools_missing(vud_missing)
+if(vud_missing)
+  message(WARNING "No Windows Installer packages: ${vud_missing} not found "
+                  "(Debian: apt-get install wixl msitools faketime). cpack makes the ZIP alone.")
+else()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_VUDCHECK_MSI_ARCH x64)
+  else()
+    set(CPACK_VUDCHECK_MSI_ARCH x86)
+  endif()
+  set(CPACK_VUDCHECK_MSI_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
+  set(CPACK_VUDCHECK_MSI_DESCRIPTION "${PROJECT_DESCRIPTION}")
+  set(CPACK_VUDCHECK_MSI_TEMPLATE ${PROJECT_SOURCE_DIR}/packaging/vudcheck.wxs.in)
+endif()
+
 include(CPack)

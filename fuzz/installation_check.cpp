@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <vector>
 
 #include "catalogue/catalogue.h"
 #include "probe/file_image.h"
+#include "probe/memory_installation.h"
 #include "probe/text.h"
-#include "tag_finder_check.h"
 #include "verify/run_tally.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"
@@ -21,65 +20,6 @@ namespace vud::fuzzing {
 namespace {
 
 constexpr std::int64_t kHugeFileSize = 10'000'000'000;
-
-// One application file as the loader would leave it in the image.
-struct ApplicationFile {
-    // Exactly the bytes held: they end where their block of memory ends, so that a
-    // read past the held bytes is a read past an allocation.
-    const unsigned char* held = nullptr;
-    std::size_t heldCount = 0;
-    std::size_t nulBefore = 0;  // the held bytes before this offset are all NUL
-    std::int64_t byteCount = 0;
-};
-
-// Where the held bytes of one file at a time live. A full image is 400,000 bytes:
-// allocating and clearing one for every such file cost more than all the rest of a
-// run, so one image is kept, cleared once, and only the bytes that the last file
-// wrote at its end are cleared again before the next one.
-class ImageStore {
-public:
-    ApplicationFile fileFromPiece(int position, std::string_view piece) {
-        ApplicationFile file;
-        const char kind = piece.front();
-        std::string_view bytes = piece.substr(1);
-
-        if (kind == 'Z' || kind == 'z') {
-            // The image is full: the piece's bytes are its last ones, up against the end.
-            bytes = bytes.substr(bytes.size() - std::min(bytes.size(), kFileImageCapacity));
-            unsigned char* image = fullImage();
-            std::fill(image + kFileImageCapacity - written_, image + kFileImageCapacity, 0);
-            std::copy(bytes.begin(), bytes.end(), image + kFileImageCapacity - bytes.size());
-            written_ = bytes.size();
-            file.held = image;
-            file.heldCount = kFileImageCapacity;
-            file.nulBefore = kFileImageCapacity - bytes.size();
-            file.byteCount = kind == 'Z' ? static_cast<std::int64_t>(kFileImageCapacity) : kHugeFileSize;
-            return file;
-        }
-
-        file.byteCount = static_cast<std::int64_t>(bytes.size());
-        if (kind >= 'a' && kind <= 'i') file.byteCount = kExpectedSizeTable[kind - 'a'][position];
-        if (kind >= 'A' && kind <= 'I') file.byteCount = kExpectedSizeTable[kind - 'A'][position] + 1;
-        // A file cannot hold more bytes than its size.
-        bytes = bytes.substr(0, static_cast<std::size_t>(file.byteCount));
-        // A block of exactly this size, however small: a vector would keep spare room.
-        piece_.reset(new unsigned char[bytes.size()]);
-        std::copy(bytes.begin(), bytes.end(), piece_.get());
-        file.held = piece_.get();
-        file.heldCount = bytes.size();
-        return file;
-    }
-
-private:
-    // NUL throughout but for the last `written_` bytes.
-    static unsigned char* fullImage() {
-        static const std::unique_ptr<unsigned char[]> image(new unsigned char[kFileImageCapacity]());
-        return image.get();
-    }
-
-    std::unique_ptr<unsigned char[]> piece_;
-    static inline std::size_t written_ = 0;
-};
 
 // The installation: the piece of each application that has a file, in catalogue order.
 std::array<std::string_view, kApplicationCount> splitInstallation(std::string_view input) {
@@ -91,6 +31,31 @@ std::array<std::string_view, kApplicationCount> splitInstallation(std::string_vi
         input.remove_prefix(end + kFileSeparator.size());
     }
     return pieces;
+}
+
+// The size of the file that `piece` describes at `position`.
+std::int64_t fileSize(int position, std::string_view piece) {
+    const char kind = piece.front();
+    if (kind == 'Z') return static_cast<std::int64_t>(kFileImageCapacity);
+    if (kind == 'z') return kHugeFileSize;
+    if (kind >= 'a' && kind <= 'i') return kExpectedSizeTable[kind - 'a'][position];
+    if (kind >= 'A' && kind <= 'I') return kExpectedSizeTable[kind - 'A'][position] + 1;
+    return static_cast<std::int64_t>(piece.size() - 1);
+}
+
+// Puts the file that `piece` describes at `position`, holding the piece's bytes. Where
+// the piece stands for the end of a full image, the NULs before it are left out: they
+// neither hold nor complete a marker, so the held bytes end where the image would, and
+// the run reports the same. A full image for each such file cost more than the run.
+void putFile(MemoryInstallation& installation, int position, std::string_view piece) {
+    const char kind = piece.front();
+    std::string_view bytes = piece.substr(1);
+    const std::int64_t byteCount = fileSize(position, piece);
+    if (kind == 'Z' || kind == 'z')
+        bytes = bytes.substr(bytes.size() - std::min(bytes.size(), kFileImageCapacity));
+    else
+        bytes = bytes.substr(0, static_cast<std::size_t>(byteCount));  // a file holds no more than its size
+    installation.put(position, std::string(bytes), byteCount);
 }
 
 bool printable(char c) {
@@ -110,22 +75,24 @@ bool isDecimal(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The counters by kind. Each application with a tag adds one to exactly one of each.
+// The verdict counters. Each application with a tag adds one to exactly one of them,
+// and one to exactly one generation counter.
 constexpr TallyCounter kVerdictCounters[] = {
     &RunTally::correctCount, &RunTally::sizeMismatchCount, &RunTally::betaCount,
     &RunTally::testCount,    &RunTally::preReleaseCount,   &RunTally::olderCount,
     &RunTally::newerCount,   &RunTally::unrecognizedCount,
 };
-constexpr TallyCounter kGenerationCounters[] = {
-    &RunTally::gen2Count,  &RunTally::gen7Count,  &RunTally::gen6Count,
-    &RunTally::gen8Count,  &RunTally::gen9Count,  &RunTally::gen10Count,
-    &RunTally::gen11Count, &RunTally::gen12Count, &RunTally::otherGenerationCount,
-};
 
-template <std::size_t N>
-std::int64_t sumOf(const RunTally& tally, const TallyCounter (&counters)[N]) {
+std::int64_t sumOfVerdictCounters(const RunTally& tally) {
     std::int64_t sum = 0;
-    for (TallyCounter counter : counters) sum += tally.*counter;
+    for (TallyCounter counter : kVerdictCounters) sum += tally.*counter;
+    return sum;
+}
+
+std::int64_t sumOfGenerationCounters(const RunTally& tally) {
+    std::int64_t sum = 0;
+    for (TallyCounter counter : kGenerationCounter)
+        if (counter != nullptr) sum += tally.*counter;
     return sum;
 }
 
@@ -149,18 +116,27 @@ public:
 
     std::string run(std::string_view input) {
         const auto pieces = splitInstallation(input);
+        MemoryInstallation installation;
         for (int position = 0; position < kApplicationCount; ++position) {
-            if (pieces[position].empty()) {
+            if (pieces[position].empty())
                 ++missing_;
-                ++tally_.notFoundCount;
-                continue;
-            }
-            checkApplication(position, images_.fileFromPiece(position, pieces[position]));
-            if (!broken_.empty()) return broken_;
+            else
+                putFile(installation, position, pieces[position]);
         }
-        printRunSummary(tally_, report_);
-        checkTally();
-        if (broken_.empty()) checkReport(report_.view());
+        int expectedPosition = 0;
+        const RunTally tally = verifyInstallation(installation, [&](const ApplicationOutcome& outcome) {
+            if (outcome.position != expectedPosition++)
+                return fail("applications not handed on once each in catalogue order");
+            checkApplication(outcome, pieces[static_cast<std::size_t>(outcome.position)]);
+        });
+        if (expectedPosition != kApplicationCount) fail("not every application handed on");
+        if (!broken_.empty()) return broken_;
+        checkTally(tally);
+        if (!broken_.empty()) return broken_;
+
+        // The report as the program prints it, from a second run over the same files.
+        runVerification(installation, report_);
+        checkReport(report_.view(), tally);
         return broken_;
     }
 
@@ -169,30 +145,28 @@ private:
         if (broken_.empty()) broken_ = what;
     }
 
-    void checkApplication(int position, const ApplicationFile& file) {
-        const char* fileName = kApplicationCatalogue[position].fileName;
-        std::int32_t tagPosition = 12345;
-        const std::optional<VersionTag> tag = findVersionTag(file.held, file.heldCount, tagPosition);
-        const std::string tagMismatch = compareWithPlainSearch(file.held, file.heldCount, tag, tagPosition, file.nulBefore);
-        if (!tagMismatch.empty()) return fail(std::string(fileName) + ": " + tagMismatch);
-        if (!tag) return;
+    void checkApplication(const ApplicationOutcome& outcome, std::string_view piece) {
+        const char* fileName = kApplicationCatalogue[outcome.position].fileName;
+        if ((outcome.state == ApplicationOutcome::State::NotFound) != piece.empty())
+            return fail(std::string(fileName) + (piece.empty() ? ": found without a file" : ": not found"));
+        if (outcome.state != ApplicationOutcome::State::Judged) return;
+        if (outcome.byteCount != fileSize(outcome.position, piece))
+            return fail(std::string(fileName) + ": judged by a size the file does not have");
 
-        const Verdict verdict = judgeApplication(position, *tag, file.byteCount);
+        const Verdict& verdict = outcome.verdict;
         checkVerdict(fileName, verdict);
         RunTally alone;
         verdict.addTo(alone);
-        if (sumOf(alone, kVerdictCounters) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
-        if (sumOf(alone, kGenerationCounters) != 1)
+        if (sumOfVerdictCounters(alone) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
+        if (sumOfGenerationCounters(alone) != 1)
             fail(std::string(fileName) + ": not in exactly one generation counter");
         if (alone.gen7LaterCount + alone.gen7EarlierCount > alone.gen7Count * alone.correctCount)
             fail(std::string(fileName) + ": an FWP 7.0 range counted for a build that is no correct generation-7 build");
 
-        verdict.addTo(tally_);
-        printApplicationBlock(report_, fileName, *tag, file.byteCount, verdict);
-        const std::string shown = printableTag(*tag);
-        if (shown.size() != static_cast<std::size_t>(textLength(tag->text)))
+        const std::string shown = printableTag(outcome.tag);
+        if (shown.size() != static_cast<std::size_t>(textLength(outcome.tag.text)))
             fail(std::string(fileName) + ": shown tag is not as long as the tag");
-        counted_.push_back({fileName, shown, file.byteCount,
+        counted_.push_back({fileName, shown, outcome.byteCount,
                             static_cast<int>(std::count(verdict.verdictText.begin(), verdict.verdictText.end(), '\n'))});
     }
 
@@ -204,17 +178,17 @@ private:
         if (verdict.statusLine.find('\n') != std::string::npos) fail(name + ": status line holds a newline");
     }
 
-    void checkTally() {
+    void checkTally(const RunTally& tally) {
         const std::int64_t counted = static_cast<std::int64_t>(counted_.size());
-        if (sumOf(tally_, kVerdictCounters) != counted) fail("verdict counters do not add up to the applications counted");
-        if (sumOf(tally_, kGenerationCounters) != counted)
+        if (sumOfVerdictCounters(tally) != counted) fail("verdict counters do not add up to the applications counted");
+        if (sumOfGenerationCounters(tally) != counted)
             fail("generation counters do not add up to the applications counted");
-        if (tally_.notFoundCount != missing_) fail("not-found count is not the number of missing files");
-        const int mixed = mixedGenerationCount(tally_);
+        if (tally.notFoundCount != missing_) fail("not-found count is not the number of missing files");
+        const int mixed = mixedGenerationCount(tally);
         if (mixed < 0 || mixed > 9) fail("mixed-generation count out of range");
     }
 
-    void checkReport(std::string_view report) {
+    void checkReport(std::string_view report, const RunTally& tally) {
         for (char c : report)
             if (!printable(c) && c != '\t' && c != '\n') return fail("report holds a byte outside printable ASCII");
         if (!endsWith(report, "\n")) return fail("report does not end with a line end");
@@ -252,7 +226,7 @@ private:
             if (!next().empty()) return fail(std::string(name) + ": block not closed by an empty line");
         }
 
-        if (mixedGenerationCount(tally_) > 1) {
+        if (mixedGenerationCount(tally) > 1) {
             if (next() != "WARNING Mixed version Applications found - FIX THIS SITUATION")
                 return fail("mixed generations without their warning");
             for (std::size_t line = 0; line < 10; ++line) {
@@ -276,15 +250,15 @@ private:
             ++findingLines;
         }
         int nonZero = 0;
-        for (TallyCounter counter : kVerdictCounters) nonZero += counter != &RunTally::correctCount && tally_.*counter > 0;
+        for (TallyCounter counter : kVerdictCounters) nonZero += counter != &RunTally::correctCount && tally.*counter > 0;
         if (findingLines != nonZero) return fail("finding lines do not match the kinds of finding");
-        if (findings != static_cast<std::int64_t>(counted_.size()) - tally_.correctCount)
+        if (findings != static_cast<std::int64_t>(counted_.size()) - tally.correctCount)
             return fail("finding lines do not add up to the applications that are not correct");
 
         std::string_view correct = next();
-        if (tally_.correctCount == kApplicationCount
+        if (tally.correctCount == kApplicationCount
                 ? correct != "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION"
-                : !skipNumber(correct, tally_.correctCount) ||
+                : !skipNumber(correct, tally.correctCount) ||
                       correct != " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS")
             return fail("correct line is wrong");
         if (missing_ > 0) {
@@ -292,7 +266,7 @@ private:
             if (!skipNumber(notFound, missing_) || notFound != " Applications NOT FOUND")
                 return fail("not-found line is wrong");
         }
-        if (tally_.newerCount > 0) {
+        if (tally.newerCount > 0) {
             if (!next().empty() || next() != "WARNING :  Newer Applications Found")
                 return fail("newer builds without the notice");
             for (int line = 0; line < 5; ++line) next();  // where to get a new checker, and the maker's contact lines
@@ -319,12 +293,10 @@ private:
 
     static bool knownHostGeneration(std::string_view label) {
         if (label == "FWP 7.0.x.x (see below)") return true;
-        return std::any_of(std::begin(kGenerationLabel), std::end(kGenerationLabel),
-                           [&](const char* known) { return label == known; });
+        return std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations),
+                           [&](const HostGeneration& known) { return label == known.label; });
     }
 
-    ImageStore images_;
-    RunTally tally_;
     std::ostringstream report_;
     std::vector<CountedApplication> counted_;
     std::int32_t missing_ = 0;

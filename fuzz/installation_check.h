@@ -1,6 +1,6 @@
-// Drives the probe, the verdict rules and the run summary over an installation made
-// up from raw bytes, in memory, and checks what must hold whatever the files hold.
-// The libFuzzer target and the corpus replay test share it.
+// Runs the checker's own verification run (tag search, verdict rules, summary) over an
+// installation made up from raw bytes and held in memory, and checks what must hold
+// whatever the files hold. The libFuzzer target and the corpus replay test share it.
 #pragma once
 
 #include <cstddef>
@@ -23,9 +23,9 @@ inline constexpr std::string_view kFileSeparator = "\n--\n";
 //   'z'          10,000,000,000 bytes, as 'Z' for the bytes that the image holds
 //   other        the piece's own length (header byte excluded)
 // Bytes between the piece's end and the file's size are NUL: they can neither hold
-// nor complete a marker, so the piece's own bytes stand for all that the image holds.
+// nor complete a marker, so the piece's own bytes stand for all that a loader holds.
 
-// Runs the installation through the checker's rules. Returns an empty text when
+// Runs the installation through the checker's run. Returns an empty text when
 // every invariant holds, else a description of the first one broken.
 std::string findBrokenInvariant(const std::uint8_t* data, std::size_t size);
 

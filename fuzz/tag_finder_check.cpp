@@ -131,7 +131,7 @@ std::string findTagFinderMismatch(const std::uint8_t* input, std::size_t size) {
     const std::string whole = compareWithPlainSearch(data.get(), writer.size(), tag, position);
     if (!whole.empty()) return whole;
 
-    // The loader's search over the same data given piece by piece, as it is read.
+    // The same search over the same data given piece by piece, as the loader reads it.
     VersionTagSearch search;
     for (std::size_t end : writer.pieceEnds()) search.extend(data.get(), end);
     search.extend(data.get(), writer.size());

@@ -1,5 +1,6 @@
-// The tag finder alone, and the loader's search over data that grows, against the
-// plainest search there is. The libFuzzer target and the corpus replay test share it;
+// The version tag search, the one the loader and the run both use, against the
+// plainest search there is: over data given at once, and over data that grows as the
+// loader reads a file. The libFuzzer target and the corpus replay test share it;
 // the installation check uses the same reference.
 #pragma once
 
@@ -31,9 +32,10 @@ std::string compareWithPlainSearch(const unsigned char* data, std::size_t count,
 //   0xF7 b     the byte b itself, for the bytes 0xF0 to 0xF7
 //   other      itself
 // The filler starts as "v". The data stops at the image's capacity, 400,000 bytes.
-// Runs the finder over the data, in a block of memory of exactly its size, and then
-// the loader's incremental search, given the data as far as each command wrote it and
-// then whole; returns what compareWithPlainSearch says of the first that differs.
+// Runs the search over the data, in a block of memory of exactly its size, given at
+// once as the run gives it, and then given the data as far as each command wrote it and
+// then whole, as the loader gives it; returns what compareWithPlainSearch says of the
+// first that differs.
 std::string findTagFinderMismatch(const std::uint8_t* input, std::size_t size);
 
 }  // namespace vud::fuzzing

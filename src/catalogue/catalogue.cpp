@@ -47,20 +47,6 @@ const ApplicationEntry kApplicationCatalogue[kApplicationCount] = {
     {"Revision Cloud and Markup Tracking Tool", "vud_rc9.ma", "F.0.3"},  // 40
 };
 
-const char kGenerationLabel[kGenerationLabelCount][kGenerationLabelWidth] = {
-    "NA",
-    "FWP 3.0.x.x",
-    "FWP 3.1.x.x or FWP 3.2.x.x",
-    "FWP 7.00.00.19 & later",
-    "FWP 7.0.0.0 - 7.00.00.16",
-    "FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x",
-    "FWP 8.0.x.x",
-    "FWP 9.0.x.x",
-    "FWP 10.0.x.x",
-    "FWP 11.0.x.x",
-    "FWP 12.0.x.x",
-};
-
 const std::int32_t kExpectedSizeTable[kSizeRowCount][kApplicationCount] = {
     {  // row 0: FWP 3.1/3.2 (generation 2)
         53087, 115912, 90780, 108911, 78657, 120317, 95986, 30636,

@@ -35,7 +35,7 @@ struct ApplicationEntry {
 // Indexed by catalogue position 0 to 40; both modes walk it in this order.
 extern const ApplicationEntry kApplicationCatalogue[kApplicationCount];
 
-// Index into kGenerationLabel. Size row r belongs to generation index r + 2.
+// Index into kHostGenerations. Size row r belongs to generation index r + 2.
 enum GenerationIndex : int {
     kGenerationUnrecognized = 0,  // "NA"
     kGenerationFwp30 = 1,         // never selected by either mode
@@ -50,12 +50,57 @@ enum GenerationIndex : int {
     kGenerationFwp120 = 10,
 };
 
-extern const char kGenerationLabel[kGenerationLabelCount][kGenerationLabelWidth];
+using GenerationLabel = char[kGenerationLabelWidth];
+
+inline constexpr int kNoSizeRow = -1;
+
+// Everything the checker knows of one host generation. Each mode reads the columns it
+// needs: the verdict reads tags by generationNumber and sizes by sizeRow, the status
+// line, the summary and the listing print the label, the listing prints the listed
+// generations, and vudsample takes a host by its hostName.
+struct HostGeneration {
+    GenerationLabel label;
+    char generationNumber[3];  // what its builds carry right after "ver "; empty: none
+    int sizeRow;               // row of kExpectedSizeTable, or kNoSizeRow
+    bool listed;               // the listing has a section for it
+    const char* hostName;      // the host release as a user names it; empty: none
+};
+
+// Indexed by GenerationIndex. Both FWP 7.0 ranges carry generation number 7 and differ
+// only in their size rows; a tag saying 7 is read as the later range, the first of the
+// two. The builds for FWP 7.1 to 7.3 carry 6.
+inline constexpr HostGeneration kHostGenerations[kGenerationLabelCount] = {
+    // label                                        number  sizeRow     listed  hostName
+    {"NA",                                          "",     kNoSizeRow, false,  ""},
+    {"FWP 3.0.x.x",                                 "",     kNoSizeRow, false,  "3.0"},
+    {"FWP 3.1.x.x or FWP 3.2.x.x",                  "2",    0,          true,   "3.1"},
+    {"FWP 7.00.00.19 & later",                      "7",    1,          true,   "7.0"},
+    {"FWP 7.0.0.0 - 7.00.00.16",                    "7",    2,          true,   "7.0-early"},
+    {"FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x",   "6",    3,          true,   "7.1"},
+    {"FWP 8.0.x.x",                                 "8",    4,          true,   "8.0"},
+    {"FWP 9.0.x.x",                                 "9",    5,          true,   "9.0"},
+    {"FWP 10.0.x.x",                                "10",   6,          true,   "10.0"},
+    {"FWP 11.0.x.x",                                "11",   7,          true,   "11.0"},
+    {"FWP 12.0.x.x",                                "12",   8,          false,  "12.0"},
+};
 
 // Exact byte size of the correct production build: [size row][catalogue position].
 extern const std::int32_t kExpectedSizeTable[kSizeRowCount][kApplicationCount];
 
-inline constexpr int sizeRowOf(int generation) { return generation - 2; }
-inline constexpr int generationOfSizeRow(int sizeRow) { return sizeRow + 2; }
+// Size row r belongs to generation index r + 2, every size row to one generation, and
+// a generation that a tag can name has the sizes to judge its builds by.
+constexpr bool sizeRowsFollowTheGenerations() {
+    int rows = 0;
+    for (int index = 0; index < kGenerationLabelCount; ++index) {
+        const int row = kHostGenerations[index].sizeRow;
+        const bool named = kHostGenerations[index].generationNumber[0] != '\0';
+        if (named != (row != kNoSizeRow)) return false;
+        if (row == kNoSizeRow) continue;
+        if (row != index - 2) return false;
+        ++rows;
+    }
+    return rows == kSizeRowCount;
+}
+static_assert(sizeRowsFollowTheGenerations());
 
 }  // namespace vud

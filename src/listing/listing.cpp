@@ -14,7 +14,6 @@ constexpr bool listedGenerationsFollowTheCatalogue() {
         const ListedGeneration& row = kListedGenerations[position];
         if (row.generation != position + 2) return false;
         if (row.sizeRow != position) return false;
-        if (row.generation != generationOfSizeRow(row.sizeRow)) return false;
     }
     return true;
 }
@@ -32,7 +31,7 @@ constexpr int kRowFileWidth = 10;
 constexpr int kRowCodeWidth = 7;
 
 void printTitle(std::ostream& out, const ListedGeneration& listed) {
-    out << "Vudmark for FrameWorks Plus version:  " << kGenerationLabel[listed.generation]
+    out << "Vudmark for FrameWorks Plus version:  " << kHostGenerations[listed.generation].label
         << std::endl;
     // The newline in the literal leaves exactly one empty line under the title.
     out << "Vudmark:  Application Listing    Version: " << kCheckerVersion

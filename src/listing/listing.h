@@ -4,6 +4,7 @@
 
 #include "catalogue/catalogue.h"
 
+#include <array>
 #include <cstddef>
 #include <ostream>
 
@@ -17,22 +18,25 @@ struct ListedGeneration {
     int sizeRow;                   // row of kExpectedSizeTable whose sizes are listed
 };
 
-inline constexpr int kListedGenerationCount = 8;
+// The host generations that the catalogue marks as listed: "NA", "FWP 3.0.x.x" and
+// "FWP 12.0.x.x" title no section, and size row 8 is never printed.
+inline constexpr int kListedGenerationCount = [] {
+    int count = 0;
+    for (const HostGeneration& generation : kHostGenerations) count += generation.listed;
+    return count;
+}();
 
-// In print order. "NA", "FWP 3.0.x.x" and "FWP 12.0.x.x" title no section, and size
-// row 8 is never printed. Both FWP 7.0 ranges carry generation number 7 and differ
-// only in their size rows; the FWP 7.1 to 7.3 builds carry 6.
-inline constexpr ListedGeneration kListedGenerations[kListedGenerationCount] = {
-    // generation              generationNumber  sizeRow
-    {kGenerationFwp31,         "2",              0},  // "FWP 3.1.x.x or FWP 3.2.x.x"
-    {kGenerationFwp70Later,    "7",              1},  // "FWP 7.00.00.19 & later"
-    {kGenerationFwp70Earlier,  "7",              2},  // "FWP 7.0.0.0 - 7.00.00.16"
-    {kGenerationFwp71,         "6",              3},  // "FWP 7.1.x.x or FWP 7.2.x.x or ..."
-    {kGenerationFwp80,         "8",              4},  // "FWP 8.0.x.x"
-    {kGenerationFwp90,         "9",              5},  // "FWP 9.0.x.x"
-    {kGenerationFwp100,        "10",             6},  // "FWP 10.0.x.x"
-    {kGenerationFwp110,        "11",             7},  // "FWP 11.0.x.x"
-};
+// In print order, which is the catalogue's order of host generations. Both FWP 7.0
+// ranges carry generation number 7 and differ only in their size rows; the FWP 7.1 to
+// 7.3 builds carry 6.
+inline constexpr std::array<ListedGeneration, kListedGenerationCount> kListedGenerations = [] {
+    std::array<ListedGeneration, kListedGenerationCount> listed{};
+    int section = 0;
+    for (int index = 0; index < kGenerationLabelCount; ++index)
+        if (kHostGenerations[index].listed)
+            listed[section++] = {index, kHostGenerations[index].generationNumber, kHostGenerations[index].sizeRow};
+    return listed;
+}();
 
 // At most six characters and a NUL; the rest of the field is NUL.
 inline constexpr std::size_t kListedVersionCodeWidth = 7;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "catalogue/catalogue.h"
+
 namespace vud {
 
 struct RunTally {
@@ -35,5 +37,23 @@ struct RunTally {
 
 // Names one counter of a RunTally, so a verdict can say what it adds.
 using TallyCounter = std::int32_t RunTally::*;
+
+// The generation counter of each host generation, by GenerationIndex. FWP 3.0 is never
+// read from a tag, and a build for the earlier FWP 7.0 range is read as generation 7
+// (gen7Count) before its size sets it apart (gen7EarlierCount): neither has a counter
+// of its own.
+inline constexpr TallyCounter kGenerationCounter[kGenerationLabelCount] = {
+    &RunTally::otherGenerationCount,
+    nullptr,
+    &RunTally::gen2Count,
+    &RunTally::gen7Count,
+    nullptr,
+    &RunTally::gen6Count,
+    &RunTally::gen8Count,
+    &RunTally::gen9Count,
+    &RunTally::gen10Count,
+    &RunTally::gen11Count,
+    &RunTally::gen12Count,
+};
 
 }  // namespace vud

@@ -9,25 +9,32 @@ constexpr char kIndent[] = "                      ";  // 22 spaces before email 
 
 struct GenerationLine {
     TallyCounter counter;
-    const char* label;
+    GenerationIndex generation;  // whose label ends the line
 };
 
-// The warning block's lines: every one is printed, zeros included.
+// The warning block's lines: every one is printed, zeros included. The count of all
+// generation-7 builds and that of the later range's correct builds both bear the
+// later range's label.
 const GenerationLine kGenerationLines[] = {
-    {&RunTally::gen2Count, "FWP 3.1.x.x or FWP 3.2.x.x"},
-    {&RunTally::gen7Count, "FWP 7.00.00.19 & later"},
-    {&RunTally::gen7LaterCount, "FWP 7.00.00.19 & later"},
-    {&RunTally::gen7EarlierCount, "FWP 7.0.0.0 - 7.00.00.16"},
-    {&RunTally::gen6Count, "FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x"},
-    {&RunTally::gen8Count, "FWP 8.0.x.x"},
-    {&RunTally::gen9Count, "FWP 9.0.x.x"},
-    {&RunTally::gen10Count, "FWP 10.0.x.x"},
-    {&RunTally::gen11Count, "FWP 11.0.x.x"},
-    {&RunTally::gen12Count, "FWP 12.0.x.x"},
+    {&RunTally::gen2Count, kGenerationFwp31},
+    {&RunTally::gen7Count, kGenerationFwp70Later},
+    {&RunTally::gen7LaterCount, kGenerationFwp70Later},
+    {&RunTally::gen7EarlierCount, kGenerationFwp70Earlier},
+    {&RunTally::gen6Count, kGenerationFwp71},
+    {&RunTally::gen8Count, kGenerationFwp80},
+    {&RunTally::gen9Count, kGenerationFwp90},
+    {&RunTally::gen10Count, kGenerationFwp100},
+    {&RunTally::gen11Count, kGenerationFwp110},
+    {&RunTally::gen12Count, kGenerationFwp120},
+};
+
+struct FindingLine {
+    TallyCounter counter;
+    const char* text;
 };
 
 // Finding lines, printed in this order and only when their count is above 0.
-const GenerationLine kFindingLines[] = {
+const FindingLine kFindingLines[] = {
     {&RunTally::testCount, "Test Applications Found:     \t"},
     {&RunTally::preReleaseCount, "Version 12 Pre Release Test Applications Found:     \t"},
     {&RunTally::unrecognizedCount, "Unrecognized Applications Found:     \t"},
@@ -56,14 +63,15 @@ void printRunSummary(const RunTally& tally, std::ostream& out) {
     if (mixedGenerationCount(tally) > 1) {
         out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << std::endl;
         for (const GenerationLine& line : kGenerationLines)
-            out << tally.*line.counter << " Applications found for " << line.label << std::endl;
+            out << tally.*line.counter << " Applications found for " << kHostGenerations[line.generation].label
+                << std::endl;
     }
 
     out << "Verification ver " << kCheckerVersion << "  dated " << kCheckerDate << "  SUMMARY:"
         << std::endl;
 
-    for (const GenerationLine& line : kFindingLines)
-        if (tally.*line.counter > 0) out << line.label << tally.*line.counter << std::endl;
+    for (const FindingLine& line : kFindingLines)
+        if (tally.*line.counter > 0) out << line.text << tally.*line.counter << std::endl;
 
     if (tally.correctCount == kApplicationCount)
         out << "All (" << kApplicationCount

@@ -103,7 +103,7 @@ public:
         if (!generation.twoDigit && generation.sizeRow == 1)
             verdict_.statusLine = kStatusGeneration7;
         else
-            verdict_.statusLine = std::string(kStatusPrefix) + kGenerationLabel[generation.generationIndex];
+            verdict_.statusLine = std::string(kStatusPrefix) + kHostGenerations[generation.generationIndex].label;
         return std::move(verdict_);
     }
 
@@ -227,20 +227,15 @@ const VerdictPattern kVerdictPatterns[] = {
 const int kVerdictPatternCount = static_cast<int>(sizeof kVerdictPatterns / sizeof kVerdictPatterns[0]);
 
 GenerationReading readGeneration(const VersionTag& tag) {
-    const char first = tag.text[4];
-    const char second = tag.text[5];
-    switch (first) {
-        case '2': return {kGenerationFwp31, 0, false, &RunTally::gen2Count};
-        case '7': return {kGenerationFwp70Later, 1, false, &RunTally::gen7Count};
-        case '6': return {kGenerationFwp71, 3, false, &RunTally::gen6Count};
-        case '8': return {kGenerationFwp80, 4, false, &RunTally::gen8Count};
-        case '9': return {kGenerationFwp90, 5, false, &RunTally::gen9Count};
-        case '1':
-            if (second == '0') return {kGenerationFwp100, 6, true, &RunTally::gen10Count};
-            if (second == '1') return {kGenerationFwp110, 7, true, &RunTally::gen11Count};
-            if (second == '2') return {kGenerationFwp120, 8, true, &RunTally::gen12Count};
-            break;
-        default: break;
+    // The first generation whose number the tag carries after "ver ". No one-digit
+    // number is a 1, so "10" to "12" are never read as one digit.
+    for (int index = 0; index < kGenerationLabelCount; ++index) {
+        const HostGeneration& generation = kHostGenerations[index];
+        const char* number = generation.generationNumber;
+        if (number[0] == '\0' || tag.text[4] != number[0]) continue;
+        const bool twoDigit = number[1] != '\0';
+        if (twoDigit && tag.text[5] != number[1]) continue;
+        return {index, generation.sizeRow, twoDigit, kGenerationCounter[index]};
     }
     return {kGenerationUnrecognized, std::nullopt, false, &RunTally::otherGenerationCount};
 }

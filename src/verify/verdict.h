@@ -13,7 +13,7 @@ namespace vud {
 
 // What the characters after "ver " say about the host generation.
 struct GenerationReading {
-    int generationIndex;            // into kGenerationLabel; 0 ("NA") when not recognised
+    int generationIndex;            // into kHostGenerations; 0 ("NA") when not recognised
     std::optional<int> sizeRow;     // none for an unrecognised generation
     bool twoDigit;                  // generation 10, 11 or 12: the release sits one further
     TallyCounter generationCounter;

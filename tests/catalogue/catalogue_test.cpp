@@ -16,7 +16,7 @@ namespace {
 static_assert(sizeof(ApplicationEntry::displayName) == 50);
 static_assert(sizeof(ApplicationEntry::fileName) == 12);
 static_assert(sizeof(ReleaseCode) == 8);
-static_assert(sizeof kGenerationLabel[0] == 42);
+static_assert(sizeof(GenerationLabel) == 42);
 static_assert(sizeof kApplicationCatalogue / sizeof kApplicationCatalogue[0] == 41);
 static_assert(sizeof kExpectedSizeTable == 9 * 41 * sizeof(std::int32_t));
 
@@ -92,14 +92,35 @@ TEST(Catalogue, ReleaseCodesAreFPointDigitPointDigitThenNul) {
     }
 }
 
-TEST(Catalogue, GenerationLabels) {
-    const char* expected[kGenerationLabelCount] = {
-        "NA", "FWP 3.0.x.x", "FWP 3.1.x.x or FWP 3.2.x.x", "FWP 7.00.00.19 & later",
-        "FWP 7.0.0.0 - 7.00.00.16", "FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x",
-        "FWP 8.0.x.x", "FWP 9.0.x.x", "FWP 10.0.x.x", "FWP 11.0.x.x", "FWP 12.0.x.x"};
-    for (int i = 0; i < kGenerationLabelCount; ++i) EXPECT_STREQ(expected[i], kGenerationLabel[i]);
+// Which label, generation number and size row belong together, as the suite's builds
+// carry them: the verdict, the summary, the listing and vudsample all read this.
+TEST(Catalogue, HostGenerations) {
+    const struct {
+        const char* label;
+        const char* generationNumber;
+        int sizeRow;
+    } expected[kGenerationLabelCount] = {
+        {"NA", "", kNoSizeRow},
+        {"FWP 3.0.x.x", "", kNoSizeRow},
+        {"FWP 3.1.x.x or FWP 3.2.x.x", "2", 0},
+        {"FWP 7.00.00.19 & later", "7", 1},
+        {"FWP 7.0.0.0 - 7.00.00.16", "7", 2},
+        {"FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x", "6", 3},
+        {"FWP 8.0.x.x", "8", 4},
+        {"FWP 9.0.x.x", "9", 5},
+        {"FWP 10.0.x.x", "10", 6},
+        {"FWP 11.0.x.x", "11", 7},
+        {"FWP 12.0.x.x", "12", 8},
+    };
+    for (int i = 0; i < kGenerationLabelCount; ++i) {
+        SCOPED_TRACE(expected[i].label);
+        EXPECT_STREQ(expected[i].label, kHostGenerations[i].label);
+        EXPECT_TRUE(paddedWithNul(kHostGenerations[i].label, kGenerationLabelWidth));
+        EXPECT_STREQ(expected[i].generationNumber, kHostGenerations[i].generationNumber);
+        EXPECT_EQ(expected[i].sizeRow, kHostGenerations[i].sizeRow);
+    }
     // The longest label fills its field up to its closing NUL.
-    EXPECT_EQ(41u, std::strlen(kGenerationLabel[kGenerationFwp71]));
+    EXPECT_EQ(41u, std::strlen(kHostGenerations[kGenerationFwp71].label));
 }
 
 TEST(ExpectedSizes, RowSumsMatchTheSuiteData) {

@@ -6,35 +6,31 @@
 // and status 1; never a signal, never a run that does not end.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/expected_summary.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
-
-extern char** environ;
 
 namespace vud {
 namespace {
 
 using namespace std::string_literals;
 namespace fs = std::filesystem;
+using testing::ChildEnd;
 using testing::checkerPath;
+using testing::checkerUnderStrace;
+using testing::whyStraceCannotTrace;
+using testing::runChild;
 using testing::kSummaryTitle;
 using testing::readFile;
 using testing::ScratchFolder;
@@ -47,11 +43,9 @@ constexpr int kRunSeconds = 20;
 enum class StandardOutput { File, Closed };
 
 struct Outcome {
+    ChildEnd end;
     std::string out;
     std::string err;
-    int waitStatus = 0;
-    bool timedOut = false;
-    int spawnError = 0;  // posix_spawnp's error; the outputs are then empty
 };
 
 // Where a run's standard output and error go: files beside the installation's
@@ -80,84 +74,35 @@ private:
     fs::path err_;
 };
 
-// Runs `command` in the working folder, standard input empty, in a process group of
-// its own so that a stuck run can be ended together with its tracee. The wait status
-// is kept whole: an exit and a death by signal stay apart.
+// Runs `command` in the working folder; a run that is stuck is ended, with its tracee.
 Outcome run(const std::vector<std::string>& command, const Capture& capture,
             StandardOutput output = StandardOutput::File) {
-    // Made afresh before the run starts, so that strace's -P can name it.
+    // Made afresh before the run starts, so that strace's -P can name it, and so that a
+    // run without standard output finds it empty.
     std::ofstream(capture.out(), std::ios::binary | std::ios::trunc).close();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output == StandardOutput::File)
-        posix_spawn_file_actions_addopen(&actions, 1, capture.out().c_str(), O_WRONLY | O_TRUNC, 0);
-    else
-        posix_spawn_file_actions_addclose(&actions, 1);
-    posix_spawn_file_actions_addopen(&actions, 2, capture.err().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-
-    std::vector<std::string> words = command;
-    std::vector<char*> argumentPointers;
-    for (std::string& word : words) argumentPointers.push_back(word.data());
-    argumentPointers.push_back(nullptr);
-
     Outcome outcome;
-    pid_t child = -1;
-    outcome.spawnError = posix_spawnp(&child, argumentPointers[0], &actions, &attributes,
-                                      argumentPointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (outcome.spawnError != 0) return outcome;
-
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kRunSeconds);
-    while (::waitpid(child, &outcome.waitStatus, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            outcome.timedOut = true;
-            ::kill(-child, SIGKILL);
-            ::waitpid(child, &outcome.waitStatus, 0);
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    outcome.end = runChild(command,
+                           {capture.out().string(), capture.err().string(), output == StandardOutput::Closed},
+                           std::chrono::seconds(kRunSeconds));
     outcome.out = readFile(capture.out());
     outcome.err = readFile(capture.err());
     return outcome;
 }
 
-// Why these tests cannot run here, or nothing when strace can inject faults.
-std::optional<std::string> whyStraceCannotInject() {
-    static const std::optional<std::string> reason = []() -> std::optional<std::string> {
-        const Capture capture;
-        const Outcome probe =
-            run({"strace", "--quiet=all", "-o", "/dev/null", "-e", "inject=openat:error=EIO:when=1000", "true"},
-                capture);
-        if (probe.spawnError == ENOENT) return "strace is not installed";
-        if (probe.spawnError != 0) return "strace cannot be started: "s + std::strerror(probe.spawnError);
-        if (probe.timedOut || !WIFEXITED(probe.waitStatus) || WEXITSTATUS(probe.waitStatus) != 0)
-            return "strace cannot trace here (is ptrace permitted?): " + probe.err;
-        return std::nullopt;
-    }();
-    return reason;
-}
-
 #define SKIP_WITHOUT_STRACE()                                                    \
     do {                                                                         \
-        if (const auto reason = whyStraceCannotInject()) GTEST_SKIP() << *reason; \
+        if (const auto reason = whyStraceCannotTrace()) GTEST_SKIP() << *reason; \
     } while (false)
 
 // The run ended on its own with `status`: no signal, no time limit.
 void expectExited(int status, const Outcome& outcome) {
-    ASSERT_EQ(0, outcome.spawnError) << std::strerror(outcome.spawnError);
-    ASSERT_FALSE(outcome.timedOut) << "the run did not end within " << kRunSeconds << " s";
-    ASSERT_FALSE(WIFSIGNALED(outcome.waitStatus))
-        << "the run was ended by signal " << WTERMSIG(outcome.waitStatus) << " ("
-        << strsignal(WTERMSIG(outcome.waitStatus)) << ")";
-    ASSERT_TRUE(WIFEXITED(outcome.waitStatus));
-    EXPECT_EQ(status, WEXITSTATUS(outcome.waitStatus));
+    const ChildEnd& end = outcome.end;
+    ASSERT_EQ(0, end.spawnError) << std::strerror(end.spawnError);
+    ASSERT_FALSE(end.timedOut) << "the run did not end within " << kRunSeconds << " s";
+    ASSERT_EQ(0, end.signal()) << "the run was ended by signal " << end.signal() << " (" << strsignal(end.signal())
+                               << ")";
+    ASSERT_TRUE(end.exited());
+    EXPECT_EQ(status, end.exitStatus());
 }
 
 // Five FWP 8.0 builds, each showing a different finding, so that losing one of them
@@ -245,20 +190,9 @@ protected:
         return options;
     }
 
-    // The checker under strace, with `faults` naming what to inject where. strace's
-    // own trace goes to /dev/null and its notices are silenced, so standard error is
-    // the checker's alone; strace ends with the checker's status, or dies of its signal.
+    // The checker under strace, with `faults` naming what to inject where.
     Outcome runWithFaults(const std::vector<std::string>& faults, const std::vector<std::string>& arguments = {}) {
-        // The leak checker of a sanitizer build refuses to run under a tracer and would
-        // fail the run on its own account.
-        const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
-        std::vector<std::string> command = {
-            "strace", "--quiet=all", "-o", "/dev/null", "-E",
-            "ASAN_OPTIONS="s + (sanitizerOptions ? sanitizerOptions + ":"s : "") + "detect_leaks=0"};
-        command.insert(command.end(), faults.begin(), faults.end());
-        command.push_back(checkerPath());
-        command.insert(command.end(), arguments.begin(), arguments.end());
-        return run(command, capture_);
+        return run(checkerUnderStrace(faults, arguments), capture_);
     }
 
     ScratchFolder folder_;

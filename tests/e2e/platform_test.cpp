@@ -11,6 +11,13 @@
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace vud {
 namespace {
 
@@ -72,6 +79,61 @@ TEST(Platform, ApplicationThatAnotherProgramHoldsOpenForWritingIsStillChecked) {
     EXPECT_EQ(0, result.status);
     EXPECT_EQ(withPlatformLineEnds(kCorrectMemberCopyReport), result.out);
 }
+
+#ifdef _WIN32
+struct HeldOpenCase {
+    const char* what;
+    DWORD access;  // what the other program opened the file for
+    DWORD sharing;  // what it lets others do meanwhile
+    std::string report;
+};
+
+TEST(Platform, ApplicationHeldOpenByAnotherProgramIsCheckedUnlessItDeniesReading) {
+    // This test's handle is, to the checker's process, another program's: an installer
+    // that may delete or rename the build, or a program that locks it. The checker
+    // must deny nobody anything, and a build it cannot open is not found.
+    const std::string bothCorrect =
+        "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+        "\n"
+        "Application: vud_bsg.ma\tVersion: ver 8.0.6  Size: 128492\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+        "\n"
+        "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
+        "2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+        "39 Applications NOT FOUND\n";
+    const HeldOpenCase cases[] = {
+        {"open for deleting, all shared", DELETE | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+         bothCorrect},
+        // vud_mcp.ma comes first in the catalogue: the run goes on past it.
+        {"open for reading, nothing shared", GENERIC_READ, 0,
+         "Application: vud_bsg.ma\tVersion: ver 8.0.6  Size: 128492\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+         "    vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+         "\n"
+         "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
+         "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+         "40 Applications NOT FOUND\n"},
+    };
+    for (const HeldOpenCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        writeCorrectMemberCopyBuild();
+        // vud_bsg.ma, release F.0.6, is 128492 bytes in its correct FWP 8.0 build.
+        writeApplication("vud_bsg.ma", 128492, "ver 8.0.6\0"s);
+        const HANDLE held = CreateFileW(L"vud_mcp.ma", c.access, c.sharing, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, held);
+        const auto result = runChecker({});
+        CloseHandle(held);
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ("", result.err);
+        EXPECT_EQ(withPlatformLineEnds(c.report), result.out);
+    }
+}
+#endif
 
 TEST(Platform, OnlyTheLinesWineWritesOfItsOwnAreLeftOutOfStandardError) {
     const struct {

@@ -33,7 +33,8 @@ function(package run time_zone file_time readme_mode program_mode epoch)
                           "${top}/vudcheck.exe" "${top}/README.txt"
                   WORKING_DIRECTORY "${stage}" COMMAND_ERROR_IS_FATAL ANY)
   execute_process(
-    COMMAND "${CMAKE_COMMAND}" -E env TZ=${time_zone} ${epoch_setting}
+    COMMAND "${CMAKE_COMMAND}" -E env --unset=VUDCHECK_SIGNING_PKCS12 --unset=VUDCHECK_SIGNING_PASSWORD
+            TZ=${time_zone} ${epoch_setting}
             "${CMAKE_COMMAND}" -D "CPACK_PACKAGE_FILES=${WORK_DIR}/${run}/scratch/${top}.zip"
                                -D "CPACK_PACKAGE_DIRECTORY=${WORK_DIR}/${run}/packages"
                                -D "CPACK_TOPLEVEL_DIRECTORY=${WORK_DIR}/${run}/scratch"

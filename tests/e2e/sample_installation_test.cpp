@@ -17,6 +17,10 @@ namespace vud {
 namespace {
 
 using namespace std::string_literals;
+using testing::applicationBlock;
+using testing::kCorrect;
+using testing::kCorrectEarlier7;
+using testing::kCorrectLater7;
 using testing::kNewerNotice;
 using testing::kSummaryTitle;
 using testing::mixedWarning;
@@ -32,15 +36,6 @@ constexpr char kUsage[] =
 
 constexpr char kAllCorrect[] =
     "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
-
-// The verdict texts of a correct build, after the file name.
-constexpr char kCorrect[] = " is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n";
-constexpr char kCorrectLater7[] =
-    " is  CORRECT PRODUCTION VERSION for FWP 7.00.00.19 & later\n"
-    "           w/ Correct Size Match\n";
-constexpr char kCorrectEarlier7[] =
-    " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
-    "          w/ Correct Size Match\n";
 
 // Writes a sample with the given arguments; the maker says nothing when it succeeds.
 void makeSample(const std::vector<std::string>& arguments) {
@@ -93,11 +88,8 @@ const Host kHosts[] = {
 std::string correctBlock(const Host& host, int position) {
     const ApplicationEntry& entry = kApplicationCatalogue[position];
     // The tag carries the release code with the generation number in place of its F.
-    return "Application: "s + entry.fileName + "\tVersion: ver " + host.generationNumber +
-           (entry.releaseCode + 1) + "  Size: " +
-           std::to_string(kExpectedSizeTable[host.sizeRow][position]) + "\n" +
-           "   STATUS: Application Valid for: " + host.status + "\n" + "    " + entry.fileName +
-           host.correctVerdict + "\n";
+    return applicationBlock(entry.fileName, "ver "s + host.generationNumber + (entry.releaseCode + 1),
+                            kExpectedSizeTable[host.sizeRow][position], host.status, host.correctVerdict);
 }
 
 TEST(SampleInstallation, CorrectOnlySampleIsAllCorrectForEveryHost) {

@@ -236,7 +236,7 @@ TEST(ListedGenerations, ReadLikeThePartsTable) {
         EXPECT_EQ(kExpected[position].generation, listed.generation);
         EXPECT_STREQ(kExpected[position].generationNumber, listed.generationNumber);
         EXPECT_EQ(kExpected[position].sizeRow, listed.sizeRow);
-        EXPECT_STREQ(kExpected[position].label, kGenerationLabel[listed.generation]);
+        EXPECT_STREQ(kExpected[position].label, kHostGenerations[listed.generation].label);
     }
 }
 

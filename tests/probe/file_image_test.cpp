@@ -125,14 +125,16 @@ TEST_F(FileImageTest, TagIsFoundWhereverItLiesAndReadingStopsBehindIt) {
     // what a search of the whole file, as far as the image holds it, would show.
     const std::string tagText = "ver 9.1.5\0XY"s;
     const std::size_t first = kFirstReadBlock;
-    const std::size_t third = kFirstReadBlock + 2 * kLaterReadBlock;  // end of the third block
+    const std::size_t second = nextReadBlock(first);
+    const std::size_t fourth = nextReadBlock(nextReadBlock(second));
+    const std::size_t third = first + second + nextReadBlock(second);  // end of the third block
     const TagPlaceCase cases[] = {
         {"near the start", 100, 100, first},
-        {"marker across the end of the first block", first - 2, first - 2, first + kLaterReadBlock},
+        {"marker across the end of the first block", first - 2, first - 2, first + second},
         {"tag bytes across the end of the first block", first - 6, first - 6, first + 6},
         {"marker ending at the end of the first block", first - 4, first - 4, first + 8},
         {"tag ending at the end of the first block", first - 12, first - 12, first},
-        {"marker across the end of a later block", third - 1, third - 1, third + kLaterReadBlock},
+        {"marker across the end of a later block", third - 1, third - 1, third + fourth},
         {"tag bytes across the end of a later block", third - 9, third - 9, third + 3},
         {"far into the file", 250000, 250000, 0},
         {"the last bytes of the image", kFileImageCapacity - 12, kFileImageCapacity - 12, kFileImageCapacity},
@@ -159,7 +161,7 @@ TEST_F(FileImageTest, TagIsFoundWhereverItLiesAndReadingStopsBehindIt) {
                 EXPECT_EQ(c.held, image->heldCount());
             } else {
                 EXPECT_GE(image->heldCount(), tagEnd);
-                EXPECT_LT(image->heldCount(), tagEnd + kLaterReadBlock);
+                EXPECT_LT(image->heldCount(), tagEnd + kLargestReadBlock);
             }
             EXPECT_EQ(bytes.substr(0, image->heldCount()), held());
         }
@@ -241,14 +243,16 @@ TEST_F(FileImageTest, ReadErrorIsNotTakenForTheEndOfTheFile) {
 
 struct MisreportedSizeCase {
     const char* what;
-    const char* file;  // as vud_lying_fs takes it: NAME:REPORTED:DELIVERED[:OFFSET:TAG]
+    const char* file;  // as vud_lying_fs takes it: NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG]
     std::int64_t byteCount;
     std::int32_t position;
 };
 
 TEST_F(FileImageTest, SizeIsWhatTheFileDeliversWhenThatContradictsWhatItReports) {
     // A file being replaced while the checker runs, a network share or a /proc file
-    // may report one size and deliver another; only the end of the file tells.
+    // may report one size and deliver another; only the end of the file tells. The
+    // reads may stop at the tag well before either end, and still the size must not be
+    // the one reported when the file does not end there.
     const MisreportedSizeCase cases[] = {
         {"reports 500,000 bytes, ends after 1,001, tag near the start", "a.ma:500000:1001:64:ver 8.1.3", 1001, 64},
         {"reports 500,000 bytes, ends after 1,001, no tag", "b.ma:500000:1001", 1001, -1},
@@ -260,6 +264,18 @@ TEST_F(FileImageTest, SizeIsWhatTheFileDeliversWhenThatContradictsWhatItReports)
          "g.ma:10000000000:10000000000:20:ver 9.1.5", 10000000000, 20},
         // A file that might never end is counted no further than 64 MiB.
         {"reports 0 bytes, delivers 1 GiB", "h.ma:0:1073741824:20:ver 9.1.5", std::int64_t{64} << 20, 20},
+        // Every read up to the tag is whole: only a look at the reported end shows these.
+        {"reports 500,000 bytes, ends after 300,000, tag near the start", "i.ma:500000:300000:64:ver 8.1.3", 300000,
+         64},
+        {"reports 5,000 bytes, delivers 10,000, tag near the start", "j.ma:5000:10000:64:ver 8.1.3", 10000, 64},
+        {"reports 8,192 bytes, ends after the first 4,096, tag near the start", "k.ma:8192:4096:64:ver 8.1.3", 4096,
+         64},
+        {"reports 4,097 bytes, delivers 4,096, tag near the start", "l.ma:4097:4096:64:ver 8.1.3", 4096, 64},
+        {"reports 4,097 bytes, delivers 4,098, tag near the start", "m.ma:4097:4098:64:ver 8.1.3", 4098, 64},
+        {"reports 200,000 bytes, delivers 200,001, tag deep in", "n.ma:200000:200001:150000:ver 8.1.3", 200001,
+         150000},
+        {"reports 200,000 bytes, ends after 199,999, tag deep in", "o.ma:200000:199999:150000:ver 8.1.3", 199999,
+         150000},
     };
     std::vector<std::string> files;
     for (const MisreportedSizeCase& c : cases) files.emplace_back(c.file);
@@ -277,14 +293,29 @@ TEST_F(FileImageTest, SizeIsWhatTheFileDeliversWhenThatContradictsWhatItReports)
     }
 }
 
-TEST_F(FileImageTest, ReadErrorWhileCountingAContradictedSizeIsNotTakenForTheEnd) {
-    // The tag is held after the first block, but the file has run past the 100 bytes it
-    // reports, so it is counted on; the read that fails then must not pass for its end,
-    // which would report a size of 5,000 bytes that nobody ever saw end.
-    const testing::LyingMount mount("lying", {"a.ma:100:5000!:64:ver 8.1.3"});
+TEST_F(FileImageTest, ReadErrorAnywhereTheLoaderReadsMakesTheFileNotFound) {
+    // A read that fails must never pass for the end of the file, which would report a
+    // size that nobody ever saw end, nor be stepped over because the tag is already held.
+    const char* const files[] = {
+        // The tag is held after the first block, but the file has run past the 100
+        // bytes it reports, so it is counted on until the read fails.
+        "a.ma:100:5000!:64:ver 8.1.3",
+        // The tag and the reported size are right, but the disk fails from 64 KiB on:
+        // the look at the reported end meets the bad part.
+        "b.ma:200000:200000!65536:64:ver 8.1.3",
+        // The reads fail on the way to a tag deep in the file.
+        "c.ma:200000:200000!65536:150000:ver 8.1.3",
+        // The file stops short of its reported size and fails where it stops.
+        "d.ma:500000:300000!:64:ver 8.1.3",
+    };
+    const testing::LyingMount mount("lying", std::vector<std::string>(std::begin(files), std::end(files)));
     if (!mount.unavailable().empty()) GTEST_SKIP() << mount.unavailable();
-    EXPECT_EQ(0, image->load("lying/a.ma"));
-    EXPECT_EQ(0, image->getByteCount());
+    for (const char* file : files) {
+        SCOPED_TRACE(file);
+        image->reset();
+        EXPECT_EQ(0, image->load(("lying/" + std::string(file, 4)).c_str()));
+        EXPECT_EQ(0, image->getByteCount());
+    }
 }
 
 TEST_F(FileImageTest, UnreadableFileIsNotLoaded) {

@@ -1,10 +1,35 @@
-// Pieces of the run summary that several tests expect, written out by hand.
+// Pieces of the verification report that several tests expect, written out by hand:
+// application blocks and the run summary.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vud::testing {
+
+// The verdicts of a correct build, after the file name: one line, or two for a build
+// for one of the FWP 7.0 ranges.
+inline constexpr char kCorrect[] = " is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n";
+inline constexpr char kCorrectLater7[] =
+    " is  CORRECT PRODUCTION VERSION for FWP 7.00.00.19 & later\n"
+    "           w/ Correct Size Match\n";
+inline constexpr char kCorrectEarlier7[] =
+    " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
+    "          w/ Correct Size Match\n";
+
+// One application's block: the identification line, the status line naming `host`,
+// the verdict (`verdict` is its text after the file name, with its line ends) and the
+// empty line that closes the block.
+inline std::string applicationBlock(std::string_view fileName, std::string_view tag, std::int64_t size,
+                                    std::string_view host, std::string_view verdict) {
+    std::string block = "Application: ";
+    block.append(fileName).append("\tVersion: ").append(tag).append("  Size: ").append(std::to_string(size));
+    block.append("\n   STATUS: Application Valid for: ").append(host).append("\n    ");
+    block.append(fileName).append(verdict).append("\n");
+    return block;
+}
 
 inline constexpr char kSummaryTitle[] = "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n";
 

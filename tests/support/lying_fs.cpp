@@ -2,11 +2,12 @@
 // another, as a file being replaced, a network share or a /proc file may. The tests
 // mount it to show that the checker believes what a file delivers over what it reports.
 //
-//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!][:OFFSET:TAG] ...
+//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG] ...
 //
 // Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. A '!'
-// after DELIVERED makes the file fail with EIO, where it would otherwise end, as a
-// failing disk or a dropped share does. Reads
+// after DELIVERED makes every read from offset FAILING on fail with EIO, as a bad
+// sector or a dropped share does; a read that would run across FAILING stops short of
+// it. A '!' alone fails the reads where the file would otherwise end. Reads
 // bypass the kernel's page cache, so the kernel neither trims them to REPORTED nor
 // remembers the content. Runs in the foreground until the mount point is unmounted.
 #define FUSE_USE_VERSION 31
@@ -28,7 +29,7 @@ struct LyingFile {
     std::string name;  // with its leading '/'
     off_t reported = 0;
     off_t delivered = 0;
-    bool failsAtEnd = false;  // a read at the end gets EIO rather than 0 bytes
+    off_t failing = -1;  // reads from here on get EIO; -1: none do
     off_t tagOffset = -1;
     std::string tag;  // with its NUL
 };
@@ -75,8 +76,11 @@ int openFile(const char* path, fuse_file_info* info) {
 int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (offset >= file->delivered) return file->failsAtEnd ? -EIO : 0;
-    const auto count = static_cast<size_t>(std::min<off_t>(static_cast<off_t>(size), file->delivered - offset));
+    if (file->failing >= 0 && offset >= file->failing) return -EIO;
+    if (offset >= file->delivered) return 0;
+    off_t end = std::min(offset + static_cast<off_t>(size), file->delivered);
+    if (file->failing >= 0) end = std::min(end, file->failing);
+    const auto count = static_cast<size_t>(end - offset);
     std::memset(buffer, '.', count);
     if (file->tagOffset >= 0) {
         const off_t tagEnd = file->tagOffset + static_cast<off_t>(file->tag.size());
@@ -104,7 +108,7 @@ bool parse(const char* argument, LyingFile& file) {
     file.reported = std::strtoll(fields[1].c_str(), nullptr, 10);
     char* end = nullptr;
     file.delivered = std::strtoll(fields[2].c_str(), &end, 10);
-    file.failsAtEnd = *end == '!';
+    if (*end == '!') file.failing = end[1] == '\0' ? file.delivered : std::strtoll(end + 1, nullptr, 10);
     if (fields.size() == 5) {
         file.tagOffset = std::strtoll(fields[3].c_str(), nullptr, 10);
         file.tag = fields[4] + '\0';
@@ -116,7 +120,7 @@ bool parse(const char* argument, LyingFile& file) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!][:OFFSET:TAG] ...\n");
+        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG] ...\n");
         return 2;
     }
     for (int i = 2; i < argc; ++i) {

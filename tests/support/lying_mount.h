@@ -2,17 +2,18 @@
 // the length of a test. Linux only.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include <sys/types.h>
-
 namespace vud::testing {
+
+class ChildProcess;
 
 class LyingMount {
 public:
     // Creates `folder` and mounts there the files described as vud_lying_fs takes
-    // them: NAME:REPORTED:DELIVERED[!][:OFFSET:TAG]. When that cannot be done,
+    // them: NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG]. When that cannot be done,
     // unavailable() tells why and the folder stays empty.
     LyingMount(const std::string& folder, const std::vector<std::string>& files);
     ~LyingMount();
@@ -25,7 +26,7 @@ public:
 private:
     std::string folder_;
     std::string unavailable_;
-    pid_t server_ = -1;
+    std::unique_ptr<ChildProcess> server_;
 };
 
 }  // namespace vud::testing

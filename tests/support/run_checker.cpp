@@ -1,30 +1,15 @@
 #include "support/run_checker.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
+#include "support/child_process.h"
 #include "support/scratch_folder.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 namespace vud::testing {
-namespace {
-
-// Quotes one word for the platform's command interpreter.
-std::string quoted(const std::string& word) {
-#ifdef _WIN32
-    return "\"" + word + "\"";
-#else
-    std::string text = "'";
-    for (char c : word) text += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return text + "'";
-#endif
-}
-
-}  // namespace
 
 std::string checkerPath() { return VUDCHECK_EXECUTABLE; }
 
@@ -53,32 +38,15 @@ CheckerResult runProgram(const std::string& program, const std::vector<std::stri
     const std::filesystem::path outPath = base.string() + ".out";
     const std::filesystem::path errPath = base.string() + ".err";
 
-    std::string command;
-#ifndef _WIN32
-    command = "timeout -s KILL " + std::to_string(timeoutSeconds) + " ";
-#else
-    (void)timeoutSeconds;  // CTest's own test timeout bounds a run here
-#endif
-    command += quoted(program);
-    for (const std::string& argument : arguments) command += " " + quoted(argument);
-    command += " >" + quoted(redirectOutputTo.empty() ? outPath.string() : redirectOutputTo);
-    command += " 2>" + quoted(errPath.string());
-#ifdef _WIN32
-    command = "\"" + command + "\"";  // cmd /c strips one outer pair of quotes
-#endif
-
+    std::vector<std::string> command = {program};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const ChildEnd end = runChild(
+        command, {redirectOutputTo.empty() ? outPath.string() : redirectOutputTo, errPath.string()},
+        std::chrono::seconds(timeoutSeconds));
     CheckerResult result;
-    const int raw = std::system(command.c_str());
-#ifdef _WIN32
-    result.status = raw;
-#else
-    if (WIFEXITED(raw)) {
-        result.status = WEXITSTATUS(raw);
-        result.timedOut = result.status == 137 || result.status == 124;
-        if (result.timedOut) result.status = -1;
-    }
-#endif
-    result.out = readFile(outPath);
+    result.status = end.exitStatus();
+    result.timedOut = end.timedOut;
+    if (redirectOutputTo.empty()) result.out = readFile(outPath);
     result.err = readFile(errPath);
 #ifdef _WIN32
     result.err = withoutWineLines(result.err);
@@ -88,5 +56,34 @@ CheckerResult runProgram(const std::string& program, const std::vector<std::stri
     std::filesystem::remove(errPath, ignored);
     return result;
 }
+
+#ifndef _WIN32
+std::vector<std::string> checkerUnderStrace(const std::vector<std::string>& straceOptions,
+                                            const std::vector<std::string>& arguments, const std::string& traceFile) {
+    // The leak checker of a sanitizer build refuses to run under a tracer and would
+    // fail the run on its own account.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    std::vector<std::string> command = {
+        "strace", "--quiet=all", "-o", traceFile, "-E",
+        "ASAN_OPTIONS=" + (sanitizerOptions ? sanitizerOptions + std::string(":") : std::string()) + "detect_leaks=0"};
+    command.insert(command.end(), straceOptions.begin(), straceOptions.end());
+    command.push_back(checkerPath());
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
+}
+
+std::optional<std::string> whyStraceCannotTrace() {
+    static const std::optional<std::string> reason = []() -> std::optional<std::string> {
+        const ChildEnd probe =
+            runChild({"strace", "--quiet=all", "-o", "/dev/null", "-e", "inject=openat:error=EIO:when=1000", "true"},
+                     {}, std::chrono::seconds(20));
+        if (probe.spawnError == ENOENT) return "strace is not installed";
+        if (probe.spawnError != 0) return "strace cannot be started: " + std::string(std::strerror(probe.spawnError));
+        if (probe.exitStatus() != 0) return "strace cannot trace here (is ptrace permitted?)";
+        return std::nullopt;
+    }();
+    return reason;
+}
+#endif
 
 }  // namespace vud::testing

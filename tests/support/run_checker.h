@@ -2,6 +2,7 @@
 // current working folder.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,18 @@ std::string checkerPath();
 // Runs any other program of the project the same way, in the current working folder.
 CheckerResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                          int timeoutSeconds = 30, const std::string& redirectOutputTo = "");
+
+#ifndef _WIN32
+// The command that runs the checker with `arguments` under strace, with
+// `straceOptions` saying what to trace or inject where. strace writes its trace to
+// `traceFile` and no notices of its own, so standard error is the checker's alone;
+// strace ends with the checker's status, or dies of its signal.
+std::vector<std::string> checkerUnderStrace(const std::vector<std::string>& straceOptions,
+                                            const std::vector<std::string>& arguments = {},
+                                            const std::string& traceFile = "/dev/null");
+
+// Why strace cannot trace and inject faults here, or nothing when it can.
+std::optional<std::string> whyStraceCannotTrace();
+#endif
 
 }  // namespace vud::testing

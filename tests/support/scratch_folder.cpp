@@ -41,15 +41,19 @@ std::string readFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeApplication(const std::string& name, std::size_t size, std::string_view tag,
-                      std::size_t offset) {
+std::string applicationBytes(std::size_t size, std::string_view tag, std::size_t offset) {
     if (offset + tag.size() > size) throw std::logic_error("tag does not fit the file");
     // Filler with CR LF, 0x1A and NUL bytes, as real application files have, and no 'v'.
     static constexpr char kFiller[] = "MA\r\n\x1a\0FWP-app-data 0123456789 ";
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = kFiller[i % (sizeof kFiller - 1)];
     bytes.replace(offset, tag.size(), tag);
-    writeFile(name, bytes);
+    return bytes;
+}
+
+void writeApplication(const std::string& name, std::size_t size, std::string_view tag,
+                      std::size_t offset) {
+    writeFile(name, applicationBytes(size, tag, offset));
 }
 
 }  // namespace vud::testing

@@ -29,8 +29,11 @@ void writeFile(const std::string& name, std::string_view bytes);
 // The whole of a file, byte for byte; empty when it cannot be read.
 std::string readFile(const std::filesystem::path& path);
 
-// Writes an application file of exactly `size` bytes: filler text that holds no
+// The bytes of an application file of exactly `size` bytes: filler text that holds no
 // "ver ", with `tag` (written as given, NULs included) at `offset`.
+std::string applicationBytes(std::size_t size, std::string_view tag, std::size_t offset = 64);
+
+// Writes those bytes to `name` in the working folder.
 void writeApplication(const std::string& name, std::size_t size, std::string_view tag,
                       std::size_t offset = 64);
 

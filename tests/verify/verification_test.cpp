@@ -1,37 +1,49 @@
-// Whole verification runs over real application files in a scratch working folder.
+// Whole verification runs over installations held in memory: the run the program
+// makes, without a disk. What only a disk can show (reading, sizing, refusing what is
+// no file) is the end-to-end tests' part.
 #include "verify/verification.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "catalogue/catalogue.h"
-#include "probe/installed_folder.h"
-#include "support/scratch_folder.h"
+#include "probe/memory_installation.h"
 #include "support/expected_summary.h"
+#include "support/scratch_folder.h"
 
 namespace vud {
 namespace {
 
 using namespace std::string_literals;
-using testing::ScratchFolder;
-using testing::writeApplication;
-using testing::writeFile;
+using testing::applicationBytes;
 using testing::kNewerNotice;
 using testing::kSummaryTitle;
 using testing::mixedWarning;
 
+int positionOf(const char* fileName) {
+    for (int position = 0; position < kApplicationCount; ++position)
+        if (std::strcmp(kApplicationCatalogue[position].fileName, fileName) == 0) return position;
+    throw std::logic_error(std::string("no application file ") + fileName);
+}
+
 class VerificationRun : public ::testing::Test {
 protected:
+    // The application file `fileName` is `size` bytes of filler with `tag` at `offset`.
+    void writeApplication(const char* fileName, std::size_t size, std::string_view tag, std::size_t offset = 64) {
+        installation.put(positionOf(fileName), applicationBytes(size, tag, offset));
+    }
+
     std::string run() {
         std::ostringstream out;
-        InstalledFolder workingFolder;
-        runVerification(workingFolder, out);
+        runVerification(installation, out);
         return out.str();
     }
 
-    ScratchFolder folder;
+    MemoryInstallation installation;
 };
 
 TEST_F(VerificationRun, NoApplicationFilesGivesTheSummaryAlone) {
@@ -58,13 +70,17 @@ struct GenerationInstall {
     const char* what;
     int sizeRow;
     const char* number;
-    const char* status;
+    const char* host;
+    const char* verdict;
 };
 
+// The earlier FWP 7.0 range counts as one generation of its own: no mixed-generation
+// warning for it either.
 TEST_F(VerificationRun, CompleteCorrectInstallationForOneGeneration) {
     const GenerationInstall installs[] = {
-        {"FWP 8.0", 4, "8", "   STATUS: Application Valid for: FWP 8.0.x.x\n"},
-        {"FWP 11.0", 7, "11", "   STATUS: Application Valid for: FWP 11.0.x.x\n"},
+        {"FWP 8.0", 4, "8", "FWP 8.0.x.x", testing::kCorrect},
+        {"FWP 11.0", 7, "11", "FWP 11.0.x.x", testing::kCorrect},
+        {"FWP 7.0.0.0 to 7.00.00.16", 2, "7", "FWP 7.0.x.x (see below)", testing::kCorrectEarlier7},
     };
     for (const GenerationInstall& install : installs) {
         SCOPED_TRACE(install.what);
@@ -74,33 +90,12 @@ TEST_F(VerificationRun, CompleteCorrectInstallationForOneGeneration) {
             const std::string tag = std::string("ver ") + install.number + (entry.releaseCode + 1);
             const std::int32_t size = kExpectedSizeTable[install.sizeRow][i];
             writeApplication(entry.fileName, static_cast<std::size_t>(size), tag + '\0', 200);
-            expected += "Application: "s + entry.fileName + "\tVersion: " + tag +
-                        "  Size: " + std::to_string(size) + "\n" + install.status + "    " +
-                        entry.fileName + " is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n\n";
+            expected += testing::applicationBlock(entry.fileName, tag, size, install.host, install.verdict);
         }
         expected += std::string(kSummaryTitle) +
                     "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
         EXPECT_EQ(expected, run());
     }
-}
-
-TEST_F(VerificationRun, CompleteInstallationForTheEarlierFwp70RangeIsNoMix) {
-    std::string expected;
-    for (int i = 0; i < kApplicationCount; ++i) {
-        const ApplicationEntry& entry = kApplicationCatalogue[i];
-        const std::string tag = std::string("ver 7") + (entry.releaseCode + 1);
-        const std::int32_t size = kExpectedSizeTable[2][i];
-        writeApplication(entry.fileName, static_cast<std::size_t>(size), tag + '\0');
-        expected += "Application: "s + entry.fileName + "\tVersion: " + tag +
-                    "  Size: " + std::to_string(size) + "\n" +
-                    "   STATUS: Application Valid for: FWP 7.0.x.x (see below)\n" + "    " +
-                    entry.fileName +
-                    " is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
-                    "          w/ Correct Size Match\n\n";
-    }
-    expected += std::string(kSummaryTitle) +
-                "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n";
-    EXPECT_EQ(expected, run());
 }
 
 TEST_F(VerificationRun, Generation7SizesTellTheTwoRangesApart) {
@@ -158,9 +153,10 @@ TEST_F(VerificationRun, PreReleasesOfGenerations11And12AndANewerBuild) {
 }
 
 TEST_F(VerificationRun, FilesWithoutATagAreCountedNowhere) {
-    // vud_mcp.ma correct, vud_bsg.ma holds no marker, vud_cbp.ma begins with its tag.
+    // vud_mcp.ma correct, vud_bsg.ma holds near misses only (capitals, "version", "ver"
+    // followed by a tab or an underscore), vud_cbp.ma begins with its tag.
     writeApplication("vud_mcp.ma", 65685, "ver 11.1.3\0"s);
-    writeFile("vud_bsg.ma", "Ver 11.0.6 VER version\0"s);
+    writeApplication("vud_bsg.ma", 140097, "Ver 11.0.6\0VER 11.0.6\0version 11.0.6 ver\tver_"s);
     writeApplication("vud_cbp.ma", 118734, "ver 11.1.3\0"s, 0);
     EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 11.1.3  Size: 65685\n"
               "   STATUS: Application Valid for: FWP 11.0.x.x\n"
@@ -197,16 +193,36 @@ TEST_F(VerificationRun, UnrecognisedGenerationNeverBorrowsAnEarlierSizeRow) {
               run());
 }
 
-TEST_F(VerificationRun, ControlBytesInATagReachTheConsoleAsQuestionMarks) {
+TEST_F(VerificationRun, ControlAndHighBytesInATagReachTheConsoleAsQuestionMarks) {
+    // Terminal sequences where the release goes (vud_mcp.ma is F.1.3; vud_cbp.ma too).
     writeApplication("vud_mcp.ma", 500, "ver 8.\x1b[2J\x07\xc3\0"s);
+    // Line ends, tab, DEL and bytes above 0x7F fill the tag's last six bytes (F.0.6).
+    writeApplication("vud_bsg.ma", 500, "ver 8.\xff\r\n\t\x7f\x80\0"s);
+    // A window-title sequence where the generation goes (F.1.3).
+    writeApplication("vud_cbp.ma", 500, "ver \x1b]0;pwned\x07\0"s);
+    // A matching release followed by a byte above 0x7F (F.1.1).
+    writeApplication("vud_abl.ma", 500, "ver 8.1.1\x9b\0"s);
     EXPECT_EQ("Application: vud_mcp.ma\tVersion: ver 8.?[2J??  Size: 500\n"
               "   STATUS: Application Valid for: FWP 8.0.x.x\n"
               "    vud_mcp.ma is Older ver ver 8.?[2J?? - WRONG VERSION  - Release is F.1.3\n"
+              "\n"
+              "Application: vud_bsg.ma\tVersion: ver 8.??????  Size: 500\n"
+              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+              "    vud_bsg.ma is Older ver ver 8.?????? - WRONG VERSION  - Release is F.0.6\n"
+              "\n"
+              "Application: vud_cbp.ma\tVersion: ver ?]0;pwne  Size: 500\n"
+              "   STATUS: Application Valid for: NA\n"
+              "    vud_cbp.ma is Older ver ver ?]0;pwne - WRONG VERSION  - Release is F.1.3\n"
+              "\n"
+              "Application: vud_abl.ma\tVersion: ver 8.1.1?  Size: 500\n"
+              "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+              "    vud_abl.ma is unrecognized Rel ver ver 8.1.1? - Known Release in this PGM is F.1.1\n"
               "\n" +
                   std::string(kSummaryTitle) +
-                  "Outdated Applications Found: \t1\n"
+                  "Unrecognized Applications Found:     \t1\n"
+                  "Outdated Applications Found: \t3\n"
                   "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
-                  "40 Applications NOT FOUND\n",
+                  "37 Applications NOT FOUND\n",
               run());
 }
 

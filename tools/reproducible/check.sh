@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds one commit twice and compares what a release is made of, byte for byte: the
 # Linux vudcheck and manual page that `cmake --install` puts in place, and the Windows
-# packages with their SHA256SUMS. Exits 1 naming every file that differs.
+# packages (ZIPs and, with wixl, installer packages) with their SHA256SUMS, all
+# unsigned. Exits 1 naming every file that differs.
 #
 #   tools/reproducible/check.sh [--work FOLDER] [COMMIT]     (default: build-repro, HEAD)
 #
@@ -42,6 +43,10 @@ build() {
     step "build-$preset.log" cpack --config "build-$preset/CPackConfig.cmake" -B "$out/packages"
   done
 }
+
+# Unsigned, whatever the caller's environment holds: signing is the one step that a
+# rebuild cannot repeat without the key.
+unset VUDCHECK_SIGNING_PKCS12 VUDCHECK_SIGNING_PASSWORD
 
 if [[ ${1-} == --build-copy ]]; then
   jobs=$3
@@ -95,8 +100,11 @@ for build in "$first/build-linux" "${windows_presets[@]/#/$first/build-}"; do
   echo "$(basename "$build"): $("$compiler" --version | head -1); $("$linker" --version | head -1)"
 done
 zip -v | sed -n 2p | sed 's/^ *//'
+if command -v wixl >/dev/null; then
+  echo "wixl $(wixl --version)"
+fi
 if command -v dpkg-query >/dev/null; then
-  echo "Debian packages:" $(dpkg-query -W -f='${Package}=${Version} ' cmake g++-12 binutils zip \
+  echo "Debian packages:" $(dpkg-query -W -f='${Package}=${Version} ' cmake g++-12 binutils zip wixl msitools faketime \
     g++-mingw-w64-{x86-64,i686}-win32 binutils-mingw-w64-{x86-64,i686} mingw-w64-{x86-64,i686}-dev 2>/dev/null || true)
 fi
 
@@ -109,6 +117,9 @@ explain() {
          "$(cmp -l "$a" "$b" 2>/dev/null | wc -l) bytes differ"
   else
     echo "   $(cmp "$a" "$b" 2>&1 | head -1)"
+  fi
+  if [[ $a == *.msi ]] && command -v msiinfo >/dev/null; then
+    diff <(msiinfo suminfo "$a") <(msiinfo suminfo "$b") | sed -n 's/^\([<>]\)/   summary \1/p' || true
   fi
   if [[ $a == *.zip ]]; then
     local unpacked=$work/unpacked entry
@@ -130,6 +141,9 @@ explain() {
 }
 
 echo "== comparing"
+if ! compgen -G "$first/out/packages/*.msi" >/dev/null; then
+  echo "   (no installer packages to compare: wixl, msitools or faketime is not installed)"
+fi
 status=0
 outputs() { (cd "$1" && find . -path ./packages/_CPack_Packages -prune -o -type f -printf '%P\n' | LC_ALL=C sort); }
 if ! diff <(outputs "$first/out") <(outputs "$second/out") >"$work/file-lists.diff"; then

@@ -27,26 +27,20 @@
 
 namespace {
 
-constexpr char kUsage[] =
-    "usage: vudsample FOLDER [HOST] [--correct-only] [--deep-tags]\n"
-    "  HOST is one of 3.1 7.0 7.0-early 7.1 8.0 9.0 10.0 11.0 (default 11.0)\n";
-
 constexpr int kBadArguments = 2;
 constexpr int kWriteFailed = 1;
 
-// The host generations a sample can be made for, by the name a user types. The two
-// FWP 7.0 ranges share generation number 7 and differ only in their sizes.
-struct Host {
-    const char* name;
-    int listedRow;  // into kListedGenerations
-};
-
-constexpr Host kHosts[] = {
-    {"3.1", 0},  {"7.0", 1},  {"7.0-early", 2}, {"7.1", 3},
-    {"8.0", 4},  {"9.0", 5},  {"10.0", 6},      {"11.0", 7},
-};
+// A sample can be made for every host generation the listing lists, named as the
+// catalogue names its host release ("7.0-early"). The two FWP 7.0 ranges share
+// generation number 7 and differ only in their sizes.
 constexpr char kDefaultHost[] = "11.0";
-static_assert(sizeof kHosts / sizeof kHosts[0] == vud::kListedGenerationCount);
+
+std::string usage() {
+    std::string text = "usage: vudsample FOLDER [HOST] [--correct-only] [--deep-tags]\n  HOST is one of";
+    for (const vud::ListedGeneration& listed : vud::kListedGenerations)
+        text += std::string(" ") + vud::kHostGenerations[listed.generation].hostName;
+    return text + " (default " + kDefaultHost + ")\n";
+}
 
 enum class Finding { None, OneByteTooLong, Beta, OlderRelease, NewerRelease, Missing };
 
@@ -146,7 +140,7 @@ bool writeApplication(const std::filesystem::path& file, int position, std::int6
 }
 
 int badArguments(const std::string& problem) {
-    std::fprintf(stderr, "vudsample: %s\n%s", problem.c_str(), kUsage);
+    std::fprintf(stderr, "vudsample: %s\n%s", problem.c_str(), usage().c_str());
     return kBadArguments;
 }
 
@@ -172,11 +166,11 @@ int main(int argc, char* argv[]) {
     if (words[0].empty()) return badArguments("the folder name is empty");
 
     const std::string_view hostName = words.size() == 2 ? words[1] : kDefaultHost;
-    const Host* host = nullptr;
-    for (const Host& candidate : kHosts)
-        if (hostName == candidate.name) host = &candidate;
+    const vud::ListedGeneration* host = nullptr;
+    for (const vud::ListedGeneration& listed : vud::kListedGenerations)
+        if (hostName == vud::kHostGenerations[listed.generation].hostName) host = &listed;
     if (host == nullptr) return badArguments("unknown host " + std::string(hostName));
-    const vud::ListedGeneration& generation = vud::kListedGenerations[host->listedRow];
+    const vud::ListedGeneration& generation = *host;
 
     const std::filesystem::path folder(words[0]);
     std::error_code error;

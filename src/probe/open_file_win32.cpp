@@ -1,0 +1,88 @@
+#include "probe/open_file.h"
+
+#include <string>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace vud {
+
+namespace {
+
+// The path as the wide functions take it. A path of MAX_PATH characters or more opens
+// only as a full path behind the "\\?\" prefix, which turns off the system's own
+// path rules: so it is made full here first, its "/" made "\" and its "." and ".."
+// resolved, and a share's "\\server\share" becomes "\\?\UNC\server\share". Shorter
+// paths, the bare names of the working folder among them, go as they are.
+bool toWidePath(const char* path, std::wstring& wide) {
+    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (size <= 0) return false;
+    wide.assign(static_cast<std::size_t>(size), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size) != size) return false;
+    wide.pop_back();  // the NUL, which the wide text holds anyway
+    if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return true;
+
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return false;
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return false;
+    full.resize(length);
+    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0)
+        wide = full;  // already past the path rules, or a device
+    else if (full.rfind(L"\\\\", 0) == 0)
+        wide = L"\\\\?\\UNC\\" + full.substr(2);
+    else
+        wide = L"\\\\?\\" + full;
+    return true;
+}
+
+}  // namespace
+
+OpenFile::~OpenFile() {
+    if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+// The handle is opened once and asked everything: what it is, how large it is.
+bool OpenFile::open(const char* path) {
+    std::wstring wide;
+    if (!toWidePath(path, wide)) return false;
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    // Shared for reading, writing and deleting: the host product or an editor may hold
+    // a build open, and an installer may replace or remove it while the checker reads;
+    // the checker denies no one anything.
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    handle_ = handle;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    reportedSize_ = static_cast<std::int64_t>((std::uint64_t{information.nFileSizeHigh} << 32) |
+                                              information.nFileSizeLow);
+    return true;
+}
+
+std::int64_t OpenFile::read(unsigned char* buffer, std::size_t count) {
+    const std::int64_t got = readAt(position_, buffer, count);
+    if (got > 0) position_ += got;
+    return got;
+}
+
+// Every read names its offset: a read at an offset moves the handle's own file
+// pointer, so read() keeps its place itself rather than trust that pointer.
+std::int64_t OpenFile::readAt(std::int64_t offset, unsigned char* buffer, std::size_t count) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, &at))
+        return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    return got;
+}
+
+}  // namespace vud
