@@ -1,0 +1,40 @@
+#include "fleet/records.h"
+
+namespace vud::fleet {
+
+std::string_view stateName(ApplicationState state) {
+    switch (state) {
+        case ApplicationState::Block: return "block";
+        case ApplicationState::NotFound: return "not-found";
+        case ApplicationState::NoTag: return "no-tag";
+        case ApplicationState::Absent: return "absent";
+    }
+    return "absent";
+}
+
+std::string_view verdictName(VerdictKind verdict) {
+    switch (verdict) {
+        case VerdictKind::Correct: return "correct";
+        case VerdictKind::SizeMismatch: return "size-mismatch";
+        case VerdictKind::Beta: return "beta";
+        case VerdictKind::Test: return "test";
+        case VerdictKind::PreRelease: return "pre-release";
+        case VerdictKind::Older: return "older";
+        case VerdictKind::Newer: return "newer";
+        case VerdictKind::Unrecognized: return "unrecognized";
+    }
+    return "unrecognized";
+}
+
+std::string_view sourceName(Source source) { return source == Source::Folder ? "folder" : "report"; }
+
+std::string_view statusName(Status status) {
+    switch (status) {
+        case Status::Ok: return "ok";
+        case Status::Findings: return "findings";
+        case Status::Error: return "error";
+    }
+    return "error";
+}
+
+}  // namespace vud::fleet
