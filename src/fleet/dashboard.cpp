@@ -64,20 +64,23 @@ constexpr std::string_view kPageStart =
     "#totals th,#totals td,#legend th,#legend td{padding:1px 6px;text-align:left}\n"
     "#totals td,#legend td.count{text-align:right;font-variant-numeric:tabular-nums}\n"
     "#legend th{font-weight:normal}\n"
-    "#grid th,#grid td{padding:0 4px;white-space:nowrap;font-weight:normal;text-align:left}\n"
+    "#grid th,#grid td{padding:0 4px;white-space:nowrap;font-weight:normal;text-align:left;line-height:14px}\n"
     "#grid thead th{position:sticky;top:0;background:#fff;vertical-align:bottom;z-index:2}\n"
     "#grid thead th.app{padding:0;font-size:11px}\n"
     "#grid thead th.app span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
-    "#grid tbody th{position:sticky;left:0;background:#fff;max-width:28em;overflow:hidden;text-overflow:ellipsis;z-index:1}\n"
+    "#grid tbody th{position:sticky;left:0;background:#fff;z-index:1}\n"
+    "#grid tbody th span{display:inline-block;max-width:32em;overflow:hidden;text-overflow:ellipsis;vertical-align:bottom}\n"
     "#grid tbody th.report{font-style:italic}\n"
     "#grid tbody tr:hover th,#grid tbody tr:hover td.status,#grid tbody tr:hover td.hosts{background:#e7f5ff}\n"
-    "td.cell{width:13px;min-width:13px;height:13px;padding:0;border:1px solid #dee2e6;text-align:center;"
+    "#grid td.cell,#legend td.cell{width:13px;min-width:13px;height:13px;padding:0;border:1px solid #dee2e6;text-align:center;"
     "font:bold 10px/13px sans-serif}\n"
+    "td.cell:hover{outline:2px solid #212529}\n"
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
     ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px}\n"
-    "td.reason{max-width:615px;overflow:hidden;text-overflow:ellipsis}\n";
+    // A long reason wraps inside the row rather than widening every application column.
+    "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
 
 void appendLookStyle(std::string& page, const Look& look) {
     page += "td.cell.";
@@ -278,9 +281,9 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     page += sourceName(installation.source);
     page += "\" title=\"";
     appendEscaped(page, installation.installation);
-    page += "\">";
+    page += "\"><span>";
     appendEscaped(page, installation.installation);
-    page += "</th><td class=\"status\">";
+    page += "</span></th><td class=\"status\">";
     page += statusName(installation.status);
     if (installation.mixed)
         page += "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>";

@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "fleet/fleet_builder.h"
 
 namespace vud::fleet {
 namespace {
+
+using namespace testing;
 
 struct EscapeCase {
     const char* what;
@@ -41,48 +44,6 @@ TEST(DashboardEscape, MarkupBecomesTextAndEveryByteBecomesValidUtf8) {
     }
 }
 
-// An installation scanned from a folder: every application not found unless a test
-// says otherwise.
-InstallationRecord folderInstallation(const std::string& path, Status status) {
-    InstallationRecord installation;
-    installation.installation = path;
-    installation.source = Source::Folder;
-    installation.status = status;
-    for (int position = 0; position < kApplicationCount; ++position) {
-        ApplicationRecord application;
-        application.position = position;
-        application.name = kApplicationCatalogue[position].displayName;
-        application.file = kApplicationCatalogue[position].fileName;
-        application.state = ApplicationState::NotFound;
-        installation.applications.push_back(application);
-    }
-    installation.notFound = kApplicationCount;
-    return installation;
-}
-
-void setBlock(InstallationRecord& installation, int position, const std::string& tag, std::int64_t size,
-              std::optional<int> generation, const std::string& host, VerdictKind verdict,
-              const std::string& text) {
-    ApplicationRecord& application = installation.applications[static_cast<std::size_t>(position)];
-    application.state = ApplicationState::Block;
-    application.tag = tag;
-    application.size = size;
-    application.generation = generation;
-    application.host = host;
-    application.verdict = verdict;
-    application.text = text;
-    ++installation.counts[static_cast<std::size_t>(verdict)];
-    --installation.notFound;
-}
-
-InstallationRecord errorInstallation(const std::string& path, const std::string& reason) {
-    InstallationRecord installation;
-    installation.installation = path;
-    installation.status = Status::Error;
-    installation.error = reason;
-    return installation;
-}
-
 std::string page(const std::vector<InstallationRecord>& installations) {
     std::ostringstream out;
     writeDashboard(out, installations);
@@ -105,13 +66,9 @@ std::vector<InstallationRecord> smallFleet() {
              "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
     setBlock(findings, 1, "ver 11.0.6", 140098, 11, "FWP 11.0.x.x", VerdictKind::SizeMismatch,
              "vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (140098 vs 140097 correct)");
-    findings.applications[2].state = ApplicationState::NoTag;
-    --findings.notFound;
+    setState(findings, 2, ApplicationState::NoTag);
 
-    InstallationRecord mixed = folderInstallation("ws02.txt", Status::Findings);
-    mixed.source = Source::Report;
-    for (ApplicationRecord& application : mixed.applications) application.state = ApplicationState::Absent;
-    mixed.notFound = 0;
+    InstallationRecord mixed = reportInstallation("ws02.txt", Status::Findings);
     setBlock(mixed, 3, "ver 8.1.2", 130090, 8, "FWP 8.0.x.x", VerdictKind::Newer,
              "vud_abl.ma is Newer ver 1.2 - Known Release in this PGM is 1.1");
     setBlock(mixed, 4, "ver 11.1.5", 99858, 11, "FWP 11.0.x.x", VerdictKind::Correct,
@@ -168,7 +125,7 @@ TEST(Dashboard, TotalsCountInstallationsByStatusAndCellsByLook) {
 TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
     const std::string text = page(smallFleet());
     const std::string scanned =
-        "<tr class=\"findings\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws01\">/fleet/ws01</th>"
+        "<tr class=\"findings\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws01\"><span>/fleet/ws01</span></th>"
         "<td class=\"status\">findings</td><td class=\"hosts\" title=\"FWP 11.0.x.x\">11</td>"
         "<td class=\"cell correct\" title=\"vud_mcp.ma: ver 11.1.3, 65685 bytes\n"
         "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\"></td>"
@@ -181,7 +138,7 @@ TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
     // Generations ascending whatever the order of the blocks, "NA" last; the labels in
     // the order they were first seen.
     std::string fromReport =
-        "<tr class=\"findings\"><th scope=\"row\" class=\"report\" title=\"ws02.txt\">ws02.txt</th>"
+        "<tr class=\"findings\"><th scope=\"row\" class=\"report\" title=\"ws02.txt\"><span>ws02.txt</span></th>"
         "<td class=\"status\">findings"
         "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>"
         "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span></td>"
@@ -195,7 +152,7 @@ TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
     EXPECT_NE(std::string::npos, text.find(fromReport)) << text;
 
     EXPECT_NE(std::string::npos,
-              text.find("<tr class=\"error\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws03\">/fleet/ws03</th>"
+              text.find("<tr class=\"error\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws03\"><span>/fleet/ws03</span></th>"
                         "<td class=\"status\">error</td><td class=\"hosts\"></td>"
                         "<td class=\"reason\" colspan=\"41\">cannot open: Permission denied</td></tr>\n"))
         << text;
@@ -235,7 +192,7 @@ TEST(Dashboard, EveryTextFromTheFleetIsEscaped) {
 
     EXPECT_NE(std::string::npos,
               text.find("<th scope=\"row\" class=\"folder\" title=\"&lt;script&gt;alert(1)&lt;/script&gt;\">"
-                        "&lt;script&gt;alert(1)&lt;/script&gt;</th>"))
+                        "<span>&lt;script&gt;alert(1)&lt;/script&gt;</span></th>"))
         << text;
     EXPECT_NE(std::string::npos,
               text.find("<td class=\"cell unrecognized\" title=\"vud_mcp.ma: ver 11.&lt;b&gt;&quot;, 65685 bytes\n"
@@ -243,7 +200,7 @@ TEST(Dashboard, EveryTextFromTheFleetIsEscaped) {
         << text;
     EXPECT_NE(std::string::npos,
               text.find("title=\"&lt;img src=x onerror=&quot;document.title=&#39;pwned&#39;&quot;&gt;\">"
-                        "&lt;img src=x onerror=&quot;document.title=&#39;pwned&#39;&quot;&gt;</th>"
+                        "<span>&lt;img src=x onerror=&quot;document.title=&#39;pwned&#39;&quot;&gt;</span></th>"
                         "<td class=\"status\">error</td><td class=\"hosts\"></td>"
                         "<td class=\"reason\" colspan=\"41\">it&#39;s &lt;gone&gt; &amp; &quot;away&quot;</td>"))
         << text;
