@@ -1,5 +1,7 @@
 #include "fleet/records.h"
 
+#include <numeric>
+
 namespace vud::fleet {
 
 std::string_view stateName(ApplicationState state) {
@@ -26,7 +28,7 @@ std::string_view verdictName(VerdictKind verdict) {
     return "unrecognized";
 }
 
-std::string_view sourceName(Source source) { return source == Source::Folder ? "folder" : "report"; }
+std::string_view sourceName(Source source) { return source == Source::Report ? "report" : "folder"; }
 
 std::string_view statusName(Status status) {
     switch (status) {
@@ -35,6 +37,16 @@ std::string_view statusName(Status status) {
         case Status::Error: return "error";
     }
     return "error";
+}
+
+int blockCount(const InstallationRecord& record) {
+    return std::accumulate(record.counts.begin(), record.counts.end(), 0);
+}
+
+Status statusOf(const InstallationRecord& record) {
+    const int blocks = blockCount(record);
+    const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
+    return blocks > 0 && correct == blocks && !record.mixed ? Status::Ok : Status::Findings;
 }
 
 }  // namespace vud::fleet

@@ -58,4 +58,13 @@ std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mism
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
 
+// The status an installation's counts give it: ok when at least one application has a
+// block, every block is correct and the generations are not mixed; findings otherwise.
+// An installation in which not one block was found is a finding, as it is almost
+// always a wrong path. Applications not found are not findings by themselves.
+Status statusOf(const InstallationRecord& record);
+
+// The count of blocks (applications that have a verdict) of an installation.
+int blockCount(const InstallationRecord& record);
+
 }  // namespace vud::fleet

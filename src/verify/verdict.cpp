@@ -204,6 +204,28 @@ private:
 
 }  // namespace
 
+const VerdictPattern kVerdictPatterns[] = {
+    {kCorrect, &RunTally::correctCount, nullptr},
+    {kCorrectLater7, &RunTally::correctCount, &RunTally::gen7LaterCount},
+    {kCorrectEarlier7, &RunTally::correctCount, &RunTally::gen7EarlierCount},
+    {kSizeMismatch7, &RunTally::sizeMismatchCount, nullptr},
+    {kSizeMismatch, &RunTally::sizeMismatchCount, nullptr},
+    {kSevenCharacterTest, &RunTally::testCount, nullptr},
+    {kBetaOneDigit, &RunTally::betaCount, nullptr},
+    {kBetaTwoDigit, &RunTally::betaCount, nullptr},
+    {kOlder, &RunTally::olderCount, nullptr},
+    {kNewer, &RunTally::newerCount, nullptr},
+    {kObsoleteTest, &RunTally::olderCount, nullptr},
+    {kNewerTest, &RunTally::newerCount, nullptr},
+    {kUnrecognizedMarker, &RunTally::unrecognizedCount, nullptr},
+    {kCurrentTest, &RunTally::testCount, nullptr},
+    {kUnrecognized, &RunTally::unrecognizedCount, nullptr},
+    {kPreRelease12, &RunTally::preReleaseCount, nullptr},
+    {kPreRelease11, &RunTally::preReleaseCount, nullptr},
+    {kTwoDigitTest, &RunTally::testCount, nullptr},
+};
+const int kVerdictPatternCount = static_cast<int>(sizeof kVerdictPatterns / sizeof kVerdictPatterns[0]);
+
 GenerationReading readGeneration(const VersionTag& tag) {
     const char first = tag.text[4];
     const char second = tag.text[5];

@@ -1,0 +1,31 @@
+# The fleet checker's two header-only libraries, CLI11 (options) and nlohmann/json
+# (JSON Lines), from Debian's libcli11-dev and nlohmann-json3-dev. A native build finds
+# them as packages. A Windows cross build looks in the build host's headers too, but
+# takes only those two folders from there (copied into the build tree), so that no other
+# host header, nor any host library, reaches a Windows program.
+if(TARGET vud_cli11)
+  return()
+endif()
+
+add_library(vud_cli11 INTERFACE)
+add_library(vud_nlohmann_json INTERFACE)
+
+if(NOT CMAKE_CROSSCOMPILING)
+  find_package(CLI11 CONFIG REQUIRED)
+  find_package(nlohmann_json 3.9 REQUIRED)
+  target_link_libraries(vud_cli11 INTERFACE CLI11::CLI11)
+  target_link_libraries(vud_nlohmann_json INTERFACE nlohmann_json::nlohmann_json)
+  return()
+endif()
+
+set(vud_host_headers ${PROJECT_BINARY_DIR}/host-headers)
+foreach(vud_header_folder CLI nlohmann)
+  find_path(vud_${vud_header_folder}_root ${vud_header_folder}
+    PATHS /usr/include /usr/local/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT vud_${vud_header_folder}_root)
+    message(FATAL_ERROR "${vud_header_folder}/ headers not found on the build host: install libcli11-dev and nlohmann-json3-dev")
+  endif()
+  file(COPY ${vud_${vud_header_folder}_root}/${vud_header_folder} DESTINATION ${vud_host_headers})
+endforeach()
+target_include_directories(vud_cli11 SYSTEM INTERFACE ${vud_host_headers})
+target_include_directories(vud_nlohmann_json SYSTEM INTERFACE ${vud_host_headers})

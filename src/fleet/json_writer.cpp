@@ -1,0 +1,71 @@
+// JSON Lines: one object a line per installation, its applications inside, for scripts
+// that read the fleet one installation at a time. Keys keep the order of the records.
+#include <nlohmann/json.hpp>
+
+#include "fleet/record_writer.h"
+
+namespace vud::fleet {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json applicationObject(const ApplicationRecord& application) {
+    Json object;
+    object["position"] = application.position + 1;
+    object["name"] = application.name;
+    object["file"] = application.file;
+    object["state"] = stateName(application.state);
+    if (application.state == ApplicationState::Block) {
+        object["tag"] = application.tag;
+        object["size"] = application.size;
+        object["generation"] = application.generation ? Json(std::to_string(*application.generation)) : Json();
+        object["host"] = application.host;
+        object["verdict"] = verdictName(application.verdict);
+        object["text"] = application.text;
+    } else {
+        for (const char* key : {"tag", "size", "generation", "host", "verdict", "text"}) object[key] = nullptr;
+    }
+    return object;
+}
+
+class JsonWriter : public RecordWriter {
+public:
+    explicit JsonWriter(std::ostream& out) : out_(out) {}
+
+    void write(const InstallationRecord& record) override {
+        Json object;
+        object["installation"] = record.installation;
+        object["source"] = sourceName(record.source);
+        object["status"] = statusName(record.status);
+        const bool error = record.status == Status::Error;
+        object["error"] = error ? Json(record.error) : Json();
+        if (error) {
+            for (const char* key : {"counts", "not_found", "mixed", "outdated"}) object[key] = nullptr;
+            object["applications"] = Json::array();
+        } else {
+            Json counts = Json::object();
+            for (int kind = 0; kind < kVerdictKindCount; ++kind)
+                counts[std::string(verdictName(static_cast<VerdictKind>(kind)))] = record.counts[kind];
+            object["counts"] = std::move(counts);
+            object["not_found"] = record.notFound;
+            object["mixed"] = record.mixed;
+            object["outdated"] = record.outdated;
+            Json applications = Json::array();
+            for (const ApplicationRecord& application : record.applications)
+                applications.push_back(applicationObject(application));
+            object["applications"] = std::move(applications);
+        }
+        // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
+        // than ending the run.
+        out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
+    }
+
+private:
+    std::ostream& out_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out) { return std::make_unique<JsonWriter>(out); }
+
+}  // namespace vud::fleet

@@ -1,0 +1,28 @@
+// The fleet's records written to standard output, one installation at a time and in
+// input order, so a fleet of any size is written as it is checked.
+#pragma once
+
+#include <memory>
+#include <ostream>
+
+#include "fleet/records.h"
+
+namespace vud::fleet {
+
+class RecordWriter {
+public:
+    virtual ~RecordWriter() = default;
+    virtual void write(const InstallationRecord& record) = 0;
+    // After the last installation: what the format says of the whole fleet.
+    virtual void finish() {}
+};
+
+enum class Format { Text, Csv, Json };
+
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out);
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out);
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out);
+
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out);
+
+}  // namespace vud::fleet

@@ -1,0 +1,33 @@
+// An installation folder checked in process, by the very run that makes the checker's
+// verdicts, turned into the fleet's records.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "fleet/records.h"
+#include "probe/installation.h"
+#include "verify/run_tally.h"
+#include "verify/verification.h"
+
+namespace vud::fleet {
+
+// The verdict kind of a verdict counter (correctCount is Correct, and so on).
+VerdictKind verdictKindOf(TallyCounter counter);
+
+// The host generation number of a reading (2, 6 to 12), none when unrecognised.
+std::optional<int> generationNumberOf(const GenerationReading& reading);
+
+// The host label of a status line: what follows "Application Valid for: ".
+std::string hostOf(const std::string& statusLine);
+
+// The record of one application as the run found it.
+ApplicationRecord applicationRecordOf(const ApplicationOutcome& outcome);
+
+// Fills the installation's counts, flags and status from what the run counted.
+void applyTally(const RunTally& tally, InstallationRecord& record);
+
+// Runs the check over `installation` and records it under the name `path`.
+InstallationRecord scanInstallation(Installation& installation, const std::string& path);
+
+}  // namespace vud::fleet

@@ -1,0 +1,114 @@
+// A saved report of an installation reads back into the very records that scanning the
+// installation gives, applications without a block read as absent: over generated
+// installations of every kind of finding, in memory and through the real programs.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "fleet/generated_installation.h"
+#include "fleet/record_writer.h"
+#include "fleet/report_parser.h"
+#include "fleet/scan.h"
+#include "probe/memory_installation.h"
+#include "support/run_checker.h"
+#include "support/scratch_folder.h"
+#include "verify/verification.h"
+
+namespace vud::fleet {
+namespace {
+
+std::string jsonOf(const InstallationRecord& record) {
+    std::ostringstream out;
+    makeJsonWriter(out)->write(record);
+    return out.str();
+}
+
+// What a report can tell of a scanned installation.
+InstallationRecord asReportTells(InstallationRecord record) {
+    record.source = Source::Report;
+    for (ApplicationRecord& application : record.applications)
+        if (application.state != ApplicationState::Block) application.state = ApplicationState::Absent;
+    return record;
+}
+
+TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
+    std::set<VerdictKind> verdicts;
+    std::set<Status> statuses;
+    bool mixed = false;
+    bool outdated = false;
+    bool unrecognisedGeneration = false;
+    for (unsigned seed = 0; seed < 240; ++seed) {
+        SCOPED_TRACE("installation " + std::to_string(seed));
+        MemoryInstallation installation;
+        testing::putInto(installation, testing::generateInstallation(seed));
+        std::ostringstream report;
+        runVerification(installation, report);
+        const InstallationRecord scanned = scanInstallation(installation, "ws");
+        const InstallationRecord parsed = parseReport(report.str(), "ws");
+        ASSERT_EQ(Status::Error == parsed.status ? parsed.error : "", "") << report.str();
+        EXPECT_EQ(jsonOf(asReportTells(scanned)), jsonOf(parsed));
+
+        statuses.insert(scanned.status);
+        mixed = mixed || scanned.mixed;
+        outdated = outdated || scanned.outdated;
+        for (const ApplicationRecord& application : scanned.applications) {
+            if (application.state != ApplicationState::Block) continue;
+            verdicts.insert(application.verdict);
+            unrecognisedGeneration = unrecognisedGeneration || !application.generation;
+        }
+    }
+    // The installations cover what they are meant to.
+    for (int kind = 0; kind < kVerdictKindCount; ++kind)
+        EXPECT_TRUE(verdicts.count(static_cast<VerdictKind>(kind)) == 1) << verdictName(static_cast<VerdictKind>(kind));
+    EXPECT_EQ((std::set<Status>{Status::Ok, Status::Findings}), statuses);
+    EXPECT_TRUE(mixed);
+    EXPECT_TRUE(outdated);
+    EXPECT_TRUE(unrecognisedGeneration);
+}
+
+// The same through the programs a user runs: vudcheck's report saved in a file, and
+// vudfleet scanning the folder, for a few installations on disk.
+TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
+    const testing::ScratchFolder scratch;
+    std::vector<std::string> folderArguments{"--format", "json"};
+    std::vector<std::string> reportArguments{"--format", "json"};
+    for (unsigned seed : {0u, 1u, 2u, 3u, 17u}) {
+        const std::string folder = "ws" + std::to_string(seed);
+        testing::writeInto(scratch.path() / folder, testing::generateInstallation(seed));
+        std::filesystem::current_path(scratch.path() / folder);
+        const testing::CheckerResult report = testing::runChecker({});
+        std::filesystem::current_path(scratch.path());
+        testing::writeFile(folder + ".txt", report.out);
+        folderArguments.push_back(folder);
+        reportArguments.push_back(folder + ".txt");
+    }
+    const testing::CheckerResult scanned = testing::runProgram(VUDFLEET_EXECUTABLE, folderArguments);
+    const testing::CheckerResult parsed = testing::runProgram(VUDFLEET_EXECUTABLE, reportArguments);
+    EXPECT_EQ(1, scanned.status);
+    EXPECT_EQ(1, parsed.status);
+    ASSERT_FALSE(scanned.out.empty());
+
+    // Line by line: the names and the states differ as a report tells them, nothing else.
+    std::istringstream scannedLines(scanned.out);
+    std::istringstream parsedLines(parsed.out);
+    std::string scannedLine;
+    std::string parsedLine;
+    int installations = 0;
+    while (std::getline(scannedLines, scannedLine)) {
+        ASSERT_TRUE(std::getline(parsedLines, parsedLine));
+        const std::string name = scannedLine.substr(0, scannedLine.find("\",\"source\""));
+        std::string expected = name + ".txt\",\"source\":\"report\"" +
+                               scannedLine.substr(scannedLine.find("\",\"source\":\"folder\"") + 19);
+        for (const char* hidden : {"\"state\":\"not-found\"", "\"state\":\"no-tag\""}) {
+            for (std::size_t at = expected.find(hidden); at != std::string::npos; at = expected.find(hidden))
+                expected.replace(at, std::string(hidden).size(), "\"state\":\"absent\"");
+        }
+        EXPECT_EQ(expected, parsedLine);
+        ++installations;
+    }
+    EXPECT_EQ(5, installations);
+}
+
+}  // namespace
+}  // namespace vud::fleet
