@@ -142,9 +142,12 @@ protected:
         const std::string dump = (folder_.path() / "dom.html").string();
         const std::string errors = (folder_.path() / "chromium.err").string();
         // --no-sandbox: Chromium refuses to run as root with its sandbox, as CI runs.
-        const std::string command = "'" + chromium_ + "' --headless --no-sandbox --disable-gpu --no-first-run" +
-                                    " --user-data-dir='" + (folder_.path() / "profile").string() + "'" +
-                                    " --dump-dom 'file://" + file + "' >'" + dump + "' 2>'" + errors + "'";
+        // Its profile and everything else it keeps go to the scratch folder.
+        const std::string home = folder_.path().string();
+        const std::string command = "HOME='" + home + "' '" + chromium_ + "'" +
+                                    " --headless --no-sandbox --disable-gpu --no-first-run" +
+                                    " --user-data-dir='" + home + "/profile'" + " --dump-dom 'file://" + file +
+                                    "' >'" + dump + "' 2>'" + errors + "'";
         const int status = std::system(command.c_str());
         EXPECT_EQ(0, status) << readFile(errors);
         return readFile(dump);
