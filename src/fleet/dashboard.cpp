@@ -287,6 +287,10 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     page += statusName(installation.status);
     if (installation.mixed)
         page += "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>";
+    // The fleet counts an installation without a single application as a finding, as
+    // it is almost always a wrong path; say so, since its row is otherwise all blank.
+    if (installation.status != Status::Error && blockCount(installation) == 0)
+        page += "<span class=\"flag\" title=\"not one application has a version tag here\">no application found</span>";
     if (installation.outdated)
         page += "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span>";
     page += "</td>";

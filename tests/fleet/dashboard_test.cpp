@@ -158,6 +158,16 @@ TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
         << text;
 }
 
+TEST(Dashboard, AnInstallationWithoutOneApplicationSaysSo) {
+    const std::string text = page({folderInstallation("/fleet/wrong-path", Status::Findings)});
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"status\">findings"
+                        "<span class=\"flag\" title=\"not one application has a version tag here\">"
+                        "no application found</span></td><td class=\"hosts\" title=\"\"></td>"
+                        "<td class=\"cell not-found\" title=\"vud_mcp.ma: not found\"></td>"))
+        << text;
+}
+
 TEST(Dashboard, ColumnsAreTheCatalogueApplications) {
     const std::string text = page({});
     std::string header = "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
