@@ -1,12 +1,12 @@
 # The release package of a Windows build: vudcheck-<version>-win64.zip (64-bit build)
-# or vudcheck-<version>-win32.zip (32-bit build) with the program and a short README
-# for the people who run it.
+# or vudcheck-<version>-win32.zip (32-bit build) with the checker, the fleet checker and
+# a short README for the people who run them.
 #   cmake --build build-mingw && cd build-mingw && cpack
 if(NOT WIN32 OR NOT TARGET vudcheck)
   return()
 endif()
 
-install(TARGETS vudcheck RUNTIME DESTINATION .)
+install(TARGETS vudcheck vudfleet RUNTIME DESTINATION .)
 
 # Windows users read it in Notepad, so its lines end in CR LF.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -20,6 +21,9 @@ namespace vud::fleet {
 namespace {
 
 constexpr char kProgram[] = "vudfleet";
+
+// Room for a million paths of average length.
+constexpr std::size_t kLargestList = std::size_t{64} << 20;
 
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
@@ -39,17 +43,8 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
     std::string bytes;
     if (name == "-") {
         bytes.assign(std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream file(pathFromUtf8(name), std::ios::binary);
-        if (!file) {
-            problem = "cannot be opened";
-            return std::nullopt;
-        }
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-        if (file.bad()) {
-            problem = "read error";
-            return std::nullopt;
-        }
+    } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
+        return std::nullopt;
     }
     const std::string text = reportText(bytes, problem);
     if (!problem.empty()) return std::nullopt;
@@ -73,6 +68,10 @@ public:
 
     void show(const RunProgress& progress) {
         if (!shown_) return;
+        // A terminal is slower than a fleet on local disk: a few updates a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (progress.done < progress.all && now - lastShown_ < std::chrono::milliseconds(100)) return;
+        lastShown_ = now;
         std::string line = std::to_string(progress.done) + " of " + std::to_string(progress.all) + " checked";
         if (progress.done < progress.all) line += ": " + progress.current;
         line = clipped(line);
@@ -108,6 +107,7 @@ private:
     std::ostream& err_;
     bool shown_;
     std::size_t width_ = 0;
+    std::chrono::steady_clock::time_point lastShown_{};
 };
 
 }  // namespace

@@ -15,6 +15,10 @@ namespace vud::fleet {
 // file system's wide-character calls.
 std::filesystem::path pathFromUtf8(const std::string& text);
 
+// Reads the whole file named by `path` (UTF-8) when it holds at most `largest` bytes.
+// Sets `reason` and returns false when it cannot be read, or is larger.
+bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason);
+
 // Checks the installation named by `path` (UTF-8); "-" reads a report from `standardInput`.
 InstallationRecord checkInput(const std::string& path, std::istream& standardInput);
 

@@ -87,9 +87,17 @@ private:
 
         const std::string tag = identification.substr(versionAt + sizeof kVersion - 1,
                                                       sizeAt - versionAt - (sizeof kVersion - 1));
-        bool printable = tag.size() <= kVersionTagLength && tag.rfind(kVersionTagMarker, 0) == 0;
-        for (const char c : tag) printable = printable && c >= 0x20 && c < 0x7F;
-        if (!printable) return {lineNumber(), "a version tag of at most 12 printable characters beginning \"ver \""};
+        // The checker shows a tag's control and high bytes as "?"; a report that still
+        // holds high bytes has them as U+0080 to U+00FF, one character a byte.
+        std::size_t characters = 0;
+        bool printable = tag.rfind(kVersionTagMarker, 0) == 0;
+        for (const char c : tag) {
+            const auto byte = static_cast<unsigned char>(c);
+            characters += (byte & 0xC0) != 0x80;
+            printable = printable && byte >= 0x20 && byte != 0x7F;
+        }
+        if (!printable || characters > kVersionTagLength)
+            return {lineNumber(), "a version tag of at most 12 printable characters beginning \"ver \""};
 
         const std::string sizeText = identification.substr(sizeAt + sizeof kSize - 1);
         std::int64_t size = 0;

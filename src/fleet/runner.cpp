@@ -1,10 +1,9 @@
 #include "fleet/runner.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
+
+#include "fleet/threads.h"
 
 namespace vud::fleet {
 
@@ -19,36 +18,35 @@ void checkAll(const std::vector<std::string>& inputs, int jobs,
     // a thread starts no installation that would not find a free slot.
     const std::size_t window = 4 * threads;
     std::vector<std::optional<InstallationRecord>> waiting(window);
-    std::mutex mutex;
-    std::condition_variable changed;
+    Mutex mutex;
+    Condition changed;
     std::size_t nextToStart = 0;
     std::size_t nextToWrite = 0;
     int done = 0;
     std::size_t lastStarted = 0;
 
     const auto work = [&] {
-        std::unique_lock lock(mutex);
+        Lock lock(mutex);
         for (;;) {
             changed.wait(lock, [&] { return nextToStart >= count || nextToStart < nextToWrite + window; });
             if (nextToStart >= count) return;
             const std::size_t index = nextToStart++;
             lastStarted = index;
-            changed.notify_all();
+            changed.notifyAll();
             lock.unlock();
             InstallationRecord record = check(inputs[index]);
             lock.lock();
             waiting[index % window] = std::move(record);
             ++done;
-            changed.notify_all();
+            changed.notifyAll();
         }
     };
-    std::vector<std::thread> pool;
-    pool.reserve(threads);
-    for (std::size_t i = 0; i < threads; ++i) pool.emplace_back(work);
+    // The calling thread writes the records while the others check.
+    Threads pool(static_cast<int>(threads), work);
 
     RunProgress progress;
     progress.all = static_cast<int>(count);
-    std::unique_lock lock(mutex);
+    Lock lock(mutex);
     while (nextToWrite < count) {
         std::optional<InstallationRecord>& slot = waiting[nextToWrite % window];
         if (!slot) {
@@ -67,13 +65,13 @@ void checkAll(const std::vector<std::string>& inputs, int jobs,
         InstallationRecord record = std::move(*slot);
         slot.reset();
         ++nextToWrite;
-        changed.notify_all();
+        changed.notifyAll();
         lock.unlock();
         onRecord(record);
         lock.lock();
     }
     lock.unlock();
-    for (std::thread& thread : pool) thread.join();
+    pool.join();
     progress.done = static_cast<int>(count);
     onProgress(progress);
 }

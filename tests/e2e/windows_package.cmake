@@ -1,6 +1,6 @@
 # Makes the Windows release package with cpack and checks what a user unpacks: the
-# folder vudcheck-<version>-<flavour> with vudcheck.exe and README.txt and nothing
-# else; a console program of the package's own kind (win32: 32-bit, win64: 64-bit);
+# folder vudcheck-<version>-<flavour> with vudcheck.exe, vudfleet.exe and README.txt and
+# nothing else; console programs of the package's own kind (win32: 32-bit, win64: 64-bit);
 # a README with Windows line ends; and a program that runs from there, alone in its
 # folder. What the program imports is the business of windows_imports.cmake.
 #   cmake -D BUILD_DIR=<build> -D WORK_DIR=<scratch folder> -D FLAVOUR=<win32|win64>
@@ -24,7 +24,7 @@ get_filename_component(top "${packages}" NAME_WLE)
 execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${packages}" WORKING_DIRECTORY "${WORK_DIR}/unpacked")
 file(GLOB_RECURSE unpacked RELATIVE "${WORK_DIR}/unpacked" "${WORK_DIR}/unpacked/*")
 list(SORT unpacked)
-set(expected "${top}/README.txt" "${top}/vudcheck.exe")
+set(expected "${top}/README.txt" "${top}/vudcheck.exe" "${top}/vudfleet.exe")
 if(NOT unpacked STREQUAL expected)
   message(FATAL_ERROR "the package holds: ${unpacked}\nexpected:          ${expected}")
 endif()
@@ -41,11 +41,14 @@ elseif(FLAVOUR STREQUAL "win64")
 else()
   message(FATAL_ERROR "FLAVOUR is '${FLAVOUR}': win32 or win64")
 endif()
-execute_process(COMMAND "${OBJDUMP}" -f -p "${program}" OUTPUT_VARIABLE headers RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT headers MATCHES "${kind}" OR NOT headers MATCHES "architecture: ${machine},"
-   OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
-  message(FATAL_ERROR "vudcheck.exe in the ${FLAVOUR} package is not a console program for ${machine}:\n${headers}")
-endif()
+foreach(executable vudcheck.exe vudfleet.exe)
+  execute_process(COMMAND "${OBJDUMP}" -f -p "${WORK_DIR}/unpacked/${top}/${executable}"
+                  OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT headers MATCHES "${kind}" OR NOT headers MATCHES "architecture: ${machine},"
+     OR NOT headers MATCHES "Subsystem[ \t]+00000003[ \t]+\\(Windows CUI\\)")
+    message(FATAL_ERROR "${executable} in the ${FLAVOUR} package is not a console program for ${machine}:\n${headers}")
+  endif()
+endforeach()
 
 # CMake drops carriage returns from the texts it reads, so line ends are checked on
 # the bytes: a list of two-digit hex values.
@@ -71,4 +74,16 @@ list(TRANSFORM expected_listing REPLACE "^0a$" "0d;0a")
 if(NOT status EQUAL 0 OR NOT "${listing}" STREQUAL "${expected_listing}")
   message(FATAL_ERROR "the unpacked vudcheck.exe did not print the expected listing with CR LF "
                       "line ends (status ${status}; output in ${WORK_DIR}/listing.txt)\n${errors}")
+endif()
+
+# The fleet checker runs from there too, on a report saved next to it.
+file(WRITE "${WORK_DIR}/run/report.txt"
+     "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\r\n"
+     "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\r\n"
+     "41 Applications NOT FOUND\r\n")
+execute_process(COMMAND ${EMULATOR} "${WORK_DIR}/unpacked/${top}/vudfleet.exe" --format csv report.txt
+                WORKING_DIRECTORY "${WORK_DIR}/run"
+                OUTPUT_VARIABLE rows ERROR_VARIABLE errors RESULT_VARIABLE status)
+if(NOT status EQUAL 1 OR NOT rows MATCHES "^installation,source,status,.*\r\nreport.txt,report,findings,")
+  message(FATAL_ERROR "the unpacked vudfleet.exe did not read a report (status ${status}):\n${rows}\n${errors}")
 endif()

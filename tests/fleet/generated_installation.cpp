@@ -95,6 +95,19 @@ std::vector<GeneratedFile> generateInstallation(unsigned seed) {
     return files;
 }
 
+std::vector<GeneratedFile> correctInstallation(int generation) {
+    std::vector<GeneratedFile> files;
+    const int row = generation == 2 ? 0 : generation == 7 ? 1 : generation == 6 ? 3 : generation - 4;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::string tag =
+            "ver " + std::to_string(generation) + (kApplicationCatalogue[position].releaseCode + 1) + '\0';
+        std::string bytes = filler(300);
+        bytes.replace(100, tag.size(), tag);
+        files.push_back({position, std::move(bytes), kExpectedSizeTable[row][position]});
+    }
+    return files;
+}
+
 void putInto(MemoryInstallation& installation, const std::vector<GeneratedFile>& files) {
     for (const GeneratedFile& file : files) installation.put(file.position, file.bytes, file.byteCount);
 }

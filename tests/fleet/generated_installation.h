@@ -26,6 +26,10 @@ struct GeneratedFile {
 // where no application has a tag or a file.
 std::vector<GeneratedFile> generateInstallation(unsigned seed);
 
+// Every application a correct production build for the host generation `generation`
+// (2, 6 and 8 to 12; 7 the later FWP 7.0 range).
+std::vector<GeneratedFile> correctInstallation(int generation);
+
 void putInto(MemoryInstallation& installation, const std::vector<GeneratedFile>& files);
 
 // Writes the files into `folder` (created), each with exactly its byte count.

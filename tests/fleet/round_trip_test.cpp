@@ -3,6 +3,7 @@
 // installations of every kind of finding, in memory and through the real programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 

@@ -1,0 +1,140 @@
+// The three formats of standard output, each written whole for a small fleet: an
+// installation with findings (its name needing CSV quotes), one that could not be
+// read, and one that is ok.
+#include "fleet/record_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace vud::fleet {
+namespace {
+
+ApplicationRecord block(int position, const char* name, const char* file, const char* tag, std::int64_t size,
+                        VerdictKind verdict, const char* text) {
+    ApplicationRecord application;
+    application.position = position;
+    application.name = name;
+    application.file = file;
+    application.state = ApplicationState::Block;
+    application.tag = tag;
+    application.size = size;
+    application.generation = 8;
+    application.host = "FWP 8.0.x.x";
+    application.verdict = verdict;
+    application.text = text;
+    return application;
+}
+
+std::vector<InstallationRecord> smallFleet() {
+    InstallationRecord findings;
+    findings.installation = "\\\\ws1\\c$\\Vud, \"main\"";
+    findings.source = Source::Folder;
+    findings.status = Status::Findings;
+    findings.counts = {1, 1, 0, 0, 0, 0, 0, 0};
+    findings.notFound = 1;
+    findings.applications = {
+        block(0, "Member Copy Along Path", "vud_mcp.ma", "ver 8.1.3", 59553, VerdictKind::Correct,
+              "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match"),
+        block(1, "Beam Splice Generator", "vud_bsg.ma", "ver 8.0.6", 5, VerdictKind::SizeMismatch,
+              "two\nlines"),
+    };
+    ApplicationRecord missing;
+    missing.position = 2;
+    missing.name = "Column Base Plate Designer";
+    missing.file = "vud_cbp.ma";
+    missing.state = ApplicationState::NotFound;
+    findings.applications.push_back(missing);
+
+    InstallationRecord error;
+    error.installation = "ws2.txt";
+    error.source = Source::Report;
+    error.status = Status::Error;
+    error.error = "line 1: expected a report";
+
+    InstallationRecord ok;
+    ok.installation = "ws3";
+    ok.source = Source::Report;
+    ok.status = Status::Ok;
+    ok.counts = {1, 0, 0, 0, 0, 0, 0, 0};
+    ok.applications = {block(0, "Member Copy Along Path", "vud_mcp.ma", "ver 11.1.3", 65685, VerdictKind::Correct, "ok")};
+    ok.applications[0].generation = 11;
+    ok.applications[0].host = "FWP 11.0.x.x";
+    ok.mixed = false;
+    ok.outdated = false;
+    return {findings, error, ok};
+}
+
+std::string written(Format format) {
+    std::ostringstream out;
+    const std::unique_ptr<RecordWriter> writer = makeWriter(format, out);
+    for (const InstallationRecord& record : smallFleet()) writer->write(record);
+    writer->finish();
+    return out.str();
+}
+
+TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
+    EXPECT_EQ("findings  8           1 of  2 correct  \\\\ws1\\c$\\Vud, \"main\"  1 size mismatch, 1 not found\n"
+              "error     -                            ws2.txt  line 1: expected a report\n"
+              "ok        11          1 of  1 correct  ws3\n"
+              "3 installations: 1 ok, 1 with findings, 1 error\n",
+              written(Format::Text));
+}
+
+TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
+    const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,false,false,";
+    EXPECT_EQ("installation,source,status,error,not_found,mixed,outdated,"
+              "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
+                  findings +
+                  "1,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
+                  "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
+                  findings + "2,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
+                  "\"two\nlines\"\r\n" +
+                  findings + "3,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n"
+                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,\r\n"
+                  "ws3,report,ok,,0,false,false,1,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
+                  "FWP 11.0.x.x,correct,ok\r\n",
+              written(Format::Csv));
+}
+
+TEST(RecordWriter, JsonHasAnObjectALine) {
+    const std::string noCounts =
+        "\"counts\":{\"correct\":1,\"size-mismatch\":0,\"beta\":0,\"test\":0,\"pre-release\":0,\"older\":0,"
+        "\"newer\":0,\"unrecognized\":0}";
+    EXPECT_EQ(
+        "{\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"source\":\"folder\",\"status\":\"findings\","
+        "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
+        "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"mixed\":false,\"outdated\":false,"
+        "\"applications\":["
+        "{\"position\":1,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
+        "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
+        "\"text\":\"vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\"},"
+        "{\"position\":2,\"name\":\"Beam Splice Generator\",\"file\":\"vud_bsg.ma\",\"state\":\"block\","
+        "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size-mismatch\","
+        "\"text\":\"two\\nlines\"},"
+        "{\"position\":3,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
+        "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
+        "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
+        "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"mixed\":null,"
+        "\"outdated\":null,\"applications\":[]}\n"
+        "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
+            noCounts +
+            ",\"not_found\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
+            "{\"position\":1,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
+            "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
+            "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",
+        written(Format::Json));
+}
+
+TEST(RecordWriter, JsonShowsANameThatIsNotUtf8WithReplacementCharacters) {
+    InstallationRecord record;
+    record.installation = "ws\xFF";
+    record.status = Status::Error;
+    record.error = "no such file or folder";
+    std::ostringstream out;
+    makeJsonWriter(out)->write(record);
+    EXPECT_EQ(0u, out.str().find("{\"installation\":\"ws\xEF\xBF\xBD\",")) << out.str();
+}
+
+}  // namespace
+}  // namespace vud::fleet
