@@ -1,0 +1,262 @@
+// The dashboard as a browser shows it: headless Chromium renders the page of a small
+// fleet, and a probe appended to a copy of it reads back what was rendered (rows,
+// cells, their classes, colours and marks, the totals). The fleet's paths, tags and
+// errors carry markup that would change the page's title if the browser ever ran it.
+// Skips when Chromium (Debian package chromium) is not installed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "catalogue/catalogue.h"
+#include "fleet/dashboard.h"
+#include "fleet/fleet_builder.h"
+#include "support/scratch_folder.h"
+
+namespace vud::fleet {
+namespace {
+
+using namespace testing;
+using vud::testing::readFile;
+using vud::testing::ScratchFolder;
+
+constexpr char kScriptName[] = "<script>document.title='pwned'</script>";
+constexpr char kImageName[] = "<img src=x onerror=\"document.title='pwned'\">";
+// Ends the title attribute it is written into, then opens an element.
+constexpr char kAttributeBreak[] = "ver 11.\"><img src=x onerror=\"document.title='pwned'\">";
+constexpr char kReason[] = "cannot open: <b onmouseover=\"document.title='pwned'\">gone</b>";
+
+// Four installations that between them show every look a cell can have.
+std::vector<InstallationRecord> fleetWithHostileNames() {
+    InstallationRecord ok = folderInstallation("/srv/fleet/ws01", Status::Ok);
+    for (int position = 0; position < kApplicationCount; ++position)
+        setBlock(ok, position, "ver 11.1.0", 1000, 11, "FWP 11.0.x.x", VerdictKind::Correct, "correct");
+
+    InstallationRecord findings = folderInstallation(kScriptName, Status::Findings);
+    const VerdictKind verdicts[] = {VerdictKind::Correct, VerdictKind::SizeMismatch, VerdictKind::Beta,
+                                    VerdictKind::Test,    VerdictKind::PreRelease,   VerdictKind::Older,
+                                    VerdictKind::Newer,   VerdictKind::Unrecognized};
+    for (int position = 0; position < 8; ++position)
+        setBlock(findings, position, "ver 12.1.0", 2000, 12, "FWP 12.0.x.x", verdicts[position],
+                 "verdict " + std::to_string(position));
+    setBlock(findings, 8, kAttributeBreak, 3000, 11, "FWP 11.0.x.x", VerdictKind::Unrecognized,
+             std::string("vud_mrn.ma is unrecognized Rel ver ") + kAttributeBreak);
+    setState(findings, 9, ApplicationState::NoTag);
+    findings.mixed = true;
+    findings.outdated = true;
+
+    InstallationRecord report = reportInstallation(kImageName, Status::Findings);
+    setBlock(report, 40, "ver 8.0.3", 4000, 8, "FWP 8.0.x.x", VerdictKind::Older, "older");
+
+    return {ok, findings, report, errorInstallation("/srv/fleet/ws04 & <co>", kReason)};
+}
+
+// Reads back the grid as rendered, one tab-separated line per fact, into a <pre> that
+// the dump then holds. Texts are the elements' own; newlines in them are shown as \n.
+constexpr char kProbe[] = R"(<script>
+(() => {
+  const out = [];
+  const flat = (text) => text.replace(/\n/g, '\\n');
+  const background = (element) => getComputedStyle(element).backgroundColor;
+  const mark = (element) => getComputedStyle(element, '::after').content;
+  out.push(['title', document.title, document.querySelectorAll('script').length,
+            document.querySelectorAll('img, b').length].join('\t'));
+  for (const row of document.querySelectorAll('#totals tr'))
+    out.push(['total', row.className, row.cells[0].textContent, row.cells[1].textContent].join('\t'));
+  for (const row of document.querySelectorAll('#legend tr')) {
+    const swatch = row.cells[0];
+    out.push(['legend', swatch.className, row.cells[1].textContent, row.cells[2].textContent,
+              background(swatch), mark(swatch)].join('\t'));
+  }
+  const rows = document.querySelectorAll('#grid tbody tr');
+  rows.forEach((row, index) => {
+    const header = row.querySelector('th');
+    out.push(['row', index, row.className, header.className, flat(header.textContent),
+              row.querySelector('td.status').textContent, row.querySelector('td.hosts').textContent,
+              row.querySelectorAll('td.cell').length].join('\t'));
+    for (const cell of row.querySelectorAll('td.cell')) {
+      const box = cell.getBoundingClientRect();
+      out.push(['cell', index, cell.className, background(cell), mark(cell),
+                Math.round(box.width) + 'x' + Math.round(box.height), flat(cell.title)].join('\t'));
+    }
+    for (const reason of row.querySelectorAll('td.reason'))
+      out.push(['reason', index, reason.colSpan, reason.textContent].join('\t'));
+  });
+  const pre = document.createElement('pre');
+  pre.id = 'probe';
+  pre.textContent = out.join('\n');
+  document.body.appendChild(pre);
+})();
+</script>
+)";
+
+// Chromium's full path when it is on PATH, or empty.
+std::string findChromium() {
+    const char* path = std::getenv("PATH");
+    std::istringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        const std::string candidate = folder + "/chromium";
+        if (!folder.empty() && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return {};
+}
+
+std::string unescapeText(std::string text) {
+    const std::pair<std::string, std::string> references[] = {
+        {"&lt;", "<"}, {"&gt;", ">"}, {"&nbsp;", "\xC2\xA0"}, {"&amp;", "&"}};
+    for (const auto& [reference, character] : references)
+        for (std::size_t at = 0; (at = text.find(reference, at)) != std::string::npos; at += character.size())
+            text.replace(at, reference.size(), character);
+    return text;
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> parts;
+    std::istringstream in(line);
+    for (std::string part; std::getline(in, part, '\t');) parts.push_back(part);
+    return parts;
+}
+
+class DashboardInBrowser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        chromium_ = findChromium();
+        if (chromium_.empty()) GTEST_SKIP() << "no chromium on PATH (Debian package chromium) to render the page";
+    }
+
+    // The DOM that Chromium built from `page` once it had loaded it.
+    std::string render(const std::string& page) {
+        const std::string file = (folder_.path() / "dashboard.html").string();
+        {
+            std::ofstream out(file, std::ios::binary);
+            out << page;
+        }
+        const std::string dump = (folder_.path() / "dom.html").string();
+        const std::string errors = (folder_.path() / "chromium.err").string();
+        // --no-sandbox: Chromium refuses to run as root with its sandbox, as CI runs.
+        // Its profile and everything else it keeps go to the scratch folder.
+        const std::string home = folder_.path().string();
+        const std::string command = "HOME='" + home + "' '" + chromium_ + "'" +
+                                    " --headless --no-sandbox --disable-gpu --no-first-run" +
+                                    " --user-data-dir='" + home + "/profile'" + " --dump-dom 'file://" + file +
+                                    "' >'" + dump + "' 2>'" + errors + "'";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(0, status) << readFile(errors);
+        return readFile(dump);
+    }
+
+    std::string chromium_;
+    ScratchFolder folder_;
+};
+
+TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetRuns) {
+    std::ostringstream page;
+    writeDashboard(page, fleetWithHostileNames());
+    std::string probed = page.str();
+    probed.insert(probed.rfind("</body>"), kProbe);
+    const std::string dom = render(probed);
+
+    // Nothing from the fleet became an element or ran: the title is the page's own,
+    // the probe is the only script, and the serialised DOM holds the names as text.
+    EXPECT_NE(std::string::npos, dom.find("<title>Vudmark fleet</title>")) << dom;
+    EXPECT_EQ(std::string::npos, dom.find("<img")) << dom;
+    EXPECT_EQ(std::string::npos, dom.find("<b ")) << dom;
+    EXPECT_EQ(dom.find("<script"), dom.rfind("<script")) << "the probe is the only script";
+    const std::size_t probeStart = dom.find("<pre id=\"probe\">");
+    ASSERT_NE(std::string::npos, probeStart) << "the probe did not run:\n" << dom;
+    const std::size_t probeEnd = dom.find("</pre>", probeStart);
+    std::istringstream lines(unescapeText(dom.substr(probeStart + 16, probeEnd - probeStart - 16)));
+
+    std::vector<std::string> totals;
+    std::map<std::string, std::pair<std::string, std::string>> looks;  // class: background, mark
+    std::vector<std::string> rows;
+    std::vector<std::vector<std::string>> cellClasses(4);
+    std::vector<std::vector<std::string>> cellTitles(4);
+    std::vector<std::string> reasons;
+    for (std::string line; std::getline(lines, line);) {
+        const std::vector<std::string> f = fields(line);
+        SCOPED_TRACE(line);
+        ASSERT_FALSE(f.empty());
+        if (f[0] == "title") {
+            EXPECT_EQ("Vudmark fleet", f.at(1));
+            EXPECT_EQ("1", f.at(2)) << "scripts in the page";
+            EXPECT_EQ("0", f.at(3)) << "elements made from the fleet's texts";
+        } else if (f[0] == "total") {
+            totals.push_back(f.at(1) + " " + f.at(2) + " " + f.at(3));
+        } else if (f[0] == "legend") {
+            EXPECT_EQ("cell " + f.at(2), f.at(1));
+            looks[f.at(2)] = {f.at(4), f.at(5)};
+            totals.push_back(f.at(2) + " " + f.at(3));
+        } else if (f[0] == "row") {
+            rows.push_back(f.at(1) + " " + f.at(2) + " " + f.at(3) + " [" + f.at(4) + "] " + f.at(5) + " [" +
+                           f.at(6) + "] " + f.at(7));
+        } else if (f[0] == "cell") {
+            const std::string look = f.at(2).substr(f.at(2).find(' ') + 1);
+            cellClasses.at(std::stoul(f.at(1))).push_back(look);
+            cellTitles.at(std::stoul(f.at(1))).push_back(f.size() > 6 ? f[6] : "");
+            ASSERT_EQ(1u, looks.count(look));
+            EXPECT_EQ(looks[look].first, f.at(3)) << "a cell's colour is its legend entry's";
+            EXPECT_EQ(looks[look].second, f.at(4)) << "a cell's mark is its legend entry's";
+            const std::size_t by = f.at(5).find('x');
+            EXPECT_LE(std::stoi(f.at(5).substr(0, by)), 16) << "cells stay small enough for a thousand rows";
+            EXPECT_LE(std::stoi(f.at(5).substr(by + 1)), 16) << "cells stay small enough for a thousand rows";
+        } else if (f[0] == "reason") {
+            reasons.push_back(f.at(1) + " " + f.at(2) + " " + f.at(3));
+        }
+    }
+
+    EXPECT_EQ((std::vector<std::string>{
+                  "all all 4", "ok ok 1", "findings findings 2", "error error 1",
+                  // ws01 41 correct, the second 1 correct and one each, the report 1 older
+                  "correct 42", "size-mismatch 1", "beta 1", "test 1", "pre-release 1", "older 2", "newer 1",
+                  "unrecognized 2", "not-found 31", "no-tag 1", "absent 40"}),
+              totals);
+
+    // Eleven looks, told apart by colour; every finding also by a mark of its own.
+    ASSERT_EQ(11u, looks.size());
+    std::set<std::string> backgrounds, marks;
+    for (const auto& [name, look] : looks) {
+        backgrounds.insert(look.first);
+        if (name != "correct") marks.insert(look.second);
+    }
+    EXPECT_EQ(11u, backgrounds.size());
+    EXPECT_EQ(10u, marks.size());
+    EXPECT_EQ(0u, marks.count("none"));
+
+    EXPECT_EQ((std::vector<std::string>{
+                  "0 ok folder [/srv/fleet/ws01] ok [11] 41",
+                  std::string("1 findings folder [") + kScriptName + "] findingsmixedchecker out of date [11 12] 41",
+                  std::string("2 findings report [") + kImageName + "] findings [8] 41",
+                  "3 error folder [/srv/fleet/ws04 & <co>] error [] 0"}),
+              rows);
+    EXPECT_EQ(std::vector<std::string>{std::string("3 41 ") + kReason}, reasons);
+
+    EXPECT_EQ(std::vector<std::string>(41, "correct"), cellClasses[0]);
+    std::vector<std::string> second = {"correct", "size-mismatch", "beta",   "test",        "pre-release",
+                                       "older",   "newer",         "unrecognized", "unrecognized", "no-tag"};
+    second.resize(41, "not-found");
+    EXPECT_EQ(second, cellClasses[1]);
+    std::vector<std::string> third(40, "absent");
+    third.push_back("older");
+    EXPECT_EQ(third, cellClasses[2]);
+    EXPECT_TRUE(cellClasses[3].empty());
+
+    // What a pointer over a cell shows: the tag, the size and the verdict text.
+    ASSERT_EQ(41u, cellTitles[1].size());
+    EXPECT_EQ(std::string("vud_mrn.ma: ") + kAttributeBreak + ", 3000 bytes\\nvud_mrn.ma is unrecognized Rel ver " +
+                  kAttributeBreak,
+              cellTitles[1][8]);
+    EXPECT_EQ("vud_rc9.ma: ver 8.0.3, 4000 bytes\\nolder", cellTitles[2][40]);
+    EXPECT_EQ("vud_mcp.ma: no block in the report", cellTitles[2][0]);
+}
+
+}  // namespace
+}  // namespace vud::fleet

@@ -1,0 +1,223 @@
+// The dashboard page as text: escaping of everything that comes from the fleet, and
+// the totals, legend and rows of a small fleet, worked out by hand.
+#include "fleet/dashboard.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "fleet/fleet_builder.h"
+
+namespace vud::fleet {
+namespace {
+
+using namespace testing;
+
+struct EscapeCase {
+    const char* what;
+    std::string text;
+    std::string expected;
+};
+
+TEST(DashboardEscape, MarkupBecomesTextAndEveryByteBecomesValidUtf8) {
+    const EscapeCase cases[] = {
+        {"plain text", "C:\\CAD\\vud 11", "C:\\CAD\\vud 11"},
+        {"a script element", "<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+        {"both quotes and an ampersand", "a\"b'c&d", "a&quot;b&#39;c&amp;d"},
+        {"an existing reference stays literal", "&amp;", "&amp;amp;"},
+        {"valid UTF-8 of two, three and four bytes", "Zürich \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "Zürich \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"a lone byte above 0x7F, as in a tag", "ver 11.1.\xE9", "ver 11.1.\xC3\xA9"},
+        {"a control-range byte", "\x85", "\xC2\x85"},
+        {"an overlong slash", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
+        {"a surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+        {"a sequence cut off at the end", "x\xE2\x82", "x\xC3\xA2\xC2\x82"},
+        {"a lead byte before a quote", "\xC3<", "\xC3\x83&lt;"},
+    };
+    for (const EscapeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.expected, escapeHtml(c.text));
+    }
+}
+
+std::string page(const std::vector<InstallationRecord>& installations) {
+    std::ostringstream out;
+    writeDashboard(out, installations);
+    return out.str();
+}
+
+std::string notFoundCells(int from, int to) {
+    std::string cells;
+    for (int position = from; position < to; ++position)
+        cells += std::string("<td class=\"cell not-found\" title=\"") + kApplicationCatalogue[position].fileName +
+                 ": not found\"></td>";
+    return cells;
+}
+
+// Three installations: one with two findings, one from a report that mixes host
+// generations, one that could not be read.
+std::vector<InstallationRecord> smallFleet() {
+    InstallationRecord findings = folderInstallation("/fleet/ws01", Status::Findings);
+    setBlock(findings, 0, "ver 11.1.3", 65685, 11, "FWP 11.0.x.x", VerdictKind::Correct,
+             "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
+    setBlock(findings, 1, "ver 11.0.6", 140098, 11, "FWP 11.0.x.x", VerdictKind::SizeMismatch,
+             "vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (140098 vs 140097 correct)");
+    setState(findings, 2, ApplicationState::NoTag);
+
+    InstallationRecord mixed = reportInstallation("ws02.txt", Status::Findings);
+    setBlock(mixed, 3, "ver 8.1.2", 130090, 8, "FWP 8.0.x.x", VerdictKind::Newer,
+             "vud_abl.ma is Newer ver 1.2 - Known Release in this PGM is 1.1");
+    setBlock(mixed, 4, "ver 11.1.5", 99858, 11, "FWP 11.0.x.x", VerdictKind::Correct,
+             "vud_stl.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
+    setBlock(mixed, 5, "ver 5.1.0", 155268, std::nullopt, "NA", VerdictKind::Correct,
+             "vud_hr.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
+    setBlock(mixed, 6, "ver 8.1.9", 114015, 8, "FWP 8.0.x.x", VerdictKind::Correct,
+             "vud_gcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
+    mixed.mixed = true;
+    mixed.outdated = true;
+
+    return {findings, mixed, errorInstallation("/fleet/ws03", "cannot open: Permission denied")};
+}
+
+TEST(Dashboard, TotalsCountInstallationsByStatusAndCellsByLook) {
+    const std::string text = page(smallFleet());
+    EXPECT_NE(std::string::npos, text.find("<table id=\"totals\">\n<caption>Installations</caption>\n"
+                                           "<tr class=\"all\"><th scope=\"row\">all</th><td>3</td></tr>\n"
+                                           "<tr class=\"ok\"><th scope=\"row\">ok</th><td>0</td></tr>\n"
+                                           "<tr class=\"findings\"><th scope=\"row\">findings</th><td>2</td></tr>\n"
+                                           "<tr class=\"error\"><th scope=\"row\">error</th><td>1</td></tr>\n"
+                                           "</table>\n"))
+        << text;
+    // 4 correct (one in the first installation, three in the second), 1 size mismatch,
+    // 1 newer; the first has 38 not found and 1 without a tag, the second 37 absent.
+    const std::string legend =
+        "<table id=\"legend\">\n<caption>Applications</caption>\n"
+        "<tr><td class=\"cell correct\"></td><th scope=\"row\">correct</th><td class=\"count\">4</td>"
+        "<td>correct production build, size matches</td></tr>\n"
+        "<tr><td class=\"cell size-mismatch\"></td><th scope=\"row\">size-mismatch</th><td class=\"count\">1</td>"
+        "<td>right release, wrong size</td></tr>\n"
+        "<tr><td class=\"cell beta\"></td><th scope=\"row\">beta</th><td class=\"count\">0</td>"
+        "<td>beta build</td></tr>\n"
+        "<tr><td class=\"cell test\"></td><th scope=\"row\">test</th><td class=\"count\">0</td>"
+        "<td>test release</td></tr>\n"
+        "<tr><td class=\"cell pre-release\"></td><th scope=\"row\">pre-release</th><td class=\"count\">0</td>"
+        "<td>pre-release test build</td></tr>\n"
+        "<tr><td class=\"cell older\"></td><th scope=\"row\">older</th><td class=\"count\">0</td>"
+        "<td>older release</td></tr>\n"
+        "<tr><td class=\"cell newer\"></td><th scope=\"row\">newer</th><td class=\"count\">1</td>"
+        "<td>newer release than the checker knows</td></tr>\n"
+        "<tr><td class=\"cell unrecognized\"></td><th scope=\"row\">unrecognized</th><td class=\"count\">0</td>"
+        "<td>release not recognised</td></tr>\n"
+        "<tr><td class=\"cell not-found\"></td><th scope=\"row\">not-found</th><td class=\"count\">38</td>"
+        "<td>no file, or one that cannot be read</td></tr>\n"
+        "<tr><td class=\"cell no-tag\"></td><th scope=\"row\">no-tag</th><td class=\"count\">1</td>"
+        "<td>a file without a version tag</td></tr>\n"
+        "<tr><td class=\"cell absent\"></td><th scope=\"row\">absent</th><td class=\"count\">37</td>"
+        "<td>no block in a saved report: not found or no tag</td></tr>\n"
+        "</table>\n";
+    EXPECT_NE(std::string::npos, text.find(legend)) << text;
+}
+
+TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
+    const std::string text = page(smallFleet());
+    const std::string scanned =
+        "<tr class=\"findings\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws01\"><span>/fleet/ws01</span></th>"
+        "<td class=\"status\">findings</td><td class=\"hosts\" title=\"FWP 11.0.x.x\">11</td>"
+        "<td class=\"cell correct\" title=\"vud_mcp.ma: ver 11.1.3, 65685 bytes\n"
+        "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\"></td>"
+        "<td class=\"cell size-mismatch\" title=\"vud_bsg.ma: ver 11.0.6, 140098 bytes\n"
+        "vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (140098 vs 140097 correct)\"></td>"
+        "<td class=\"cell no-tag\" title=\"vud_cbp.ma: no version tag\"></td>" +
+        notFoundCells(3, 41) + "</tr>\n";
+    EXPECT_NE(std::string::npos, text.find(scanned)) << text;
+
+    // Generations ascending whatever the order of the blocks, "NA" last; the labels in
+    // the order they were first seen.
+    std::string fromReport =
+        "<tr class=\"findings\"><th scope=\"row\" class=\"report\" title=\"ws02.txt\"><span>ws02.txt</span></th>"
+        "<td class=\"status\">findings"
+        "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>"
+        "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span></td>"
+        "<td class=\"hosts\" title=\"FWP 8.0.x.x\nFWP 11.0.x.x\nNA\">8 11 NA</td>";
+    for (int position = 0; position < 3; ++position)
+        fromReport += std::string("<td class=\"cell absent\" title=\"") + kApplicationCatalogue[position].fileName +
+                      ": no block in the report\"></td>";
+    fromReport +=
+        "<td class=\"cell newer\" title=\"vud_abl.ma: ver 8.1.2, 130090 bytes\n"
+        "vud_abl.ma is Newer ver 1.2 - Known Release in this PGM is 1.1\"></td>";
+    EXPECT_NE(std::string::npos, text.find(fromReport)) << text;
+
+    EXPECT_NE(std::string::npos,
+              text.find("<tr class=\"error\"><th scope=\"row\" class=\"folder\" title=\"/fleet/ws03\"><span>/fleet/ws03</span></th>"
+                        "<td class=\"status\">error</td><td class=\"hosts\"></td>"
+                        "<td class=\"reason\" colspan=\"41\">cannot open: Permission denied</td></tr>\n"))
+        << text;
+}
+
+TEST(Dashboard, AnInstallationWithoutOneApplicationSaysSo) {
+    const std::string text = page({folderInstallation("/fleet/wrong-path", Status::Findings)});
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"status\">findings"
+                        "<span class=\"flag\" title=\"not one application has a version tag here\">"
+                        "no application found</span></td><td class=\"hosts\" title=\"\"></td>"
+                        "<td class=\"cell not-found\" title=\"vud_mcp.ma: not found\"></td>"))
+        << text;
+}
+
+TEST(Dashboard, ColumnsAreTheCatalogueApplications) {
+    const std::string text = page({});
+    std::string header = "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
+                         "<th class=\"app\" title=\"Member Copy Along Path\"><span>vud_mcp.ma</span></th>"
+                         "<th class=\"app\" title=\"Beam Splice Generator\"><span>vud_bsg.ma</span></th>";
+    EXPECT_NE(std::string::npos, text.find(header)) << text;
+    EXPECT_NE(std::string::npos,
+              text.find("<th class=\"app\" title=\"Model Import/Export for Analysis\"><span>vud_mx.ma</span></th>"
+                        "<th class=\"app\" title=\"Revision Cloud and Markup Tracking Tool\"><span>vud_rc9.ma</span></th>"
+                        "</tr></thead>\n<tbody>\n</tbody>\n</table>\n</body>\n</html>\n"))
+        << text;
+}
+
+// The page must open from a mail attachment or a share without anything beside it and
+// without running code: no script, no reference to another file or to the network.
+TEST(Dashboard, PageIsSelfContainedAndRunsNothing) {
+    const std::string text = page(smallFleet());
+    EXPECT_EQ(0u, text.find("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                            "<title>Vudmark fleet</title>\n<style>\n"));
+    for (const char* reference : {"<script", "src=", "href=", "url(", "@import", "://", "<link", "<img", "<iframe"}) {
+        SCOPED_TRACE(reference);
+        EXPECT_EQ(std::string::npos, text.find(reference));
+    }
+}
+
+TEST(Dashboard, EveryTextFromTheFleetIsEscaped) {
+    InstallationRecord hostile = folderInstallation("<script>alert(1)</script>", Status::Findings);
+    setBlock(hostile, 0, "ver 11.<b>\"", 65685, 11, "FWP 11.0.x.x", VerdictKind::Unrecognized,
+             "vud_mcp.ma is unrecognized Rel ver <b>\" - Known Release in this PGM is 1.3");
+    const std::string text =
+        page({hostile, errorInstallation("<img src=x onerror=\"document.title='pwned'\">", "it's <gone> & \"away\"")});
+
+    EXPECT_NE(std::string::npos,
+              text.find("<th scope=\"row\" class=\"folder\" title=\"&lt;script&gt;alert(1)&lt;/script&gt;\">"
+                        "<span>&lt;script&gt;alert(1)&lt;/script&gt;</span></th>"))
+        << text;
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"cell unrecognized\" title=\"vud_mcp.ma: ver 11.&lt;b&gt;&quot;, 65685 bytes\n"
+                        "vud_mcp.ma is unrecognized Rel ver &lt;b&gt;&quot; - Known Release in this PGM is 1.3\"></td>"))
+        << text;
+    EXPECT_NE(std::string::npos,
+              text.find("title=\"&lt;img src=x onerror=&quot;document.title=&#39;pwned&#39;&quot;&gt;\">"
+                        "<span>&lt;img src=x onerror=&quot;document.title=&#39;pwned&#39;&quot;&gt;</span></th>"
+                        "<td class=\"status\">error</td><td class=\"hosts\"></td>"
+                        "<td class=\"reason\" colspan=\"41\">it&#39;s &lt;gone&gt; &amp; &quot;away&quot;</td>"))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("<script"));
+    EXPECT_EQ(std::string::npos, text.find("<img"));
+    EXPECT_EQ(std::string::npos, text.find("<b>"));
+}
+
+}  // namespace
+}  // namespace vud::fleet
