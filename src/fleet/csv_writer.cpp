@@ -38,7 +38,7 @@ public:
         installation += std::to_string(record.notFound) + ',' + (record.mixed ? "true" : "false") + ',' +
                         (record.outdated ? "true" : "false") + ',';
         for (const ApplicationRecord& application : record.applications) {
-            out_ << installation << application.position + 1 << ',' << field(application.name) << ','
+            out_ << installation << application.position << ',' << field(application.name) << ','
                  << field(application.file) << ',' << stateName(application.state) << ',';
             if (application.state == ApplicationState::Block) {
                 out_ << field(application.tag) << ',' << application.size << ','

@@ -1,5 +1,6 @@
 #include "fleet/inputs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -130,6 +131,10 @@ std::filesystem::path pathFromUtf8(const std::string& text) {
 #endif
 }
 
+namespace {
+constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+}  // namespace
+
 bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason) {
 #ifdef _WIN32
     // Shared for reading, writing and deleting: a report being written still reads.
@@ -140,13 +145,16 @@ bool readWholeFile(const std::string& path, std::size_t largest, std::string& by
         reason = reasonOf(GetLastError());
         return false;
     }
-    bytes.assign(largest + 1, '\0');
+    // The buffer grows with what arrives: the limit is a bound, not an allocation, so a
+    // list of ten paths costs no more than its bytes.
+    bytes.clear();
     std::size_t held = 0;
     bool failed = false;
-    while (held < bytes.size()) {
+    while (held <= largest) {
+        const std::size_t wanted = std::min<std::size_t>(largest + 1 - held, kReadChunk);
+        bytes.resize(held + wanted);
         DWORD count = 0;
-        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - held, 1 << 20));
-        if (!ReadFile(file, bytes.data() + held, wanted, &count, nullptr)) {
+        if (!ReadFile(file, bytes.data() + held, static_cast<DWORD>(wanted), &count, nullptr)) {
             failed = true;
             break;
         }
@@ -166,13 +174,20 @@ bool readWholeFile(const std::string& path, std::size_t largest, std::string& by
         reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
         return false;
     }
-    bytes.assign(largest + 1, '\0');
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    // The buffer grows with what arrives: the limit is a bound, not an allocation.
+    bytes.clear();
+    std::size_t held = 0;
+    while (held <= largest && file) {
+        const std::size_t wanted = std::min<std::size_t>(largest + 1 - held, kReadChunk);
+        bytes.resize(held + wanted);
+        file.read(bytes.data() + held, static_cast<std::streamsize>(wanted));
+        held += static_cast<std::size_t>(file.gcount());
+    }
     if (file.bad()) {
         reason = "read error";
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    bytes.resize(held);
 #endif
     if (bytes.size() > largest) {
         reason = "larger than " + std::to_string(largest >> 20) + " MiB";

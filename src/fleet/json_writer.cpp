@@ -14,7 +14,7 @@ using Json = nlohmann::ordered_json;
 
 Json applicationObject(const ApplicationRecord& application) {
     Json object;
-    object["position"] = application.position + 1;
+    object["position"] = application.position;
     object["name"] = application.name;
     object["file"] = application.file;
     object["state"] = stateName(application.state);

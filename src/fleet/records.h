@@ -24,7 +24,7 @@ enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, N
 inline constexpr int kVerdictKindCount = 8;
 
 struct ApplicationRecord {
-    int position = 0;  // in the catalogue, 0 to 40; every output counts from 1, as people do
+    int position = 0;  // in the catalogue, 0 to 40, as the listing and the catalogue count them
     std::string name;  // the catalogue's display name
     std::string file;  // the catalogue's file name
     ApplicationState state = ApplicationState::Absent;

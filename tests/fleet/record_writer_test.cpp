@@ -86,13 +86,13 @@ TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
     EXPECT_EQ("installation,source,status,error,not_found,mixed,outdated,"
               "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
                   findings +
-                  "1,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
+                  "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
                   "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
-                  findings + "2,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
+                  findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
                   "\"two\nlines\"\r\n" +
-                  findings + "3,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n"
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n"
                   "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,\r\n"
-                  "ws3,report,ok,,0,false,false,1,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
+                  "ws3,report,ok,,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
                   "FWP 11.0.x.x,correct,ok\r\n",
               written(Format::Csv));
 }
@@ -106,13 +106,13 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
         "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"mixed\":false,\"outdated\":false,"
         "\"applications\":["
-        "{\"position\":1,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
+        "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
         "\"text\":\"vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\"},"
-        "{\"position\":2,\"name\":\"Beam Splice Generator\",\"file\":\"vud_bsg.ma\",\"state\":\"block\","
+        "{\"position\":1,\"name\":\"Beam Splice Generator\",\"file\":\"vud_bsg.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size-mismatch\","
         "\"text\":\"two\\nlines\"},"
-        "{\"position\":3,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
+        "{\"position\":2,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
         "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
         "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"mixed\":null,"
@@ -120,7 +120,7 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
             ",\"not_found\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
-            "{\"position\":1,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
+            "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
             "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
             "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",
         written(Format::Json));
