@@ -13,8 +13,10 @@ if(VUDCHECK_SANITIZE OR VUDCHECK_FUZZ)
   message(FATAL_ERROR "VUDCHECK_COVERAGE is a build of its own: configure it without the sanitizers or fuzzing")
 endif()
 
-# Unoptimised, so that every counted line and branch is one of the source.
-add_compile_options(--coverage -O0)
+# Unoptimised, so that every counted line and branch is one of the source. The fleet
+# checker counts on several threads at once: without atomic updates their races leave
+# counts that gcov prints as negative, and gcovr refuses the report.
+add_compile_options(--coverage -O0 -fprofile-update=atomic)
 add_link_options(--coverage)
 
 # Every build starts the counts afresh: counts left by an earlier run of the tests,
