@@ -13,8 +13,9 @@
 # its report needs: each file as far as the end of its tag. Its read calls on the deep
 # tags are set against those of a loader that reads blocks of the first block's size
 # all the way to each tag. With FUSE at hand (Debian packages libfuse3-dev and fuse3),
-# the deep tags are also read through a file system that makes every read wait 1 ms,
-# as a share whose files the host product holds open does (bench/slow_fs.cpp). Prints
+# the deep tags are also read through a file system that answers every request 1 ms
+# late, as a share whose files the host product holds open does (bench/slow_share.cpp,
+# which the fleet benchmark uses too). Prints
 # the medians, the ratios and whether each target is met; exits 1 when one is missed.
 #
 #   bench/compare.sh [--quick]
@@ -66,11 +67,11 @@ cc -O2 -o "$floor" "$repo/bench/first_block.c"
 c++ -std=c++20 -I "$repo/src" -o "$build/read_blocks" "$repo/bench/read_blocks.cpp"
 read -r first_block largest_block < <("$build/read_blocks")
 echo "   the loader reads $first_block bytes first, then blocks that double up to $largest_block"
-# The file system that makes every read wait, when FUSE is at hand.
+# The file system that answers every request late, when FUSE is at hand.
 slow_fs=
 if pkg-config --exists fuse3 2>/dev/null && [[ -w /dev/fuse ]] && command -v fusermount3 >/dev/null; then
-  slow_fs=$build/slow_fs
-  c++ -std=c++20 -O2 -o "$slow_fs" "$repo/bench/slow_fs.cpp" $(pkg-config --cflags --libs fuse3)
+  slow_fs=$build/slow_share
+  c++ -std=c++20 -O2 -o "$slow_fs" "$repo/bench/slow_share.cpp" $(pkg-config --cflags --libs fuse3)
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudcheck-compare.XXXXXX")
@@ -169,7 +170,7 @@ for installation in sample deep sparse; do
 done
 
 echo
-echo "== 6. deep tags through a file system that makes every read wait 1 ms"
+echo "== 6. deep tags through a file system that answers every request 1 ms late"
 if [[ -n $slow_fs ]]; then
   mkdir -p "$work/slow"
   "$slow_fs" "$deep" "$work/slow" 1000 2>"$results/slow_fs.err" &
