@@ -33,7 +33,7 @@ std::string generationsSeen(const InstallationRecord& record) {
     }
     std::string text;
     for (int generation = 0; generation < 13; ++generation)
-        if (seen[generation]) text += (text.empty() ? "" : "+") + std::to_string(generation);
+        if (seen[generation]) text.append(text.empty() ? "" : "+").append(std::to_string(generation));
     if (unrecognised) text += text.empty() ? "?" : "+?";
     return text.empty() ? "-" : text;
 }
