@@ -75,7 +75,7 @@ if pkg-config --exists fuse3 2>/dev/null && [[ -w /dev/fuse ]] && command -v fus
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudcheck-compare.XXXXXX")
-trap 'fusermount3 -u -z "$work/slow" 2>/dev/null; rm -rf "$work"' EXIT
+trap '{ fusermount3 -u -z "$work/slow" 2>/dev/null || true; }; rm -rf "$work"' EXIT
 sample=$work/sample
 deep=$work/deep
 sparse=$work/sparse
