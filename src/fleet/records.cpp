@@ -2,7 +2,18 @@
 
 #include <numeric>
 
+#include "catalogue/catalogue.h"
+
 namespace vud::fleet {
+
+ApplicationRecord catalogueApplication(int position, ApplicationState state) {
+    ApplicationRecord application;
+    application.position = position;
+    application.name = kApplicationCatalogue[position].displayName;
+    application.file = kApplicationCatalogue[position].fileName;
+    application.state = state;
+    return application;
+}
 
 std::string_view stateName(ApplicationState state) {
     switch (state) {

@@ -67,4 +67,8 @@ Status statusOf(const InstallationRecord& record);
 // The count of blocks (applications that have a verdict) of an installation.
 int blockCount(const InstallationRecord& record);
 
+// The record of the application at catalogue `position` in `state`, with its name and
+// file from the catalogue and nothing else set yet.
+ApplicationRecord catalogueApplication(int position, ApplicationState state);
+
 }  // namespace vud::fleet

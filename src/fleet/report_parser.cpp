@@ -38,14 +38,8 @@ public:
     // Reads the report into `record`; returns the refusal, if any, with `line` 0 for none.
     Refusal read(InstallationRecord& record) {
         record.applications.clear();
-        for (int position = 0; position < kApplicationCount; ++position) {
-            ApplicationRecord application;
-            application.position = position;
-            application.name = kApplicationCatalogue[position].displayName;
-            application.file = kApplicationCatalogue[position].fileName;
-            application.state = ApplicationState::Absent;
-            record.applications.push_back(std::move(application));
-        }
+        for (int position = 0; position < kApplicationCount; ++position)
+            record.applications.push_back(catalogueApplication(position, ApplicationState::Absent));
         RunTally tally;
         int nextPosition = 0;  // blocks come in catalogue order, each at most once
         while (at_ < lines_.size() && lines_[at_].rfind(kIdentification, 0) == 0) {

@@ -45,17 +45,13 @@ std::string hostOf(const std::string& statusLine) {
 }
 
 ApplicationRecord applicationRecordOf(const ApplicationOutcome& outcome) {
-    const ApplicationEntry& entry = kApplicationCatalogue[outcome.position];
-    ApplicationRecord record;
-    record.position = outcome.position;
-    record.name = entry.displayName;
-    record.file = entry.fileName;
     switch (outcome.state) {
-        case ApplicationOutcome::State::NotFound: record.state = ApplicationState::NotFound; return record;
-        case ApplicationOutcome::State::NoTag: record.state = ApplicationState::NoTag; return record;
+        case ApplicationOutcome::State::NotFound:
+            return catalogueApplication(outcome.position, ApplicationState::NotFound);
+        case ApplicationOutcome::State::NoTag: return catalogueApplication(outcome.position, ApplicationState::NoTag);
         case ApplicationOutcome::State::Judged: break;
     }
-    record.state = ApplicationState::Block;
+    ApplicationRecord record = catalogueApplication(outcome.position, ApplicationState::Block);
     record.tag = printableTag(outcome.tag);
     record.size = outcome.byteCount;
     record.generation = generationNumberOf(outcome.verdict.generation);

@@ -19,14 +19,8 @@ inline InstallationRecord folderInstallation(const std::string& path, Status sta
     installation.installation = path;
     installation.source = Source::Folder;
     installation.status = status;
-    for (int position = 0; position < kApplicationCount; ++position) {
-        ApplicationRecord application;
-        application.position = position;
-        application.name = kApplicationCatalogue[position].displayName;
-        application.file = kApplicationCatalogue[position].fileName;
-        application.state = ApplicationState::NotFound;
-        installation.applications.push_back(application);
-    }
+    for (int position = 0; position < kApplicationCount; ++position)
+        installation.applications.push_back(catalogueApplication(position, ApplicationState::NotFound));
     installation.notFound = kApplicationCount;
     return installation;
 }
