@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "support/expected_summary.h"
+
 namespace vud::fleet {
 namespace {
 
@@ -108,14 +110,8 @@ TEST(ReportParser, TwoLineVerdictAndTheWarningsOfTheSummary) {
         "0 Applications found for FWP 12.0.x.x\n"
         "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
         "Newer Applications Found:    \t1\n"
-        "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
-        "\n"
-        "WARNING :  Newer Applications Found\n"
-        "Verification Application OUT OF DATE - Download New Checker from\n"
-        "  Web Site: www.vudmark.example  or \n"
-        "  Contact Vudmark Software\n"
-        "                      email : support@vudmark.example\n"
-        "                      phone : +1 555 0142\n";
+        "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n" +
+        std::string(testing::kNewerNotice);
     const InstallationRecord record = parseReport(report, "ws");
     ASSERT_EQ(Status::Findings, record.status) << record.error;
     EXPECT_EQ("vud_mcp.ma is  CORRECT PRODUCTION VERSION FWP 7.00.00.16 & before \n"
