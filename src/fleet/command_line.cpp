@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <system_error>
 
 #include "catalogue/catalogue.h"
 #include "fleet/dashboard.h"
@@ -22,7 +23,7 @@ namespace {
 
 constexpr char kProgram[] = "vudfleet";
 
-// Room for a million paths of average length.
+// Room for a million paths of average length; a list is refused beyond it.
 constexpr std::size_t kLargestList = std::size_t{64} << 20;
 
 constexpr char kDescription[] =
@@ -36,13 +37,21 @@ constexpr char kFooter[] =
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
     "that could not be read or parsed, or a wrong command line.";
 
+// The path a line of a list names: trailing spaces, tabs and CR trimmed; none for a
+// blank line or a comment (# first).
+std::optional<std::string> listedPath(std::string_view line) {
+    const std::size_t end = line.find_last_not_of(" \t\r");
+    if (end == std::string_view::npos || line.front() == '#') return std::nullopt;
+    return std::string(line.substr(0, end + 1));
+}
+
 // The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
-// LF or CR LF; blank lines skipped.
+// LF or CR LF; blank lines and comments skipped.
 std::optional<std::vector<std::string>> readPathList(const std::string& name, std::istream& standardInput,
                                                      std::string& problem) {
     std::string bytes;
     if (name == "-") {
-        bytes.assign(std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>());
+        if (!readBounded(standardInput, kLargestList, bytes, problem)) return std::nullopt;
     } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
         return std::nullopt;
     }
@@ -53,9 +62,8 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.find_first_not_of(" \t") != std::string::npos) paths.push_back(std::move(line));
+        if (std::optional<std::string> path = listedPath(std::string_view(text).substr(start, end - start)))
+            paths.push_back(std::move(*path));
         start = end + 1;
     }
     return paths;
@@ -119,21 +127,47 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     app.get_formatter()->column_width(24);
 
     std::vector<std::string> paths;
-    std::string fromFile;
+    std::vector<std::string> fromFiles;
     std::string htmlFile;
     int jobs = kDefaultJobs;
-    Format format = Format::Text;
+    int timeoutSeconds = kDefaultTimeoutSeconds;
     const std::map<std::string, Format> formats{{"text", Format::Text}, {"csv", Format::Csv}, {"json", Format::Json}};
 
+    // Counts are written in decimal digits only: "0x10" or "1e3" is a typing slip.
+    const CLI::Validator kDecimal(
+        [](const std::string& text) {
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            return digits ? std::string() : "not a whole number in decimal digits: " + text;
+        },
+        "", "decimal");
     app.add_option("PATH", paths, "Installation folders and saved reports");
-    app.add_option("--format", format, "Output: text (default), csv or json (JSON Lines)")
-        ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
+    std::string formatName = "text";
+    app.add_option("--format", formatName, "Output: text (default), csv or json (JSON Lines)")
+        ->check(CLI::Validator(
+            [&formats](std::string& name) {
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+                return formats.count(name) != 0 ? std::string() : "text, csv or json, not " + name;
+            },
+            "", "format name"))
         ->option_text("FORMAT");
-    app.add_option("--from", fromFile, "Reads further PATHs from FILE, one a line (- standard input)")
+    app.add_option("--from", fromFiles,
+                   "Reads further PATHs from FILE, one a line, # comments (- standard input; "
+                   "repeatable; at most 64 MiB)")
+        ->allow_extra_args(false)
         ->option_text("FILE");
     app.add_option("--jobs", jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
+        ->check(kDecimal)
         ->check(CLI::Range(1, 256))
         ->option_text("N");
+    app.add_option("--timeout", timeoutSeconds,
+                   "Gives up an installation not checked in SECONDS (default " +
+                       std::to_string(kDefaultTimeoutSeconds) + ", 0 none, at most " +
+                       std::to_string(kLargestTimeoutSeconds) + "): an error record")
+        ->check(kDecimal)
+        ->check(CLI::Range(0, kLargestTimeoutSeconds))
+        ->option_text("SECONDS");
     app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -144,7 +178,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         return status == 0 ? kAllOk : kInputError;
     }
 
-    if (!fromFile.empty()) {
+    const auto standardInputUses =
+        std::count(paths.begin(), paths.end(), "-") + std::count(fromFiles.begin(), fromFiles.end(), "-");
+    if (standardInputUses > 1) {
+        console.err << kProgram << ": standard input (-) can be read only once\n";
+        return kInputError;
+    }
+    for (const std::string& fromFile : fromFiles) {
         std::string problem;
         const std::optional<std::vector<std::string>> listed = readPathList(fromFile, console.in, problem);
         if (!listed) {
@@ -167,13 +207,14 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         }
     }
 
-    const std::unique_ptr<RecordWriter> writer = makeWriter(format, console.out);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out);
     std::vector<InstallationRecord> kept;  // for the dashboard only
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
+    try {
     checkAll(
-        paths, jobs, [&console](const std::string& path) { return checkInput(path, console.in); },
+        paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
         [&](InstallationRecord& record) {
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
@@ -185,6 +226,11 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             if (html) kept.push_back(std::move(record));
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
+    } catch (const std::system_error& error) {
+        progress.clear();
+        console.err << kProgram << ": cannot check in parallel: " << error.what() << '\n';
+        return kInputError;
+    }
     progress.clear();
     writer->finish();
     console.out.flush();

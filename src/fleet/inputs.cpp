@@ -31,7 +31,8 @@ InstallationRecord errorRecord(const std::string& path, Source source, std::stri
     return record;
 }
 
-enum class Kind { Missing, Folder, Other, Unreadable };
+// Special: a FIFO, a device or a socket, which may never end or never answer.
+enum class Kind { Missing, Folder, Other, Special, Unreadable };
 
 #ifdef _WIN32
 // The path as the wide functions take it. A path of MAX_PATH characters or more works
@@ -110,12 +111,18 @@ Kind kindOf(const std::string& path, std::string& reason) {
         reason = reasonOf(error);
         return Kind::Unreadable;
     }
-    return std::filesystem::is_directory(status) ? Kind::Folder : Kind::Other;
+    if (std::filesystem::is_directory(status)) return Kind::Folder;
+    if (std::filesystem::is_regular_file(status)) return Kind::Other;
+    reason = "neither a file nor a folder";
+    return Kind::Special;
 }
 
+// A folder's files are opened by name, as the checker opens them: one that may be
+// entered but not listed (mode 111) is checked; one that cannot be entered is not.
 bool listable(const std::string& path, std::string& reason) {
     std::error_code error;
-    const std::filesystem::directory_iterator listing(path, error);
+    const std::filesystem::file_status entered = std::filesystem::status(std::filesystem::path(path) / ".", error);
+    if (!error && !std::filesystem::is_directory(entered)) error = std::make_error_code(std::errc::not_a_directory);
     if (error) reason = reasonOf(error);
     return !error;
 }
@@ -174,20 +181,10 @@ bool readWholeFile(const std::string& path, std::size_t largest, std::string& by
         reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
         return false;
     }
-    // The buffer grows with what arrives: the limit is a bound, not an allocation.
-    bytes.clear();
-    std::size_t held = 0;
-    while (held <= largest && file) {
-        const std::size_t wanted = std::min<std::size_t>(largest + 1 - held, kReadChunk);
-        bytes.resize(held + wanted);
-        file.read(bytes.data() + held, static_cast<std::streamsize>(wanted));
-        held += static_cast<std::size_t>(file.gcount());
-    }
-    if (file.bad()) {
-        reason = "read error";
+    if (!readBounded(file, largest, bytes, reason)) {
+        if (file.bad()) reason = "read error";
         return false;
     }
-    bytes.resize(held);
 #endif
     if (bytes.size() > largest) {
         reason = "larger than " + std::to_string(largest >> 20) + " MiB";
@@ -196,18 +193,41 @@ bool readWholeFile(const std::string& path, std::size_t largest, std::string& by
     return true;
 }
 
+bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std::string& reason) {
+    // The buffer grows with what arrives: the limit is a bound, not an allocation.
+    bytes.clear();
+    std::size_t held = 0;
+    while (held <= largest && in) {
+        const std::size_t wanted = std::min<std::size_t>(largest + 1 - held, kReadChunk);
+        bytes.resize(held + wanted);
+        in.read(bytes.data() + held, static_cast<std::streamsize>(wanted));
+        held += static_cast<std::size_t>(in.gcount());
+    }
+    bytes.resize(held);
+    if (in.bad()) {
+        reason = "standard input cannot be read";
+        return false;
+    }
+    if (held > largest) {
+        reason = "larger than " + std::to_string(largest >> 20) + " MiB";
+        return false;
+    }
+    return true;
+}
+
 InstallationRecord checkInput(const std::string& path, std::istream& standardInput) {
+    std::string reason;
     if (path == "-") {
-        const std::string bytes{std::istreambuf_iterator<char>(standardInput), std::istreambuf_iterator<char>()};
-        if (standardInput.bad()) return errorRecord(path, Source::Report, "standard input cannot be read");
+        std::string bytes;
+        if (!readBounded(standardInput, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
         return parseReport(bytes, path);
     }
-    std::string reason;
     switch (kindOf(path, reason)) {
+        case Kind::Special:
         case Kind::Missing:
         case Kind::Unreadable: return errorRecord(path, Source::Folder, reason);
         case Kind::Folder: {
-            // A folder that cannot be listed cannot be checked either: without this every
+            // A folder that cannot be entered cannot be checked either: without this every
             // application would just be not found.
             if (!listable(path, reason)) return errorRecord(path, Source::Folder, reason);
             InstalledFolder folder(path);

@@ -19,6 +19,10 @@ std::filesystem::path pathFromUtf8(const std::string& text);
 // Sets `reason` and returns false when it cannot be read, or is larger.
 bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason);
 
+// Reads `in` to its end when it holds at most `largest` bytes; stops at `largest` + 1
+// and refuses, so no input fills the memory. Sets `reason` and returns false then.
+bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std::string& reason);
+
 // Checks the installation named by `path` (UTF-8); "-" reads a report from `standardInput`.
 InstallationRecord checkInput(const std::string& path, std::istream& standardInput);
 

@@ -1,9 +1,12 @@
 // vudfleet: the Vudmark checks over a fleet of installations. See command_line.h.
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "fleet/command_line.h"
+#include "fleet/runner.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -18,7 +21,16 @@
 namespace {
 
 int run(const std::vector<std::string>& arguments, bool progress) {
-    return vud::fleet::runFleet(arguments, {std::cin, std::cout, std::cerr, progress});
+    const int status = vud::fleet::runFleet(arguments, {std::cin, std::cout, std::cerr, progress});
+    if (vud::fleet::workAbandoned()) {
+        // A thread still blocked on a share that stopped answering uses what static
+        // destructors would tear down: end here, with everything written.
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // input order and only a bounded number of them wait to be written.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +15,12 @@ namespace vud::fleet {
 // Suits a fleet read over shares, where each request waits a round trip or more.
 inline constexpr int kDefaultJobs = 16;
 
+// Long enough for a whole installation read over a slow link (41 files, a few MiB,
+// each request a round trip that may wait out a server's own retries of about half a
+// minute), short enough that a share that stopped answering does not stall a fleet run.
+inline constexpr int kDefaultTimeoutSeconds = 120;
+inline constexpr int kLargestTimeoutSeconds = 86400;
+
 struct RunProgress {
     int done = 0;             // installations checked
     int all = 0;
@@ -23,9 +30,19 @@ struct RunProgress {
 // Runs `check` over every input on `jobs` threads and hands each record to `onRecord`,
 // in input order, on the calling thread; `onProgress` is called there too, whenever
 // another installation is done or started. At most a few records per thread wait at once.
-void checkAll(const std::vector<std::string>& inputs, int jobs,
+//
+// An installation not checked within `timeout` (zero: no limit) gets an error record
+// "timed out after N s" in its place; its thread is left to its blocked call and another
+// takes its share of the work. The run goes on without it: a call on a share that never
+// answers cannot be cancelled portably.
+// Throws std::system_error when not a single thread can be started.
+void checkAll(const std::vector<std::string>& inputs, int jobs, std::chrono::seconds timeout,
               const std::function<InstallationRecord(const std::string&)>& check,
               const std::function<void(InstallationRecord&)>& onRecord,
               const std::function<void(const RunProgress&)>& onProgress);
+
+// True once a run left a thread blocked in a call that never returned. Such a thread
+// still uses the process: the program then ends without running static destructors.
+bool workAbandoned();
 
 }  // namespace vud::fleet

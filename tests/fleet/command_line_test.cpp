@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -93,16 +94,73 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
 }
 
 #ifndef _WIN32
-TEST_F(FleetCommandLine, AFolderThatCannotBeListedIsAnError) {
-    if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";
+// Files are opened by name: a folder that may be entered but not listed is checked as the
+// checker checks it, one that cannot be entered is an error.
+TEST_F(FleetCommandLine, ATraverseOnlyFolderIsCheckedAndOneThatCannotBeEnteredIsAnError) {
+    if (geteuid() == 0) GTEST_SKIP() << "root enters and lists every folder; run as another user to see it";
+    testing::writeInto("traverse", testing::correctInstallation(11));
     std::filesystem::create_directory("locked");
-    std::filesystem::permissions("locked", std::filesystem::perms::owner_exec);
-    const FleetRun result = runWith({"locked"});
+    std::filesystem::permissions("traverse", std::filesystem::perms::owner_exec);
+    std::filesystem::permissions("locked", std::filesystem::perms::none);
+    const FleetRun result = runWith({"traverse", "locked"});
+    std::filesystem::permissions("traverse", std::filesystem::perms::owner_all);
     std::filesystem::permissions("locked", std::filesystem::perms::owner_all);
     EXPECT_EQ(2, result.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  traverse\n"
+              "error     -                            locked  Permission denied\n"
+              "2 installations: 1 ok, 0 with findings, 1 error\n",
+              result.out);
     EXPECT_EQ("vudfleet: locked: Permission denied\n", result.err);
 }
+
+// A FIFO, a device or a socket may never end: refused by its kind, never read.
+TEST_F(FleetCommandLine, APathThatIsNeitherFileNorFolderIsRefusedUnread) {
+    ASSERT_EQ(0, mkfifo("fifo", 0600));
+    const FleetRun result = runWith({"fifo", "/dev/zero"});
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("vudfleet: fifo: neither a file nor a folder\n"
+              "vudfleet: /dev/zero: neither a file nor a folder\n",
+              result.err);
+}
 #endif
+
+TEST_F(FleetCommandLine, StandardInputHasTheLimitOfAFile) {
+    const FleetRun result = runWith({"-"}, std::string((std::size_t{1} << 20) + 1, '\n'));
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("vudfleet: -: larger than 1 MiB\n", result.err);
+}
+
+TEST_F(FleetCommandLine, ListsMayBeRepeatedAndHoldCommentsAndTrailingBlanks) {
+    writeFile("first.txt", "# the office\r\nok  \r\n\r\n   \r\nempty\t\n");
+    writeFile("second.txt", "ok \r");
+    const FleetRun result = runWith({"--from", "first.txt", "--from", "second.txt"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "findings  -           0 of  0 correct  empty  no application found\n"
+              "ok        11         41 of 41 correct  ok\n"
+              "3 installations: 2 ok, 1 with findings, 0 errors\n",
+              result.out);
+}
+
+TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* message;
+    } cases[] = {
+        {{"--format", "2", "ok"}, "--format: text, csv or json, not 2\n"},
+        {{"--format", "xml", "ok"}, "--format: text, csv or json, not xml\n"},
+        {{"--jobs", "0x10", "ok"}, "--jobs: not a whole number in decimal digits: 0x10\n"},
+        {{"--timeout", "1e3", "ok"}, "--timeout: not a whole number in decimal digits: 1e3\n"},
+        {{"--from", "-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
+    };
+    for (const auto& command : cases) {
+        SCOPED_TRACE(command.message);
+        const FleetRun result = runWith(command.arguments);
+        EXPECT_EQ(2, result.status);
+        EXPECT_EQ("", result.out);
+        EXPECT_EQ(command.message, result.err.substr(0, result.err.find('\n') + 1));
+    }
+}
 
 TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
     // A list as Windows tools write it: CR LF and blank lines.
