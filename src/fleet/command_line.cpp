@@ -17,6 +17,7 @@
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
+#include "fleet/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -81,7 +82,7 @@ public:
         if (progress.done < progress.all && now - lastShown_ < std::chrono::milliseconds(100)) return;
         lastShown_ = now;
         std::string line = std::to_string(progress.done) + " of " + std::to_string(progress.all) + " checked";
-        if (progress.done < progress.all) line += ": " + progress.current;
+        if (progress.done < progress.all) line += ": " + shownSafely(asUtf8(progress.current));
         line = clipped(line);
         write(line);
     }
@@ -188,7 +189,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         std::string problem;
         const std::optional<std::vector<std::string>> listed = readPathList(fromFile, console.in, problem);
         if (!listed) {
-            console.err << kProgram << ": " << fromFile << ": " << problem << '\n';
+            console.err << kProgram << ": " << shownSafely(asUtf8(fromFile)) << ": " << problem << '\n';
             return kInputError;
         }
         paths.insert(paths.end(), listed->begin(), listed->end());
@@ -220,7 +221,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             if (record.status == Status::Error) {
                 errors = true;
                 progress.clear();
-                console.err << kProgram << ": " << record.installation << ": " << record.error << '\n';
+                console.err << kProgram << ": " << shownSafely(record.installation) << ": " << shownSafely(record.error)
+                            << '\n';
             }
             writer->write(record);
             if (html) kept.push_back(std::move(record));

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fleet/record_writer.h"
+#include "fleet/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -87,9 +88,11 @@ public:
                     rightAligned(record.counts[static_cast<int>(VerdictKind::Correct)], 2) + " of " +
                     rightAligned(blocks, 2) + " correct  ";
         }
-        line += record.installation;
+        // Two spaces before the name whatever its characters; no control character of it
+        // reaches the terminal raw, where a carriage return could forge another line.
+        line += shownSafely(record.installation);
         const std::string words = findingsInWords(record);
-        if (!words.empty()) line += "  " + words;
+        if (!words.empty()) line += "  " + shownSafely(words);
         out_ << line << '\n';
     }
 

@@ -53,20 +53,62 @@ bool isUtf8(std::string_view bytes) {
     return true;
 }
 
+namespace {
+
+#ifdef _WIN32
+constexpr bool kBackslashIsSeparator = true;
+#else
+constexpr bool kBackslashIsSeparator = false;
+#endif
+
+void appendHexEscape(std::string& out, char prefix, unsigned value, int digits) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '\\';
+    out += prefix;
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
+}
+
+}  // namespace
+
 std::string asUtf8(std::string_view bytes) {
-    if (isUtf8(bytes)) return std::string(bytes);
     std::string text;
+    text.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t length = sequenceAt(bytes, i);
         if (length == 0) {
-            appendUtf8(text, 0xFFFD);
+            appendHexEscape(text, 'x', static_cast<unsigned char>(bytes[i]), 2);
             ++i;
         } else {
+            if (!kBackslashIsSeparator && bytes[i] == '\\') text += '\\';
             text.append(bytes.substr(i, length));
             i += length;
         }
     }
     return text;
+}
+
+std::string shownSafely(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\r') {
+            shown += "\\r";
+        } else if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            appendHexEscape(shown, 'x', byte, 2);
+        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+            appendHexEscape(shown, 'u', static_cast<unsigned char>(text[i + 1]), 4);
+            ++i;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
 }
 
 }  // namespace vud::fleet

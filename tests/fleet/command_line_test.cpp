@@ -124,6 +124,33 @@ TEST_F(FleetCommandLine, APathThatIsNeitherFileNorFolderIsRefusedUnread) {
 }
 #endif
 
+#ifndef _WIN32
+// A name may hold any byte but "/" on Linux: a carriage return that would rewrite the line
+// on a terminal, an escape sequence, bytes of another encoding. Each shows as a visible
+// escape, and two different names never show the same.
+TEST_F(FleetCommandLine, NamesWithControlCharactersOrOtherEncodingsShowAsEscapes) {
+    const std::string forged = "ws042\rok        11         41 of 41 correct  ws042";
+    testing::writeInto(forged, testing::correctInstallation(8));
+    std::filesystem::create_directory("ws\xff");
+    std::filesystem::create_directory("ws\xfe");
+    std::filesystem::create_directory("ws\\xff");  // spelled like the escape of the first
+    std::filesystem::create_directory("\x1b[2Jc\xc2\x85");
+    const FleetRun text = runWith({forged, "ws\xff", "ws\xfe", "ws\\xff", "\x1b[2Jc\xc2\x85"});
+    EXPECT_EQ("ok        8          41 of 41 correct  ws042\\rok        11         41 of 41 correct  ws042\n"
+              "findings  -           0 of  0 correct  ws\\xff  no application found\n"
+              "findings  -           0 of  0 correct  ws\\xfe  no application found\n"
+              "findings  -           0 of  0 correct  ws\\\\xff  no application found\n"
+              "findings  -           0 of  0 correct  \\x1b[2Jc\\u0085  no application found\n"
+              "5 installations: 1 ok, 4 with findings, 0 errors\n",
+              text.out);
+    const FleetRun csv = runWith({"--format", "csv", "ws\xff", "ws\\xff"});
+    EXPECT_NE(std::string::npos, csv.out.find("\nws\\xff,folder,findings,")) << csv.out;
+    EXPECT_NE(std::string::npos, csv.out.find("\nws\\\\xff,folder,findings,")) << csv.out;
+    const FleetRun missing = runWith({"gone\r\x1b]0;x\x07"});
+    EXPECT_EQ("vudfleet: gone\\r\\x1b]0;x\\x07: no such file or folder\n", missing.err);
+}
+#endif
+
 TEST_F(FleetCommandLine, StandardInputHasTheLimitOfAFile) {
     const FleetRun result = runWith({"-"}, std::string((std::size_t{1} << 20) + 1, '\n'));
     EXPECT_EQ(2, result.status);
