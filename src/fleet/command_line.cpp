@@ -70,6 +70,34 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
     return paths;
 }
 
+// The installation a path names, as far as its spelling tells: "ws042" and "ws042/"
+// are one.
+std::string installationKey(const std::string& path) {
+#ifdef _WIN32
+    constexpr std::string_view kSeparators = "/\\";
+#else
+    constexpr std::string_view kSeparators = "/";
+#endif
+    const std::size_t end = path.find_last_not_of(kSeparators);
+    return end == std::string::npos ? path : path.substr(0, end + 1);
+}
+
+// `paths` with each installation once: a fleet counted twice would tell wrong totals.
+std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, std::ostream& err) {
+    std::map<std::string, std::string> seen;
+    std::vector<std::string> once;
+    for (const std::string& path : paths) {
+        const auto [first, added] = seen.emplace(installationKey(path), path);
+        if (added) {
+            once.push_back(path);
+        } else {
+            err << kProgram << ": " << shownSafely(asUtf8(path)) << ": the same installation as "
+                << shownSafely(asUtf8(first->second)) << ", checked once\n";
+        }
+    }
+    return once;
+}
+
 // The progress line on a terminal: rewritten in place, as wide as a narrow console.
 class ProgressLine {
 public:
@@ -194,6 +222,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         }
         paths.insert(paths.end(), listed->begin(), listed->end());
     }
+    paths = withoutRepeats(paths, console.err);
     if (paths.empty()) {
         console.err << kProgram << ": no installation given\n" << "Run with --help for more information.\n";
         return kInputError;

@@ -76,7 +76,7 @@ TEST_F(FleetCommandLine, ExitStatusTellsTheWorstOfTheFleet) {
 }
 
 TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
-    const FleetRun result = runWith({"missing", "ok", "listing.txt", "ok"});
+    const FleetRun result = runWith({"missing", "ok", "listing.txt", "./ok"});
     EXPECT_EQ(2, result.status);
     EXPECT_EQ("vudfleet: missing: no such file or folder\n"
               "vudfleet: listing.txt: line 1: expected an application block (\"Application: ...\") or the run "
@@ -88,7 +88,7 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
               "error     -                            listing.txt  line 1: expected an application block "
               "(\"Application: ...\") or the run summary (\"Verification ver 2.3.0  dated Mar 15, 2013  "
               "SUMMARY:\"), found a listing of the applications (\"vudcheck ?\"), not a report\n"
-              "ok        11         41 of 41 correct  ok\n"
+              "ok        11         41 of 41 correct  ./ok\n"
               "4 installations: 2 ok, 0 with findings, 2 errors\n",
               result.out);
 }
@@ -159,12 +159,12 @@ TEST_F(FleetCommandLine, StandardInputHasTheLimitOfAFile) {
 
 TEST_F(FleetCommandLine, ListsMayBeRepeatedAndHoldCommentsAndTrailingBlanks) {
     writeFile("first.txt", "# the office\r\nok  \r\n\r\n   \r\nempty\t\n");
-    writeFile("second.txt", "ok \r");
+    writeFile("second.txt", "./ok \r");
     const FleetRun result = runWith({"--from", "first.txt", "--from", "second.txt"});
     EXPECT_EQ("", result.err);
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
-              "ok        11         41 of 41 correct  ok\n"
+              "ok        11         41 of 41 correct  ./ok\n"
               "3 installations: 2 ok, 1 with findings, 0 errors\n",
               result.out);
 }
@@ -191,7 +191,7 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
 
 TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
     // A list as Windows tools write it: CR LF and blank lines.
-    writeFile("fleet.txt", "ok\r\n\r\nempty\r\n  \r\nok");
+    writeFile("fleet.txt", "ok\r\n\r\nempty\r\n  \r\n./ok");
     const FleetRun result = runWith({"--from", "fleet.txt", "-"},
                                     "Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\n"
                                     "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
@@ -201,17 +201,33 @@ TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
     EXPECT_EQ("findings  -           0 of  0 correct  -  no application found\n"
               "ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
-              "ok        11         41 of 41 correct  ok\n"
+              "ok        11         41 of 41 correct  ./ok\n"
               "4 installations: 2 ok, 2 with findings, 0 errors\n",
               result.out);
     EXPECT_EQ("", result.err);
+}
+
+TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
+    writeFile("fleet.txt", "ok/\nempty\n");
+    const FleetRun result = runWith({"ok", "empty//", "--from", "fleet.txt"});
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "findings  -           0 of  0 correct  empty//  no application found\n"
+              "2 installations: 1 ok, 1 with findings, 0 errors\n",
+              result.out);
+    EXPECT_EQ("vudfleet: ok/: the same installation as ok, checked once\n"
+              "vudfleet: empty: the same installation as empty//, checked once\n",
+              result.err);
 }
 
 TEST_F(FleetCommandLine, OutputKeepsTheInputOrderWhateverTheJobs) {
     std::vector<std::string> arguments{"--format", "csv"};
     std::string expected;
     for (int i = 0; i < 60; ++i) {
-        const std::string name = i % 3 == 0 ? "ok" : i % 3 == 1 ? "empty" : "missing";
+        // Spelled differently each time: the same spelling is checked once.
+        std::string name;
+        for (int k = 0; k < i / 3; ++k) name += "./";
+        name += i % 3 == 0 ? "ok" : i % 3 == 1 ? "empty" : "missing";
         arguments.push_back(name);
     }
     const FleetRun one = runWith([&] {
