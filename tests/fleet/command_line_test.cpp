@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,6 +16,9 @@
 
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"
+#ifndef _WIN32
+#include "support/lying_mount.h"
+#endif
 
 namespace vud::fleet {
 namespace {
@@ -148,6 +152,30 @@ TEST_F(FleetCommandLine, NamesWithControlCharactersOrOtherEncodingsShowAsEscapes
     EXPECT_NE(std::string::npos, csv.out.find("\nws\\\\xff,folder,findings,")) << csv.out;
     const FleetRun missing = runWith({"gone\r\x1b]0;x\x07"});
     EXPECT_EQ("vudfleet: gone\\r\\x1b]0;x\\x07: no such file or folder\n", missing.err);
+}
+#endif
+
+#ifndef _WIN32
+// Shares whose server stopped answering: one where reading an application never ends,
+// one where looking it up never ends. Each is given up after the timeout, and the
+// installations after them are written as they are ready; the blocked threads stay
+// until the file systems go, after the run.
+TEST_F(FleetCommandLine, AnInstallationThatNeverAnswersTimesOutAndTheRunEnds) {
+    const testing::LyingMount stuckRead("stuck-read", {"vud_mcp.ma:65685:65685~"});
+    if (!stuckRead.unavailable().empty()) GTEST_SKIP() << stuckRead.unavailable();
+    const testing::LyingMount stuckLookUp("stuck-lookup", {"vud_mcp.ma:~:65685"});
+    if (!stuckLookUp.unavailable().empty()) GTEST_SKIP() << stuckLookUp.unavailable();
+    const auto begun = std::chrono::steady_clock::now();
+    const FleetRun result = runWith({"--timeout", "1", "ok", "stuck-read", "stuck-lookup", "./ok"});
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(10));
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "error     -                            stuck-read  timed out after 1 s\n"
+              "error     -                            stuck-lookup  timed out after 1 s\n"
+              "ok        11         41 of 41 correct  ./ok\n"
+              "4 installations: 2 ok, 0 with findings, 2 errors\n",
+              result.out);
+    EXPECT_EQ("vudfleet: stuck-read: timed out after 1 s\nvudfleet: stuck-lookup: timed out after 1 s\n", result.err);
 }
 #endif
 

@@ -2,7 +2,11 @@
 // another, as a file being replaced, a network share or a /proc file may. The tests
 // mount it to show that the checker believes what a file delivers over what it reports.
 //
-//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG] ...
+//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~][:OFFSET:TAG] ...
+//
+// A '~' after DELIVERED makes every read of the file wait for ever, and a REPORTED of
+// '~' the file's look-up, as on a share whose server stopped answering; the other
+// requests are still served, each on a thread of its own.
 //
 // Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. A '!'
 // after DELIVERED makes every read from offset FAILING on fail with EIO, as a bad
@@ -14,6 +18,7 @@
 #include <fuse.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,7 +37,15 @@ struct LyingFile {
     off_t failing = -1;  // reads from here on get EIO; -1: none do
     off_t tagOffset = -1;
     std::string tag;  // with its NUL
+    bool readHangs = false;
+    bool lookUpHangs = false;
 };
+
+[[noreturn]] void hang() {
+    for (;;) pause();
+}
+
+bool anyHangs = false;
 
 std::vector<LyingFile> files;
 
@@ -51,6 +64,7 @@ int getAttributes(const char* path, struct stat* status, fuse_file_info*) {
     }
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
+    if (file->lookUpHangs) hang();
     status->st_mode = S_IFREG | 0444;
     status->st_nlink = 1;
     status->st_size = file->reported;
@@ -76,6 +90,7 @@ int openFile(const char* path, fuse_file_info* info) {
 int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
+    if (file->readHangs) hang();
     if (file->failing >= 0 && offset >= file->failing) return -EIO;
     if (offset >= file->delivered) return 0;
     off_t end = std::min(offset + static_cast<off_t>(size), file->delivered);
@@ -105,9 +120,12 @@ bool parse(const char* argument, LyingFile& file) {
     }
     if (fields.size() != 3 && fields.size() != 5) return false;
     file.name = "/" + fields[0];
+    file.lookUpHangs = fields[1] == "~";
     file.reported = std::strtoll(fields[1].c_str(), nullptr, 10);
     char* end = nullptr;
     file.delivered = std::strtoll(fields[2].c_str(), &end, 10);
+    file.readHangs = *end == '~';
+    anyHangs = anyHangs || file.readHangs || file.lookUpHangs;
     if (*end == '!') file.failing = end[1] == '\0' ? file.delivered : std::strtoll(end + 1, nullptr, 10);
     if (fields.size() == 5) {
         file.tagOffset = std::strtoll(fields[3].c_str(), nullptr, 10);
@@ -120,7 +138,7 @@ bool parse(const char* argument, LyingFile& file) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING][:OFFSET:TAG] ...\n");
+        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~][:OFFSET:TAG] ...\n");
         return 2;
     }
     for (int i = 2; i < argc; ++i) {
@@ -143,5 +161,10 @@ int main(int argc, char* argv[]) {
     char option[] = "-o";
     char timeouts[] = "attr_timeout=0,entry_timeout=0,negative_timeout=0";
     char* fuseArguments[] = {program, foreground, singleThread, option, timeouts, argv[1], nullptr};
+    if (anyHangs) {
+        // A request that never answers holds its thread: the others need threads of their own.
+        char* threaded[] = {program, foreground, option, timeouts, argv[1], nullptr};
+        return fuse_main(5, threaded, &operations, nullptr);
+    }
     return fuse_main(6, fuseArguments, &operations, nullptr);
 }
