@@ -55,7 +55,6 @@ TEST(Runner, ASlowInstallationHoldsBackOnlyABoundedNumberOfOthers) {
     EXPECT_EQ(200, lastDone);
     EXPECT_GT(startedWhileFirstWaited, 4);    // the other threads went on
     EXPECT_LE(startedWhileFirstWaited, 16);   // four waiting records a thread at most
-    EXPECT_FALSE(workAbandoned());
 }
 
 // Many quick installations on many threads: every record arrives once, in order. Run
