@@ -66,9 +66,11 @@ struct WideRun {
 };
 
 // Runs vudfleet.exe with arguments in any script, as a console user types them: the
-// command goes to the system as UTF-16, whatever the code page.
+// command goes to the system as UTF-16, whatever the code page. The output goes to a file
+// in the test's own scratch folder (the working folder), so that tests run side by side
+// never write the same file.
 WideRun runFleetWide(const std::vector<std::string>& arguments) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vudfleet-wide-out.txt";
+    const std::filesystem::path out = std::filesystem::current_path() / "vudfleet-wide-out.txt";
     std::wstring command = L"\"\"" + wide(VUDFLEET_EXECUTABLE) + L"\"";
     for (const std::string& argument : arguments) command += L" \"" + wide(argument) + L"\"";
     command += L" >\"" + out.wstring() + L"\" 2>NUL\"";
