@@ -25,27 +25,9 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${VUD_FLEET_COMPARE_BUILD:-$repo/build-bench/fleet}
 (($# == 0)) || { echo "usage: $0" >&2; exit 2; }
 
-# Tools: hyperfine and GNU time come from Debian packages of the same names; the slow
-# share needs libfuse3 to build and fusermount3 to unmount.
-missing=()
-command -v hyperfine >/dev/null || missing+=(hyperfine)
-[[ -x /usr/bin/time ]] || missing+=(time)
-command -v python3 >/dev/null || missing+=(python3)
-command -v cmake >/dev/null || missing+=(cmake)
-command -v g++ >/dev/null || missing+=(g++)
-command -v pkg-config >/dev/null || missing+=(pkg-config)
-pkg-config --exists fuse3 2>/dev/null || missing+=(libfuse3-dev)
-command -v fusermount3 >/dev/null || missing+=(fuse3)
-[[ -e /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
-if ((${#missing[@]})); then
-  if ((EUID != 0)); then
-    echo "fleet_compare.sh: needs ${missing[*]}; run as root to install them with apt-get" >&2
-    exit 2
-  fi
-  echo "== installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+# Tools and libraries: groups build and benchmarks of tools/packages, installed when
+# missing (as root or through sudo).
+"$repo/tools/setup" build benchmarks
 [[ -r /dev/fuse && -w /dev/fuse ]] || { echo "fleet_compare.sh: no usable /dev/fuse here" >&2; exit 2; }
 
 echo "== building vudcheck, vudfleet, vudsample and the slow share (Release) in $build"
