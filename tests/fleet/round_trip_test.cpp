@@ -68,6 +68,37 @@ TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
     EXPECT_TRUE(unrecognisedGeneration);
 }
 
+// The checker shows a tag's control and high bytes as "?" and nothing after its NUL,
+// yet judges by them. Every byte at every position the judgement reads, shown or
+// hidden behind an earlier NUL, gives a report that reads back.
+TEST(RoundTrip, EveryByteAtEveryPositionOfATagReadsBack) {
+    using namespace std::string_literals;
+    // vud_mcp.ma, F.1.3: 59553 bytes for FWP 8.0, 56476 for FWP 7.0 (later range).
+    const struct {
+        std::string tag;
+        std::int64_t size;
+    } builds[] = {{"ver 8.1.3\0\0\0"s, 59553}, {"ver 10.1.3\0\0"s, 59553}, {"ver 7.1.3\0\0\0"s, 56476}};
+    for (const auto& build : builds) {
+        for (std::size_t nulAt = 4; nulAt <= 12; ++nulAt) {
+            for (std::size_t at = 4; at <= 11; ++at) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    std::string tag = build.tag;
+                    if (nulAt < 12) tag[nulAt] = '\0';
+                    tag[at] = static_cast<char>(byte);
+                    MemoryInstallation installation;
+                    installation.put(0, "x" + tag + '\0', build.size);
+                    std::ostringstream report;
+                    runVerification(installation, report);
+                    const InstallationRecord parsed = parseReport(report.str(), "ws");
+                    ASSERT_NE(Status::Error, parsed.status)
+                        << parsed.error << "\nNUL at " << nulAt << ", byte " << byte << " at " << at << "\n"
+                        << report.str();
+                }
+            }
+        }
+    }
+}
+
 // The same through the programs a user runs: vudcheck's report saved in a file, and
 // vudfleet scanning the folder, for a few installations on disk.
 TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
