@@ -21,9 +21,9 @@ struct Refusal {
     std::string expected;
 };
 
-// The lines of a report as views into its text, each without its LF or CR LF: one
-// pass, no copies, whatever the length of a line or the number of lines.
-std::vector<std::string_view> linesOf(std::string_view text) {
+}  // namespace
+
+std::vector<std::string_view> reportLines(std::string_view text) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -36,6 +36,8 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     }
     return lines;
 }
+
+namespace {
 
 // A line as a message quotes it: at most 160 bytes of it (any line the checker prints), ended on a whole UTF-8
 // character, and its control characters as escapes.
@@ -159,7 +161,7 @@ private:
 
 class ReportReader {
 public:
-    ReportReader(std::string_view text, ReadBack* readBack) : lines_(linesOf(text)), readBack_(readBack) {}
+    ReportReader(std::string_view text, ReadBack* readBack) : lines_(reportLines(text)), readBack_(readBack) {}
 
     // Reads the report into `record`; returns the refusal, if any, with `line` 0 for none.
     Refusal read(InstallationRecord& record) {

@@ -19,6 +19,10 @@ namespace vud::fleet {
 // are in no encoding a report is saved in.
 std::string reportText(std::string_view bytes, std::string& problem);
 
+// The lines of a report's text as views into it, each without its LF or CR LF: one
+// pass, no copies, whatever the length of a line or the number of lines.
+std::vector<std::string_view> reportLines(std::string_view text);
+
 // What an accepted report was read as: each block as the checker judged it, with one
 // of the tags the block may have been printed from, and the run's tally. Printed
 // again by the checker's own code, they give the report's lines.
