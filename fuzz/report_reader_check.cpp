@@ -1,5 +1,7 @@
 #include "report_reader_check.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -53,10 +55,11 @@ std::string findReportReaderMismatch(const std::uint8_t* data, std::size_t size)
     if (fromTally.counts != record.counts || fromTally.notFound != record.notFound ||
         fromTally.mixed != record.mixed || fromTally.outdated != record.outdated || fromTally.status != record.status)
         return "a record whose counts are not those of the summary";
-    int blocks = 0;
-    for (const fleet::ApplicationRecord& application : record.applications)
-        blocks += application.state == fleet::ApplicationState::Block;
-    if (blocks != static_cast<int>(readBack.blocks.size())) return "a record whose blocks are not those read";
+    const auto blocks = std::count_if(record.applications.begin(), record.applications.end(),
+                                      [](const fleet::ApplicationRecord& application) {
+                                          return application.state == fleet::ApplicationState::Block;
+                                      });
+    if (blocks != static_cast<std::ptrdiff_t>(readBack.blocks.size())) return "a record whose blocks are not those read";
     return {};
 }
 

@@ -1,6 +1,8 @@
 #include "fleet/report_parser.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstdint>
 #include <sstream>
 #include <vector>
@@ -115,11 +117,12 @@ private:
     Role roleOf(std::size_t at) const {
         if (at == 4) return Role::GenerationFirst;
         if (at == 5) {
-            for (const HostGeneration& generation : kHostGenerations)
-                if (generation.generationNumber[0] == tag_.text[4] && generation.generationNumber[0] != '\0' &&
-                    generation.generationNumber[1] != '\0')
-                    return Role::GenerationSecond;
-            return Role::Unread;
+            const char first = tag_.text[4];
+            const bool twoDigitNumber =
+                std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations), [first](const HostGeneration& g) {
+                    return g.generationNumber[0] != '\0' && g.generationNumber[0] == first && g.generationNumber[1] != '\0';
+                });
+            return twoDigitNumber ? Role::GenerationSecond : Role::Unread;
         }
         const bool twoDigit = readGeneration(tag_).twoDigit;  // bytes 4 and 5 are set by now
         const std::size_t major = twoDigit ? 7 : 6;
