@@ -87,10 +87,13 @@ public:
         for (std::size_t i = shown.size() + 1; i < kVersionTagLength; ++i) unknown_[i] = Unknown::Hidden;
     }
 
-    // Calls `visit` with each possible tag until it returns true; returns whether one did.
-    template <typename Visit>
-    bool any(const Visit& visit) {
-        return fillFrom(kFirstRead, visit);
+    // Calls `visit` with each possible tag until it returns true; returns whether one
+    // did. `generationFits` is asked once the generation's bytes are set: the host
+    // generation decides the status line, so a generation whose status line is not the
+    // block's rules out every tag that carries it.
+    template <typename Visit, typename GenerationFits>
+    bool any(const Visit& visit, const GenerationFits& generationFits) {
+        return fillFrom(kFirstRead, visit, generationFits);
     }
 
 private:
@@ -99,17 +102,20 @@ private:
 
     // The judgement reads the generation at 4 (and 5) and the release at 6 to 10.
     static constexpr std::size_t kFirstRead = 4;
+    static constexpr std::size_t kFirstRelease = 6;
     static constexpr std::size_t kLastRead = 10;
     static constexpr char kBelowDigits = static_cast<char>(0x80);  // below every digit as a signed byte
     static constexpr char kAboveLetters = 'z';
 
-    template <typename Visit>
-    bool fillFrom(std::size_t at, const Visit& visit) {
+    template <typename Visit, typename GenerationFits>
+    bool fillFrom(std::size_t at, const Visit& visit, const GenerationFits& generationFits) {
+        const bool generationUnknown = unknown_[4] != Unknown::No || unknown_[5] != Unknown::No;
+        if (at == kFirstRelease && generationUnknown && !generationFits(tag_)) return false;
         if (at > kLastRead) return visit(tag_);
-        if (unknown_[at] == Unknown::No) return fillFrom(at + 1, visit);
+        if (unknown_[at] == Unknown::No) return fillFrom(at + 1, visit, generationFits);
         for (const char byte : candidates(at)) {
             tag_.text[at] = byte;
-            if (fillFrom(at + 1, visit)) return true;
+            if (fillFrom(at + 1, visit, generationFits)) return true;
         }
         return false;
     }
@@ -133,6 +139,13 @@ private:
     }
 
     std::vector<char> candidates(std::size_t at) const {
+        std::vector<char> bytes = kindsOfByte(at);
+        std::sort(bytes.begin(), bytes.end());
+        bytes.erase(std::unique(bytes.begin(), bytes.end()), bytes.end());
+        return bytes;
+    }
+
+    std::vector<char> kindsOfByte(std::size_t at) const {
         const Role role = roleOf(at);
         if (unknown_[at] == Unknown::Masked)
             // A control byte, "?" itself, DEL, a byte above ASCII: one of each lies in
@@ -242,8 +255,19 @@ private:
         ApplicationOutcome outcome;
         const char* fileName = kApplicationCatalogue[position].fileName;
         PossibleTags tags(position, tag);
+        std::vector<std::string> tried;  // status and verdict of the tags already compared
+        const std::string_view statusLine = blockStart + 1 < lines_.size() ? lines_[blockStart + 1] : "";
+        const auto generationFits = [&](const VersionTag& possible) {
+            // Any one release judges the generation: only its status line is compared.
+            const std::string shown = judgeApplication(position, possible, size).statusLine;
+            return shown == statusLine || bestExpected.empty();
+        };
         const bool printed = tags.any([&](const VersionTag& possible) {
             Verdict verdict = judgeApplication(position, possible, size);
+            // Many of the possible tags are judged alike: each block is printed once.
+            std::string judged = verdict.statusLine + '\n' + verdict.verdictText;
+            if (std::find(tried.begin(), tried.end(), judged) != tried.end()) return false;
+            tried.push_back(std::move(judged));
             std::ostringstream block;
             printApplicationBlock(block, fileName, possible, size, verdict);
             const std::string text = block.str();
@@ -268,7 +292,7 @@ private:
             outcome.verdict = std::move(verdict);
             at_ = blockStart + matched;
             return true;
-        });
+        }, generationFits);
         if (!printed) return refuse(blockStart + bestMatched, bestExpected);
 
         outcome.verdict.addTo(tally);

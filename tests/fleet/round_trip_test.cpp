@@ -14,6 +14,7 @@
 #include "probe/memory_installation.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
+#include "verify/summary.h"
 #include "verify/verification.h"
 
 namespace vud::fleet {
@@ -84,13 +85,18 @@ TEST(RoundTrip, EveryByteAtEveryPositionOfATagReadsBack) {
         for (std::size_t nulAt = 4; nulAt <= 12; ++nulAt) {
             for (std::size_t at = 4; at <= 11; ++at) {
                 for (int byte = 0; byte < 256; ++byte) {
-                    std::string tag = build.tag;
-                    if (nulAt < 12) tag[nulAt] = '\0';
-                    tag[at] = static_cast<char>(byte);
-                    MemoryInstallation installation;
-                    installation.put(0, "x" + tag + '\0', build.size);
+                    VersionTag tag{};
+                    build.tag.copy(tag.text, kVersionTagLength);
+                    if (nulAt < 12) tag.text[nulAt] = '\0';
+                    tag.text[at] = static_cast<char>(byte);
+                    // The report of an installation that holds this build alone.
+                    const Verdict verdict = judgeApplication(0, tag, build.size);
+                    RunTally tally;
+                    tally.notFoundCount = 40;
+                    verdict.addTo(tally);
                     std::ostringstream report;
-                    runVerification(installation, report);
+                    printApplicationBlock(report, "vud_mcp.ma", tag, build.size, verdict);
+                    printRunSummary(tally, report);
                     const InstallationRecord parsed = parseReport(report.str(), "ws");
                     ASSERT_NE(Status::Error, parsed.status)
                         << parsed.error << "\nNUL at " << nulAt << ", byte " << byte << " at " << at << "\n"
