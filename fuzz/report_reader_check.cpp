@@ -59,7 +59,8 @@ std::string findReportReaderMismatch(const std::uint8_t* data, std::size_t size)
                                       [](const fleet::ApplicationRecord& application) {
                                           return application.state == fleet::ApplicationState::Block;
                                       });
-    if (blocks != static_cast<std::ptrdiff_t>(readBack.blocks.size())) return "a record whose blocks are not those read";
+    if (blocks != static_cast<std::ptrdiff_t>(readBack.blocks.size()))
+        return "a record whose blocks are not those read";
     return {};
 }
 

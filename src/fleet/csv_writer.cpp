@@ -35,7 +35,8 @@ public:
             out_ << installation << ",,,,,,,,,,,,,\r\n";
             return;
         }
-        installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' + (record.mixed ? "true" : "false") + ',' +
+        installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
+                        (record.mixed ? "true" : "false") + ',' +
                         (record.outdated ? "true" : "false") + ',';
         for (const ApplicationRecord& application : record.applications) {
             out_ << installation << application.position << ',' << field(application.name) << ','

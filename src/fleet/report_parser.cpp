@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -15,15 +15,6 @@
 #include "verify/verification.h"
 
 namespace vud::fleet {
-namespace {
-
-// What a refusal says: the line, what was expected there and what was found.
-struct Refusal {
-    int line;
-    std::string expected;
-};
-
-}  // namespace
 
 std::vector<std::string_view> reportLines(std::string_view text) {
     std::vector<std::string_view> lines;
@@ -41,8 +32,14 @@ std::vector<std::string_view> reportLines(std::string_view text) {
 
 namespace {
 
-// A line as a message quotes it: at most 160 bytes of it (any line the checker prints), ended on a whole UTF-8
-// character, and its control characters as escapes.
+// What a refusal says: the line, what was expected there and what was found.
+struct Refusal {
+    int line;
+    std::string expected;
+};
+
+// A line as a message quotes it: at most 160 bytes of it (room for any line the
+// checker prints), cut on a whole UTF-8 character, its control characters as escapes.
 std::string quoted(std::string_view line) {
     constexpr std::size_t kShown = 160;
     std::string_view shown = line;
@@ -124,10 +121,12 @@ private:
         if (at == 4) return Role::GenerationFirst;
         if (at == 5) {
             const char first = tag_.text[4];
+            const auto startsTwoDigits = [first](const HostGeneration& generation) {
+                const char* number = generation.generationNumber;
+                return number[0] != '\0' && number[0] == first && number[1] != '\0';
+            };
             const bool twoDigitNumber =
-                std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations), [first](const HostGeneration& g) {
-                    return g.generationNumber[0] != '\0' && g.generationNumber[0] == first && g.generationNumber[1] != '\0';
-                });
+                std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations), startsTwoDigits);
             return twoDigitNumber ? Role::GenerationSecond : Role::Unread;
         }
         const bool twoDigit = readGeneration(tag_).twoDigit;  // bytes 4 and 5 are set by now
@@ -212,25 +211,40 @@ private:
         return {static_cast<int>(index) + 1, expected + ", found " + found(index)};
     }
 
+    // What an identification line shows.
+    struct Identification {
+        int position = 0;  // in the catalogue
+        std::string_view tag;
+        std::int64_t size = 0;
+    };
+
     Refusal readBlock(int& nextPosition, RunTally& tally, InstallationRecord& record) {
+        Identification shown;
+        Refusal refusal = readIdentification(nextPosition, shown);
+        if (refusal.line == 0) refusal = judgeBlock(shown, tally, record);
+        if (refusal.line == 0) nextPosition = shown.position + 1;
+        return refusal;
+    }
+
+    Refusal readIdentification(int nextPosition, Identification& shown) const {
         const std::string_view identification = lines_[at_];
         // The application: the next in catalogue order whose name the line gives. File
         // names end before a tab, so at most one can fit.
+        const std::string_view rest = identification.substr(kIdentification.size());
         int position = nextPosition;
-        std::size_t tagStart = 0;
-        for (; position < kApplicationCount; ++position) {
+        while (position < kApplicationCount) {
             const std::string_view file = kApplicationCatalogue[position].fileName;
-            const std::string_view rest = identification.substr(kIdentification.size());
-            if (rest.substr(0, file.size()) == file && rest.substr(file.size(), kVersion.size()) == kVersion) {
-                tagStart = kIdentification.size() + file.size() + kVersion.size();
-                break;
-            }
+            if (rest.substr(0, file.size()) == file && rest.substr(file.size(), kVersion.size()) == kVersion) break;
+            ++position;
         }
+        constexpr char kShape[] = "\"Application: FILE<tab>Version: TAG  Size: BYTES\"";
         if (position == kApplicationCount)
-            return refuse(at_, "\"Application: FILE<tab>Version: TAG  Size: BYTES\" for an application after the last one");
+            return refuse(at_, std::string(kShape) + " for an application after the last one");
+        const std::string_view file = kApplicationCatalogue[position].fileName;
+        const std::size_t tagStart = kIdentification.size() + file.size() + kVersion.size();
         const std::size_t sizeAt = identification.rfind(kSize);
         if (sizeAt == std::string_view::npos || sizeAt < tagStart)
-            return refuse(at_, "\"Application: FILE<tab>Version: TAG  Size: BYTES\"");
+            return refuse(at_, kShape);
 
         // The checker prints at most 12 bytes of a tag from its "ver ", each as itself
         // when printable ASCII and as "?" otherwise.
@@ -242,34 +256,40 @@ private:
                                       quoted(tag)};
         }
 
+        // In decimal as the checker writes it: no sign, no leading zero.
         const std::string_view sizeText = identification.substr(sizeAt + kSize.size());
         std::int64_t size = 0;
         const auto [end, error] = std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size);
         if (error != std::errc() || end != sizeText.data() + sizeText.size() || size <= 0 || sizeText[0] == '0')
             return {lineNumber(), "the size in bytes after \"Size: \", found " + quoted(sizeText)};
+        shown = {position, tag, size};
+        return {0, {}};
+    }
 
-        // The block must be what the checker prints for one of the tags it may show.
+    // The block must be what the checker prints for one of the tags its identification
+    // line may stand for: the checker's judgement and printing make the lines to match.
+    Refusal judgeBlock(const Identification& shown, RunTally& tally, InstallationRecord& record) {
         const std::size_t blockStart = at_;
-        std::size_t bestMatched = 0;
-        std::string bestExpected;
+        const char* fileName = kApplicationCatalogue[shown.position].fileName;
+        std::size_t bestMatched = 0;  // the most lines a possible tag's block matched
+        std::string bestExpected;     // and what it expected at the first that differs
         ApplicationOutcome outcome;
-        const char* fileName = kApplicationCatalogue[position].fileName;
-        PossibleTags tags(position, tag);
         std::vector<std::string> tried;  // status and verdict of the tags already compared
         const std::string_view statusLine = blockStart + 1 < lines_.size() ? lines_[blockStart + 1] : "";
+        // Any one release judges the generation, so its status line alone is compared.
+        // The first generation is always tried, so that a refusal has a block to quote.
         const auto generationFits = [&](const VersionTag& possible) {
-            // Any one release judges the generation: only its status line is compared.
-            const std::string shown = judgeApplication(position, possible, size).statusLine;
-            return shown == statusLine || bestExpected.empty();
+            return bestExpected.empty() ||
+                   judgeApplication(shown.position, possible, shown.size).statusLine == statusLine;
         };
-        const bool printed = tags.any([&](const VersionTag& possible) {
-            Verdict verdict = judgeApplication(position, possible, size);
+        const auto printsTheBlock = [&](const VersionTag& possible) {
+            Verdict verdict = judgeApplication(shown.position, possible, shown.size);
             // Many of the possible tags are judged alike: each block is printed once.
             std::string judged = verdict.statusLine + '\n' + verdict.verdictText;
             if (std::find(tried.begin(), tried.end(), judged) != tried.end()) return false;
             tried.push_back(std::move(judged));
             std::ostringstream block;
-            printApplicationBlock(block, fileName, possible, size, verdict);
+            printApplicationBlock(block, fileName, possible, shown.size, verdict);
             const std::string text = block.str();
             std::size_t matched = 0;
             for (std::size_t start = 0; start < text.size(); ++matched) {
@@ -278,27 +298,28 @@ private:
                 if (blockStart + matched >= lines_.size() || lines_[blockStart + matched] != expected) {
                     if (matched > bestMatched || bestExpected.empty()) {
                         bestMatched = matched;
-                        bestExpected = expected.empty() ? "the empty line that ends the block of " + std::string(fileName)
-                                                        : quoted(expected);
+                        bestExpected = expected.empty()
+                                           ? "the empty line that ends the block of " + std::string(fileName)
+                                           : quoted(expected);
                     }
                     return false;
                 }
                 start = lineEnd + 1;
             }
-            outcome.position = position;
+            outcome.position = shown.position;
             outcome.state = ApplicationOutcome::State::Judged;
             outcome.tag = possible;
-            outcome.byteCount = size;
+            outcome.byteCount = shown.size;
             outcome.verdict = std::move(verdict);
             at_ = blockStart + matched;
             return true;
-        }, generationFits);
-        if (!printed) return refuse(blockStart + bestMatched, bestExpected);
+        };
+        if (!PossibleTags(shown.position, shown.tag).any(printsTheBlock, generationFits))
+            return refuse(blockStart + bestMatched, bestExpected);
 
         outcome.verdict.addTo(tally);
-        record.applications[position] = applicationRecordOf(outcome);
+        record.applications[static_cast<std::size_t>(shown.position)] = applicationRecordOf(outcome);
         if (readBack_ != nullptr) readBack_->blocks.push_back(outcome);
-        nextPosition = position + 1;
         return {0, {}};
     }
 
