@@ -70,14 +70,16 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
     const std::string report = correctReport();
     const std::string firstBlockHead = report.substr(0, report.find("    vud_mcp.ma"));
-    const std::string fragment = "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (";
+    // Each fragment could end the first field of a verdict and begin the next, which
+    // never ends: what a matcher that backtracks over its patterns takes longest on.
+    const std::string fragment = "vud_mcp.ma is Beta ver ";
     const std::vector<Input> inputs = {
         // The only way a report the checker printed grows to 1 MiB: empty lines after it.
         {"well-formed report, empty lines after", filled(report, "\n"), true},
         {"tags cut short after \"ver \", empty lines after", filled(correctReport(true), "\n"), true},
         {"one 1 MiB verdict line", filled(firstBlockHead + "    ", "v", "\n\n"), false},
         {"1 MiB of \"v\"", filled("", "v"), false},
-        {"partial verdict fragments on one line", filled(firstBlockHead, fragment, "\n\n"), false},
+        {"partial verdict fragments on one line", filled(firstBlockHead + "    ", fragment, "\n\n"), false},
         {"a million short lines (\"v\")", filled("", "v\n"), false},
         {"a million empty lines", filled("", "\n"), false},
         {"identification lines over and over",
