@@ -10,7 +10,11 @@
 #           nothing cached by the kernel): vudfleet with its default jobs against the
 #           loop of vudcheck;
 #   memory  10,000 installations (the local ones ten times over, through --from) to CSV:
-#           the peak resident memory of vudfleet.
+#           the peak resident memory of vudfleet;
+#   reports saved reports of 1 MiB read in process (bench/report_reading.cpp): a
+#           well-formed one against inputs made to be slow (one 1 MiB verdict line,
+#           1 MiB of "v", verdict fragments over and over on one line, a million short
+#           lines), each to read or be refused in at most 3 times its time.
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
@@ -32,13 +36,14 @@ build=${VUD_FLEET_COMPARE_BUILD:-$repo/build-bench/fleet}
 
 echo "== building vudcheck, vudfleet, vudsample and the slow share (Release) in $build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVUDCHECK_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target vudcheck vudfleet vudsample vud_slow_share >/dev/null
+cmake --build "$build" -j2 --target vudcheck vudfleet vudsample vud_slow_share vud_report_reading >/dev/null
 program() { find "$build" -type f -name "$1" -perm -u+x | head -n 1; }
 vudcheck=$(program vudcheck)
 vudfleet=$(program vudfleet)
 vudsample=$(program vudsample)
 slow_share=$(program vud_slow_share)
-[[ -n $vudcheck && -n $vudfleet && -n $vudsample && -n $slow_share ]] ||
+report_reading=$(program vud_report_reading)
+[[ -n $vudcheck && -n $vudfleet && -n $vudsample && -n $slow_share && -n $report_reading ]] ||
   { echo "fleet_compare.sh: build produced no programs" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudfleet-compare.XXXXXX")
@@ -148,6 +153,10 @@ done
 echo "$largest" >"$results/rss-10000.txt"
 
 echo
+echo "== 4. report reading: well-formed and adversarial saved reports of 1 MiB"
+"$report_reading" >"$results/report-reading.txt" || true
+
+echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
 python3 - "$results" <<'PYTHON'
 import glob, json, os, statistics, sys
@@ -185,5 +194,10 @@ for what, value, sense, limit in targets:
     met = value <= limit
     missed += not met
     print(f"  {what:42} {value:8.3f}   target {sense} {limit:<5} {'met' if met else 'MISSED'}")
+print()
+with open(os.path.join(results, "report-reading.txt")) as f:
+    reading = f.read()
+print(reading, end="")
+missed += reading.count("MISSED") + reading.count("MISREAD") + (0 if "ratio" in reading else 1)
 sys.exit(1 if missed else 0)
 PYTHON

@@ -33,6 +33,8 @@ constexpr char kDescription[] =
     "standard input.";
 
 constexpr char kFooter[] =
+    "An application file that is there but holds no version tag is damaged: a finding.\n"
+    "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
     "that could not be read or parsed, or a wrong command line.";
 

@@ -291,6 +291,11 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     // it is almost always a wrong path; say so, since its row is otherwise all blank.
     if (installation.status != Status::Error && blockCount(installation) == 0)
         page += "<span class=\"flag\" title=\"not one application has a version tag here\">no application found</span>";
+    if (installation.damaged > 0) {
+        page += "<span class=\"flag\" title=\"files that hold no version tag: empty, cut short or overwritten\">";
+        page += std::to_string(installation.damaged);
+        page += " damaged</span>";
+    }
     if (installation.outdated)
         page += "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span>";
     page += "</td>";

@@ -65,6 +65,7 @@ std::string findingsInWords(const InstallationRecord& record) {
         const int count = record.counts[static_cast<int>(words.kind)];
         if (count > 0) add(counted(count, words.one, words.many));
     }
+    if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
     if (record.mixed) add("mixed host generations");
     if (record.outdated) add("checker out of date");
     if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));

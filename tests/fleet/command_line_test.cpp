@@ -92,6 +92,31 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
               result.out);
 }
 
+// vud_mcp.ma there but empty beside 40 correct FWP 11.0 builds: the checker prints no
+// block for it, yet the installation cannot be called ok.
+TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
+    std::vector<testing::GeneratedFile> files = testing::correctInstallation(11);
+    files[0] = {0, "", 0};
+    testing::writeInto("damaged", files);
+    const FleetRun text = runWith({"--html", "fleet.html", "damaged"});
+    EXPECT_EQ(1, text.status);
+    EXPECT_EQ("findings  11         40 of 40 correct  damaged  1 damaged (no version tag)\n"
+              "1 installation: 0 ok, 1 with findings, 0 errors\n",
+              text.out);
+    std::ifstream page("fleet.html");
+    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos,
+              html.find("<td class=\"status\">findings<span class=\"flag\" title=\"files that hold no version tag: "
+                        "empty, cut short or overwritten\">1 damaged</span></td>"));
+    const FleetRun json = runWith({"--format", "json", "damaged"});
+    EXPECT_EQ(1, json.status);
+    EXPECT_NE(std::string::npos, json.out.find(",\"not_found\":0,\"damaged\":1,\"mixed\":false,"));
+    const FleetRun csv = runWith({"--format", "csv", "damaged"});
+    EXPECT_EQ(1, csv.status);
+    EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
+                                               "vud_mcp.ma,no-tag,,,,,,\r\n"));
+}
+
 #ifndef _WIN32
 TEST_F(FleetCommandLine, AFolderThatCannotBeListedIsAnError) {
     if (geteuid() == 0) GTEST_SKIP() << "root lists every folder";

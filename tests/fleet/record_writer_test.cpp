@@ -33,6 +33,7 @@ std::vector<InstallationRecord> smallFleet() {
     findings.status = Status::Findings;
     findings.counts = {1, 1, 0, 0, 0, 0, 0, 0};
     findings.notFound = 1;
+    findings.damaged = 1;
     findings.applications = {
         block(0, "Member Copy Along Path", "vud_mcp.ma", "ver 8.1.3", 59553, VerdictKind::Correct,
               "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match"),
@@ -45,6 +46,12 @@ std::vector<InstallationRecord> smallFleet() {
     missing.file = "vud_cbp.ma";
     missing.state = ApplicationState::NotFound;
     findings.applications.push_back(missing);
+    ApplicationRecord damaged = missing;
+    damaged.position = 3;
+    damaged.name = "Anchor Bolt Layout";
+    damaged.file = "vud_abl.ma";
+    damaged.state = ApplicationState::NoTag;
+    findings.applications.push_back(damaged);
 
     InstallationRecord error;
     error.installation = "ws2.txt";
@@ -74,7 +81,8 @@ std::string written(Format format) {
 }
 
 TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
-    EXPECT_EQ("findings  8           1 of  2 correct  \\\\ws1\\c$\\Vud, \"main\"  1 size mismatch, 1 not found\n"
+    EXPECT_EQ("findings  8           1 of  2 correct  \\\\ws1\\c$\\Vud, \"main\"  1 size mismatch, 1 damaged (no version tag), "
+              "1 not found\n"
               "error     -                            ws2.txt  line 1: expected a report\n"
               "ok        11          1 of  1 correct  ws3\n"
               "3 installations: 1 ok, 1 with findings, 1 error\n",
@@ -82,17 +90,18 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
 }
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
-    const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,false,false,";
-    EXPECT_EQ("installation,source,status,error,not_found,mixed,outdated,"
+    const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,1,false,false,";
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,outdated,"
               "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
                   "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
                   findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
                   "\"two\nlines\"\r\n" +
-                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n"
-                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,\r\n"
-                  "ws3,report,ok,,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n" + findings +
+                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,\r\n"
+                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,\r\n"
+                  "ws3,report,ok,,0,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
                   "FWP 11.0.x.x,correct,ok\r\n",
               written(Format::Csv));
 }
@@ -104,7 +113,8 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
     EXPECT_EQ(
         "{\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"source\":\"folder\",\"status\":\"findings\","
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
-        "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"mixed\":false,\"outdated\":false,"
+        "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
+        "\"outdated\":false,"
         "\"applications\":["
         "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
@@ -113,13 +123,15 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size-mismatch\","
         "\"text\":\"two\\nlines\"},"
         "{\"position\":2,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
+        "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
+        "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
         "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
-        "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"mixed\":null,"
+        "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
         "\"outdated\":null,\"applications\":[]}\n"
         "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
-            ",\"not_found\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
+            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
             "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
             "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",
