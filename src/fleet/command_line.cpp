@@ -123,10 +123,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     std::string htmlFile;
     int jobs = kDefaultJobs;
     Format format = Format::Text;
-    const std::map<std::string, Format> formats{{"text", Format::Text}, {"csv", Format::Csv}, {"json", Format::Json}};
+    const std::map<std::string, Format> formats{{"text", Format::Text},     {"csv", Format::Csv},
+                                                {"json", Format::Json},     {"totals", Format::Totals},
+                                                {"metrics", Format::Metrics}};
 
     app.add_option("PATH", paths, "Installation folders and saved reports");
-    app.add_option("--format", format, "Output: text (default), csv or json (JSON Lines)")
+    app.add_option("--format", format, "Output: text (default), csv, json (JSON Lines), totals (CSV by\n"
+                   "application) or metrics (Prometheus text, for a .prom file)")
         ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
         ->option_text("FORMAT");
     app.add_option("--from", fromFile, "Reads further PATHs from FILE, one a line (- standard input)")
@@ -168,7 +171,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     }
 
     const std::unique_ptr<RecordWriter> writer = makeWriter(format, console.out);
-    std::vector<InstallationRecord> kept;  // for the dashboard only
+    std::unique_ptr<Dashboard> dashboard;
+    if (html) dashboard = std::make_unique<Dashboard>(scanStartingNow());
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
@@ -182,7 +186,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
                 console.err << kProgram << ": " << record.installation << ": " << record.error << '\n';
             }
             writer->write(record);
-            if (html) kept.push_back(std::move(record));
+            if (dashboard) dashboard->add(record);
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
     progress.clear();
@@ -190,9 +194,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     console.out.flush();
 
     if (html) {
-        writeDashboard(*html, kept);
+        const bool complete = dashboard->write(*html);
         html->close();
-        if (!*html) {
+        if (!complete || !*html) {
             console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
             return kInputError;
         }

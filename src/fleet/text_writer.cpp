@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fleet/record_writer.h"
+#include "fleet/totals.h"
 
 namespace vud::fleet {
 namespace {
@@ -76,6 +77,7 @@ public:
     explicit TextWriter(std::ostream& out) : out_(out) {}
 
     void write(const InstallationRecord& record) override {
+        totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
         std::string line = padded(std::string(statusName(record.status)), 10);
@@ -94,6 +96,7 @@ public:
     }
 
     void finish() override {
+        writeApplicationTotals(out_, totals_);
         out_ << counted(installations_, "installation", "installations") << ": "
              << byStatus_[static_cast<int>(Status::Ok)] << " ok, "
              << byStatus_[static_cast<int>(Status::Findings)] << " with findings, "
@@ -104,6 +107,7 @@ private:
     std::ostream& out_;
     int installations_ = 0;
     int byStatus_[3] = {};
+    FleetTotals totals_;
 };
 
 }  // namespace
@@ -114,6 +118,8 @@ std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out) {
     switch (format) {
         case Format::Csv: return makeCsvWriter(out);
         case Format::Json: return makeJsonWriter(out);
+        case Format::Totals: return makeTotalsWriter(out);
+        case Format::Metrics: return makeMetricsWriter(out);
         case Format::Text: break;
     }
     return makeTextWriter(out);
