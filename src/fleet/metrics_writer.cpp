@@ -5,6 +5,7 @@
 // no byte order mark, and a line end after the last sample. Every series is written
 // even when it is 0, so an alert on it never sees a gap.
 #include <string>
+#include <utility>
 #include <string_view>
 
 #include "fleet/totals.h"
@@ -26,7 +27,7 @@ std::string labelValue(std::string_view text) {
 
 class MetricsWriter : public RecordWriter {
 public:
-    explicit MetricsWriter(std::ostream& out) : out_(out), scan_(scanStartingNow()) {}
+    MetricsWriter(std::ostream& out, ScanMetadata scan) : out_(out), scan_(std::move(scan)) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
@@ -75,6 +76,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out) { return std::make_unique<MetricsWriter>(out); }
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan) {
+    return std::make_unique<MetricsWriter>(out, scan);
+}
+
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out) { return makeMetricsWriter(out, scanStartingNow()); }
 
 }  // namespace vud::fleet

@@ -60,6 +60,9 @@ private:
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
 };
 
+// The metrics of a fleet scanned as `scan` says.
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan);
+
 // The text output's section after the installations: one line per application with its
 // counts that are not zero.
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals);
