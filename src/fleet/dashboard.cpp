@@ -92,7 +92,7 @@ constexpr std::string_view kPageStart =
     "#grid summary{cursor:pointer;color:#2b8a3e}\n"
     "ol.ok{margin:.3em 0;padding-left:3.5em;columns:32em auto}\n"
     "ol.ok li.report{font-style:italic}\n"
-    "ol.ok .hosts{margin:0 .6em;color:#495057}\n"
+    "ol.ok .hosts{margin:0 .3em;color:#495057}\n"
     // Each application's totals, written upright like its name at the top.
     "#grid tfoot th{text-align:right;padding:1px 6px;border-top:1px solid #dee2e6}\n"
     "#grid tfoot td.count{padding:1px 0;font-size:10px;vertical-align:top;text-align:center;border-top:1px solid #dee2e6}\n"
@@ -418,9 +418,9 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += sourceName(installation.source);
     page += "\">";
     appendEscaped(page, installation.installation);
-    page += "<span class=\"hosts\">";
+    page += " <span class=\"hosts\">";
     page += generations;
-    page += "</span>";
+    page += "</span> ";
     std::array<int, kTotalColumns> counts{};
     for (const ApplicationRecord& application : installation.applications)
         ++counts[static_cast<std::size_t>(totalColumnOf(application))];

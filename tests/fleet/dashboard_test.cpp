@@ -264,8 +264,8 @@ TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
     EXPECT_NE(std::string::npos,
               text.find("</tbody>\n<tbody class=\"fold\"><tr><td class=\"fold\" colspan=\"44\"><details>"
                         "<summary>2 ok installations</summary>\n<ol class=\"ok\">\n"
-                        "<li class=\"folder\">/fleet/a-ok<span class=\"hosts\">11</span>41 correct</li>\n"
-                        "<li class=\"folder\">/fleet/partly<span class=\"hosts\">11</span>40 correct, 1 not-found</li>\n"
+                        "<li class=\"folder\">/fleet/a-ok <span class=\"hosts\">11</span> 41 correct</li>\n"
+                        "<li class=\"folder\">/fleet/partly <span class=\"hosts\">11</span> 40 correct, 1 not-found</li>\n"
                         "</ol></details></td></tr>\n</tbody>\n<tfoot>\n"))
         << text;
     EXPECT_EQ(std::string::npos, text.find("title=\"/fleet/a-ok\""));
@@ -376,7 +376,7 @@ TEST(Dashboard, EveryRowOfALargeFleetIsWrittenOnce) {
     EXPECT_LT(text.find("title=\"/fleet/ws6\""), text.find("title=\"/fleet/ws27\""));
     EXPECT_LT(text.find("title=\"/fleet/ws27\""), text.find("title=\"/fleet/ws0\""));
     EXPECT_LT(text.find("title=\"/fleet/ws2994\""), text.find("<details>"));
-    EXPECT_LT(text.find(">/fleet/ws1<"), text.find(">/fleet/ws2999<"));
+    EXPECT_LT(text.find(">/fleet/ws1 <"), text.find(">/fleet/ws2999 <"));
 }
 
 }  // namespace
