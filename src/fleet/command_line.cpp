@@ -27,7 +27,8 @@ constexpr std::size_t kLargestList = std::size_t{64} << 20;
 
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
-    "vudcheck, and writes what it finds as text, CSV or JSON Lines.\n"
+    "vudcheck, and writes what it finds as text, CSV or JSON Lines, its totals by\n"
+    "application as CSV, or metrics for monitoring.\n"
     "Each PATH is an installation folder (a local path, or a share such as\n"
     "\\\\ws042\\c$\\Vudmark) or a report saved from vudcheck; - reads one report from\n"
     "standard input.";
@@ -137,7 +138,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     app.add_option("--jobs", jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
         ->check(CLI::Range(1, 256))
         ->option_text("N");
-    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE")->option_text("FILE");
+    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
+                   "first, ok installations folded, totals under the grid")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -178,7 +180,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     bool errors = false;
     checkAll(
         paths, jobs, [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](InstallationRecord& record) {
+        [&](const InstallationRecord& record) {
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
                 errors = true;

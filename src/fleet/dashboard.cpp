@@ -487,9 +487,10 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 }  // namespace
 
 int findingCount(const InstallationRecord& installation) {
-    int count = 0;
-    for (const ApplicationRecord& application : installation.applications)
-        if (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ++count;
+    auto count = static_cast<int>(std::count_if(
+        installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
+            return application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct;
+        }));
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;
     return count;

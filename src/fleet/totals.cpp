@@ -1,5 +1,6 @@
 #include "fleet/totals.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace vud::fleet {
@@ -95,7 +96,7 @@ public:
         out_ << "position,file,name";
         for (int column = 0; column < kTotalColumns; ++column) {
             std::string name(totalColumnName(column));
-            for (char& c : name) c = c == '-' ? '_' : c;
+            std::replace(name.begin(), name.end(), '-', '_');
             out_ << ',' << name;
         }
         out_ << "\r\n";
