@@ -60,8 +60,8 @@ int FleetTotals::ofColumn(int column) const {
 }
 
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
-    out << "\nBy application, of " << totals.installations() - totals.withStatus(Status::Error)
-        << " installations read:\n";
+    const int read = totals.installations() - totals.withStatus(Status::Error);
+    out << "\nBy application, of " << read << (read == 1 ? " installation" : " installations") << " read:\n";
     for (int position = 0; position < kApplicationCount; ++position) {
         std::string line = "  ";
         line += kApplicationCatalogue[position].fileName;
