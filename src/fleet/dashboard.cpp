@@ -74,11 +74,21 @@ constexpr std::string_view kPageStart =
     "#totals td,#legend td.count{text-align:right;font-variant-numeric:tabular-nums}\n"
     "#legend th{font-weight:normal}\n"
     "#grid th,#grid td{padding:0 4px;white-space:nowrap;font-weight:normal;text-align:left;line-height:14px}\n"
-    "#grid thead th{position:sticky;top:0;background:#fff;vertical-align:bottom;z-index:2}\n"
+    // The grid is a table of its heads, tables of rows and a table of totals, all with
+    // the same fixed columns so that they line up. A browser lays out only the tables
+    // of rows that are on screen (content-visibility), so a page of thousands of rows
+    // opens as fast as one of a hundred.
+    "#grid table{table-layout:fixed;width:calc(44em + 615px)}\n"
+    "#grid col.installation{width:22em}\n#grid col.status{width:17em}\n#grid col.hosts{width:5em}\n"
+    "#grid col.app{width:15px}\n"
+    "#grid div.rows{content-visibility:auto}\n"
+    "#grid td.status{overflow:hidden}\n"
+    "#grid table.head{position:sticky;top:0;background:#fff;z-index:2}\n"
+    "#grid thead th{vertical-align:bottom}\n"
     "#grid thead th.app{padding:0;font-size:11px}\n"
     "#grid thead th.app span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
     "#grid tbody th{position:sticky;left:0;background:#fff;z-index:1}\n"
-    "#grid tbody th span{display:inline-block;max-width:32em;overflow:hidden;text-overflow:ellipsis;vertical-align:bottom}\n"
+    "#grid tbody th span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
     "#grid tbody th.report{font-style:italic}\n"
     "#grid tbody tr:hover th,#grid tbody tr:hover td.status,#grid tbody tr:hover td.hosts{background:#e7f5ff}\n"
     "#scan{margin:0 0 1em;color:#495057}\n"
@@ -88,7 +98,7 @@ constexpr std::string_view kPageStart =
     "td.cell.changed{background-image:linear-gradient(225deg,#212529 5px,transparent 5px)}\n"
     "#marks{margin:0 0 1em}\n#marks th,#marks td{padding:1px 6px;text-align:left}\n#marks th{font-weight:normal}\n"
     // The ok installations, one short line each inside a fold that opens on demand.
-    "#grid td.fold{padding:4px;white-space:normal}\n"
+    "#grid details.fold{margin:4px 0}\n"
     "#grid summary{cursor:pointer;color:#2b8a3e}\n"
     "ol.ok{margin:.3em 0;padding-left:3.5em;columns:32em auto}\n"
     "ol.ok li.report{font-style:italic}\n"
@@ -103,7 +113,7 @@ constexpr std::string_view kPageStart =
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
-    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px}\n"
+    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
 
@@ -241,6 +251,15 @@ void appendMarkRow(std::string& page, std::string_view sample, std::string_view 
     page += "</td></tr>\n";
 }
 
+// The columns of each table of the grid.
+constexpr std::string_view kColumns =
+    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\">"
+    "<col class=\"app\" span=\"41\"></colgroup>";
+static_assert(kApplicationCount == 41);
+
+// Rows go in tables of this many, each laid out by the browser only when on screen.
+constexpr std::ptrdiff_t kRowsATable = 50;
+
 void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
@@ -286,7 +305,9 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendMarkRow(page, flag, "no application found", kNothingWords);
     page += "</table>\n";
 
-    page += "<table id=\"grid\">\n<thead><tr><th>installation</th><th>status</th><th>hosts</th>";
+    page += "<div id=\"grid\">\n<table class=\"head\">";
+    page += kColumns;
+    page += "<thead><tr><th>installation</th><th>status</th><th>hosts</th>";
     for (const ApplicationEntry& entry : kApplicationCatalogue) {
         page += "<th class=\"app\" title=\"";
         appendEscaped(page, entry.displayName);
@@ -294,7 +315,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         appendEscaped(page, entry.fileName);
         page += "</span></th>";
     }
-    page += "</tr></thead>\n<tbody>\n";
+    page += "</tr></thead></table>\n";
 }
 
 // The host generations of an installation's blocks: their numbers, ascending, then "NA"
@@ -439,6 +460,8 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
 // Under the grid, one row for each verdict and state the fleet has: how many
 // installations have each application so.
 void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
+    page += "<table class=\"foot\">";
+    page += kColumns;
     page += "<tfoot>\n";
     for (int column = 0; column < kTotalColumns; ++column) {
         if (totals.ofColumn(column) == 0) continue;
@@ -466,7 +489,7 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
         }
         page += "</tr>\n";
     }
-    page += "</tfoot>\n";
+    page += "</tfoot></table>\n";
 }
 
 // Ranks: errors, then findings by how many (more first), then ok installations that
@@ -588,19 +611,26 @@ bool Dashboard::write(std::ostream& out) {
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });
     for (auto row = rows_.begin(); row != rows_.end() && readBack; ++row) {
+        const std::ptrdiff_t index = row - rows_.begin();
+        if (row < folded && index % kRowsATable == 0) {
+            // Until it is laid out, a table of rows takes the room its rows will.
+            const std::ptrdiff_t rows = std::min(kRowsATable, folded - row);
+            out << "<div class=\"rows\" style=\"contain-intrinsic-size:auto " << rows * 15 << "px\"><table>"
+                << kColumns << "<tbody>\n";
+        }
         if (row == folded) {
-            out << "</tbody>\n<tbody class=\"fold\"><tr><td class=\"fold\" colspan=\"" << kApplicationCount + 3
-                << "\"><details><summary>" << rows_.end() - folded << " ok installation"
+            out << "<details class=\"fold\"><summary>" << rows_.end() - folded << " ok installation"
                 << (rows_.end() - folded == 1 ? "" : "s") << "</summary>\n<ol class=\"ok\">\n";
         }
         readBack = spool_->read(row->offset, row->length, page);
         out << page;
+        if (row < folded && (index % kRowsATable == kRowsATable - 1 || row + 1 == folded))
+            out << "</tbody></table></div>\n";
     }
-    if (folded != rows_.end()) out << "</ol></details></td></tr>\n";
-    out << "</tbody>\n";
+    if (folded != rows_.end()) out << "</ol></details>\n";
     page.clear();
     appendApplicationTotals(page, totals_);
-    out << page << "</table>\n</body>\n</html>\n";
+    out << page << "</div>\n</body>\n</html>\n";
     return readBack;
 }
 

@@ -76,7 +76,7 @@ constexpr char kProbe[] = R"(<script>
     out.push(['legend', swatch.className, row.cells[1].textContent, row.cells[2].textContent,
               background(swatch), mark(swatch)].join('\t'));
   }
-  const rows = document.querySelectorAll('#grid tbody:not(.fold) tr');
+  const rows = document.querySelectorAll('#grid tbody tr');
   rows.forEach((row, index) => {
     const header = row.querySelector('th');
     out.push(['row', index, row.className, header.className, flat(header.textContent),
@@ -96,11 +96,16 @@ constexpr char kProbe[] = R"(<script>
   for (const details of document.querySelectorAll('#grid details')) {
     const shut = shown();
     details.open = true;
-    out.push(['fold', details.parentElement.colSpan, details.querySelector('summary').textContent, shut > 0,
+    out.push(['fold', details.className, details.querySelector('summary').textContent, shut > 0,
               shown() > 0].join('\t'));
   }
   for (const line of document.querySelectorAll('#grid ol.ok li'))
     out.push(['ok', line.className, line.textContent].join('\t'));
+  // The heads, the rows and the totals are separate tables: their columns line up.
+  const lefts = (cells) => Array.from(cells).map((cell) => Math.round(cell.getBoundingClientRect().left)).join(',');
+  out.push(['columns', lefts(document.querySelectorAll('#grid thead th.app')),
+            lefts(document.querySelectorAll('#grid tbody tr:last-child td.cell')),
+            lefts(document.querySelectorAll('#grid tfoot tr:first-child td.count'))].join('\t'));
   for (const row of document.querySelectorAll('#grid tfoot tr'))
     out.push(['foot', row.className, row.cells[0].textContent,
               Array.from(row.querySelectorAll('td.count')).map((cell) => cell.textContent).join(',')].join('\t'));
@@ -199,6 +204,7 @@ TEST_F(DashboardInBrowser, WorstFirstOkFoldedTotalsUnderTheGridMixedMarkedAndNot
     std::vector<std::string> folds;
     std::vector<std::string> okLines;
     std::vector<std::string> foot;
+    bool columnsSeen = false;
     for (std::string line; std::getline(lines, line);) {
         const std::vector<std::string> f = fields(line);
         SCOPED_TRACE(line);
@@ -238,6 +244,11 @@ TEST_F(DashboardInBrowser, WorstFirstOkFoldedTotalsUnderTheGridMixedMarkedAndNot
             folds.push_back(f.at(1) + " " + f.at(2) + " shut:" + f.at(3) + " opened:" + f.at(4));
         } else if (f[0] == "ok") {
             okLines.push_back(f.at(1) + " " + f.at(2));
+        } else if (f[0] == "columns") {
+            columnsSeen = true;
+            EXPECT_EQ(f.at(1), f.at(2)) << "the cells of a row under their application's head";
+            EXPECT_EQ(f.at(1), f.at(3)) << "the totals under their application's head";
+            EXPECT_EQ(41, std::count(f.at(1).begin(), f.at(1).end(), ',') + 1);
         } else if (f[0] == "foot") {
             EXPECT_EQ("total " + f.at(2), f.at(1));
             foot.push_back(f.at(2) + " " + f.at(3));
@@ -269,8 +280,9 @@ TEST_F(DashboardInBrowser, WorstFirstOkFoldedTotalsUnderTheGridMixedMarkedAndNot
                   std::string("1 findings folder [") + kScriptName + "] findingsmixedchecker out of date [11 12] 41",
                   std::string("2 findings report [") + kImageName + "] findings [8] 41"}),
               rows);
+    EXPECT_TRUE(columnsSeen);
     EXPECT_EQ(std::vector<std::string>{std::string("0 41 ") + kReason}, reasons);
-    EXPECT_EQ(std::vector<std::string>{"44 1 ok installation shut:false opened:true"}, folds);
+    EXPECT_EQ(std::vector<std::string>{"fold 1 ok installation shut:false opened:true"}, folds);
     EXPECT_EQ(std::vector<std::string>{"folder /srv/fleet/ws01 11 41 correct"}, okLines);
 
     std::vector<std::string> second = {"correct", "size-mismatch", "beta",   "test",        "pre-release",

@@ -48,6 +48,10 @@ TEST(DashboardEscape, MarkupBecomesTextAndEveryByteBecomesValidUtf8) {
 
 const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
 
+// The columns of every table of the grid: installation, status, hosts, 41 applications.
+const std::string kColumns =
+    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\"><col class=\"app\" span=\"41\"></colgroup>";
+
 std::string page(const std::vector<InstallationRecord>& installations) {
     std::ostringstream out;
     writeDashboard(out, installations, kScan);
@@ -175,14 +179,16 @@ TEST(Dashboard, AnInstallationWithoutOneApplicationSaysSo) {
 
 TEST(Dashboard, ColumnsAreTheCatalogueApplications) {
     const std::string text = page({});
-    std::string header = "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
+    std::string header = "<div id=\"grid\">\n<table class=\"head\">" + kColumns +
+                         "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
                          "<th class=\"app\" title=\"Member Copy Along Path\"><span>vud_mcp.ma</span></th>"
                          "<th class=\"app\" title=\"Beam Splice Generator\"><span>vud_bsg.ma</span></th>";
     EXPECT_NE(std::string::npos, text.find(header)) << text;
     EXPECT_NE(std::string::npos,
               text.find("<th class=\"app\" title=\"Model Import/Export for Analysis\"><span>vud_mx.ma</span></th>"
                         "<th class=\"app\" title=\"Revision Cloud and Markup Tracking Tool\"><span>vud_rc9.ma</span></th>"
-                        "</tr></thead>\n<tbody>\n</tbody>\n<tfoot>\n</tfoot>\n</table>\n</body>\n</html>\n"))
+                        "</tr></thead></table>\n<table class=\"foot\">" +
+                        kColumns + "<tfoot>\n</tfoot></table>\n</div>\n</body>\n</html>\n"))
         << text;
 }
 
@@ -254,7 +260,7 @@ TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
 
     std::vector<std::size_t> at;
     for (const char* row : {"title=\"/fleet/gone\"", "title=\"/fleet/three\"", "title=\"/fleet/one\"",
-                            "title=\"/fleet/also-one\"", "<details>"}) {
+                            "title=\"/fleet/also-one\"", "<details class=\"fold\">"}) {
         at.push_back(text.find(row));
         EXPECT_NE(std::string::npos, at.back()) << row;
     }
@@ -262,11 +268,11 @@ TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
 
     // In input order inside the fold; no cells, and no script to open it.
     EXPECT_NE(std::string::npos,
-              text.find("</tbody>\n<tbody class=\"fold\"><tr><td class=\"fold\" colspan=\"44\"><details>"
+              text.find("</tbody></table></div>\n<details class=\"fold\">"
                         "<summary>2 ok installations</summary>\n<ol class=\"ok\">\n"
                         "<li class=\"folder\">/fleet/a-ok <span class=\"hosts\">11</span> 41 correct</li>\n"
                         "<li class=\"folder\">/fleet/partly <span class=\"hosts\">11</span> 40 correct, 1 not-found</li>\n"
-                        "</ol></details></td></tr>\n</tbody>\n<tfoot>\n"))
+                        "</ol></details>\n<table class=\"foot\">" + kColumns + "<tfoot>\n"))
         << text;
     EXPECT_EQ(std::string::npos, text.find("title=\"/fleet/a-ok\""));
 }
@@ -275,7 +281,7 @@ TEST(Dashboard, AnOkInstallationWithAChangeStaysOutOfTheFold) {
     InstallationRecord changed = okInstallation("/fleet/changed");
     changed.applications[3].changed = true;
     const std::string text = page({okInstallation("/fleet/same"), changed});
-    EXPECT_LT(text.find("title=\"/fleet/changed\""), text.find("<details>")) << text;
+    EXPECT_LT(text.find("title=\"/fleet/changed\""), text.find("<details class=\"fold\">")) << text;
     EXPECT_NE(std::string::npos, text.find("<td class=\"cell correct changed\" title=\"vud_abl.ma: ver 11.1.0, 1000 bytes\n"
                                            "correct\nchanged since the baseline scan\"></td>"))
         << text;
@@ -307,7 +313,7 @@ TEST(Dashboard, TotalsUnderTheGridCountEachApplicationByVerdictAndState) {
     for (int position = 2; position < kApplicationCount; ++position) absent.emplace_back(position, 1);
     EXPECT_NE(std::string::npos, text.find("<tfoot>\n" + row("correct", correct) + row("beta", {{1, 1}}) +
                                            row("older", {{0, 1}, {1, 1}}) + row("absent", absent) +
-                                           "</tfoot>\n</table>\n</body>\n</html>\n"))
+                                           "</tfoot></table>\n</div>\n</body>\n</html>\n"))
         << text;
 }
 
@@ -372,10 +378,19 @@ TEST(Dashboard, EveryRowOfALargeFleetIsWrittenOnce) {
     for (std::size_t at = 0; (at = text.find("<li class=\"folder\">", at)) != std::string::npos; ++at) ++lines;
     EXPECT_EQ(1000u, rows);
     EXPECT_EQ(2000u, lines);
+    // In tables of 50 rows, each taking the room of its rows until the browser lays it out.
+    std::size_t tables = 0;
+    for (std::size_t at = 0;
+         (at = text.find("<div class=\"rows\" style=\"contain-intrinsic-size:auto 750px\"><table>" + kColumns +
+                             "<tbody>\n<tr class=\"findings\">",
+                         at)) != std::string::npos;
+         ++at)
+        ++tables;
+    EXPECT_EQ(20u, tables);
     // Seven findings first, one last; within the same count, input order.
     EXPECT_LT(text.find("title=\"/fleet/ws6\""), text.find("title=\"/fleet/ws27\""));
     EXPECT_LT(text.find("title=\"/fleet/ws27\""), text.find("title=\"/fleet/ws0\""));
-    EXPECT_LT(text.find("title=\"/fleet/ws2994\""), text.find("<details>"));
+    EXPECT_LT(text.find("title=\"/fleet/ws2994\""), text.find("<details class=\"fold\">"));
     EXPECT_LT(text.find(">/fleet/ws1 <"), text.find(">/fleet/ws2999 <"));
 }
 
