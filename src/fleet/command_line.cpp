@@ -27,7 +27,8 @@ constexpr std::size_t kLargestList = std::size_t{64} << 20;
 
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
-    "vudcheck, and writes what it finds as text, CSV or JSON Lines.\n"
+    "vudcheck, and writes what it finds as text, CSV or JSON Lines, its totals by\n"
+    "application as CSV, or metrics for monitoring.\n"
     "Each PATH is an installation folder (a local path, or a share such as\n"
     "\\\\ws042\\c$\\Vudmark) or a report saved from vudcheck; - reads one report from\n"
     "standard input.";
@@ -125,10 +126,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     std::string htmlFile;
     int jobs = kDefaultJobs;
     Format format = Format::Text;
-    const std::map<std::string, Format> formats{{"text", Format::Text}, {"csv", Format::Csv}, {"json", Format::Json}};
+    const std::map<std::string, Format> formats{{"text", Format::Text},     {"csv", Format::Csv},
+                                                {"json", Format::Json},     {"totals", Format::Totals},
+                                                {"metrics", Format::Metrics}};
 
     app.add_option("PATH", paths, "Installation folders and saved reports");
-    app.add_option("--format", format, "Output: text (default), csv or json (JSON Lines)")
+    app.add_option("--format", format, "Output: text (default), csv, json (JSON Lines), totals (CSV by\n"
+                   "application) or metrics (Prometheus text, for a .prom file)")
         ->transform(CLI::CheckedTransformer(formats, CLI::ignore_case))
         ->option_text("FORMAT");
     app.add_option("--from", fromFile, "Reads further PATHs from FILE, one a line (- standard input)")
@@ -136,7 +140,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     app.add_option("--jobs", jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
         ->check(CLI::Range(1, 256))
         ->option_text("N");
-    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE")->option_text("FILE");
+    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
+                   "first, ok installations folded, totals under the grid")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -170,13 +175,14 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     }
 
     const std::unique_ptr<RecordWriter> writer = makeWriter(format, console.out);
-    std::vector<InstallationRecord> kept;  // for the dashboard only
+    std::unique_ptr<Dashboard> dashboard;
+    if (html) dashboard = std::make_unique<Dashboard>(scanStartingNow());
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     checkAll(
         paths, jobs, [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](InstallationRecord& record) {
+        [&](const InstallationRecord& record) {
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
                 errors = true;
@@ -184,7 +190,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
                 console.err << kProgram << ": " << record.installation << ": " << record.error << '\n';
             }
             writer->write(record);
-            if (html) kept.push_back(std::move(record));
+            if (dashboard) dashboard->add(record);
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
     progress.clear();
@@ -192,9 +198,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     console.out.flush();
 
     if (html) {
-        writeDashboard(*html, kept);
+        const bool complete = dashboard->write(*html);
         html->close();
-        if (!*html) {
+        if (!complete || !*html) {
             console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
             return kInputError;
         }

@@ -35,6 +35,7 @@ struct ApplicationRecord {
     std::string host;                 // the host label of the status line
     VerdictKind verdict = VerdictKind::Correct;
     std::string text;                 // the verdict text as printed, without its indent and final newline
+    bool changed = false;             // differs from the baseline scan; the dashboard marks the cell
 };
 
 enum class Source { Folder, Report };

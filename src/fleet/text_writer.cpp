@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fleet/record_writer.h"
+#include "fleet/totals.h"
 
 namespace vud::fleet {
 namespace {
@@ -77,6 +78,7 @@ public:
     explicit TextWriter(std::ostream& out) : out_(out) {}
 
     void write(const InstallationRecord& record) override {
+        totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
         std::string line = padded(std::string(statusName(record.status)), 10);
@@ -95,6 +97,7 @@ public:
     }
 
     void finish() override {
+        writeApplicationTotals(out_, totals_);
         out_ << counted(installations_, "installation", "installations") << ": "
              << byStatus_[static_cast<int>(Status::Ok)] << " ok, "
              << byStatus_[static_cast<int>(Status::Findings)] << " with findings, "
@@ -105,6 +108,7 @@ private:
     std::ostream& out_;
     int installations_ = 0;
     int byStatus_[3] = {};
+    FleetTotals totals_;
 };
 
 }  // namespace
@@ -115,6 +119,8 @@ std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out) {
     switch (format) {
         case Format::Csv: return makeCsvWriter(out);
         case Format::Json: return makeJsonWriter(out);
+        case Format::Totals: return makeTotalsWriter(out);
+        case Format::Metrics: return makeMetricsWriter(out);
         case Format::Text: break;
     }
     return makeTextWriter(out);

@@ -88,7 +88,9 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
               "(\"Application: ...\") or the run summary (\"Verification ver 2.3.0  dated Mar 15, 2013  "
               "SUMMARY:\"), found a listing of the applications (\"vudcheck ?\"), not a report\n"
               "ok        11         41 of 41 correct  ok\n"
-              "4 installations: 2 ok, 0 with findings, 2 errors\n",
+              "\nBy application, of 2 installations read:\n" +
+                  testing::applicationTotalLines(0, "2 correct") +
+                  "\n4 installations: 2 ok, 0 with findings, 2 errors\n",
               result.out);
 }
 
@@ -142,7 +144,9 @@ TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
               "ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
               "ok        11         41 of 41 correct  ok\n"
-              "4 installations: 2 ok, 2 with findings, 0 errors\n",
+              "\nBy application, of 4 installations read:\n" +
+                  testing::applicationTotalLines(0, "2 correct, 1 not-found, 1 absent") +
+                  "\n4 installations: 2 ok, 2 with findings, 0 errors\n",
               result.out);
     EXPECT_EQ("", result.err);
 }

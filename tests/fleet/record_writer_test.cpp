@@ -1,4 +1,4 @@
-// The three formats of standard output, each written whole for a small fleet: an
+// The formats of standard output, each written whole for a small fleet: an
 // installation with findings (its name needing CSV quotes), one that could not be
 // read, and one that is ok.
 #include "fleet/record_writer.h"
@@ -7,8 +7,13 @@
 
 #include <sstream>
 
+#include "catalogue/catalogue.h"
+#include "fleet/generated_installation.h"
+#include "fleet/totals.h"
+
 namespace vud::fleet {
 namespace {
+
 
 ApplicationRecord block(int position, const char* name, const char* file, const char* tag, std::int64_t size,
                         VerdictKind verdict, const char* text) {
@@ -85,8 +90,88 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               "1 not found\n"
               "error     -                            ws2.txt  line 1: expected a report\n"
               "ok        11          1 of  1 correct  ws3\n"
-              "3 installations: 1 ok, 1 with findings, 1 error\n",
+              "\n"
+              "By application, of 2 installations read:\n"
+              "  vud_mcp.ma  2 correct\n"
+              "  vud_bsg.ma  1 size-mismatch\n"
+              "  vud_cbp.ma  1 not-found\n" +
+                  vud::testing::applicationTotalLines(3, "none") +
+                  "\n"
+                  "3 installations: 1 ok, 1 with findings, 1 error\n",
               written(Format::Text));
+}
+
+// The fleet's totals as a script reads them: a row for every catalogue application.
+TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
+    std::string expected =
+        "position,file,name,correct,size_mismatch,beta,test,pre_release,older,newer,unrecognized,not_found,no_tag,"
+        "absent\r\n"
+        "0,vud_mcp.ma,Member Copy Along Path,2,0,0,0,0,0,0,0,0,0,0\r\n"
+        "1,vud_bsg.ma,Beam Splice Generator,0,1,0,0,0,0,0,0,0,0,0\r\n"
+        "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0\r\n";
+    for (int position = 3; position < kApplicationCount; ++position)
+        expected += std::to_string(position) + ',' + kApplicationCatalogue[position].fileName + ',' +
+                    kApplicationCatalogue[position].displayName + ",0,0,0,0,0,0,0,0,0,0,0\r\n";
+    EXPECT_EQ(expected, written(Format::Totals));
+}
+
+// Every series is there, 0 or not, so an alert never sees a gap.
+TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
+    std::vector<InstallationRecord> fleet = smallFleet();
+    fleet[0].mixed = true;
+    fleet[0].outdated = true;
+    std::ostringstream out;
+    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"});
+    for (const InstallationRecord& record : fleet) writer->write(record);
+    writer->finish();
+
+    std::string applications;
+    const char* const verdicts[] = {"correct", "size-mismatch", "beta",  "test",
+                                    "pre-release", "older",     "newer", "unrecognized"};
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::string series =
+            std::string("vudfleet_applications{application=\"") + kApplicationCatalogue[position].fileName + "\",";
+        for (int verdict = 0; verdict < 8; ++verdict) {
+            const int count = position == 0 && verdict == 0 ? 2 : position == 1 && verdict == 1 ? 1 : 0;
+            applications += series + "state=\"block\",verdict=\"" + verdicts[verdict] + "\"} " +
+                            std::to_string(count) + "\n";
+        }
+        applications += series + "state=\"not-found\"} " + (position == 2 ? "1" : "0") + "\n";
+        applications += series + "state=\"no-tag\"} 0\n";
+        applications += series + "state=\"absent\"} 0\n";
+    }
+    EXPECT_EQ("# HELP vudfleet_installations Installations checked, by status: ok, findings or error.\n"
+              "# TYPE vudfleet_installations gauge\n"
+              "vudfleet_installations{status=\"ok\"} 1\n"
+              "vudfleet_installations{status=\"findings\"} 1\n"
+              "vudfleet_installations{status=\"error\"} 1\n"
+              "# HELP vudfleet_errors Installations that could not be read or whose report could not be parsed.\n"
+              "# TYPE vudfleet_errors gauge\n"
+              "vudfleet_errors 1\n"
+              "# HELP vudfleet_mixed_installations Installations with builds for more than one host generation.\n"
+              "# TYPE vudfleet_mixed_installations gauge\n"
+              "vudfleet_mixed_installations 1\n"
+              "# HELP vudfleet_checker_out_of_date_installations Installations with a build newer than this checker "
+              "knows: get a newer checker.\n"
+              "# TYPE vudfleet_checker_out_of_date_installations gauge\n"
+              "vudfleet_checker_out_of_date_installations 1\n"
+              "# HELP vudfleet_applications Installations by application and what was found of it: state block with "
+              "the build's verdict, or the state not-found, no-tag or absent.\n"
+              "# TYPE vudfleet_applications gauge\n" +
+                  applications +
+                  "# HELP vudfleet_scan_timestamp_seconds When the scan started, in seconds since 1970-01-01 UTC.\n"
+                  "# TYPE vudfleet_scan_timestamp_seconds gauge\n"
+                  "vudfleet_scan_timestamp_seconds 1796940451\n"
+                  "# HELP vudfleet_info The versions of vudfleet and of the checker catalogue the scan judged by.\n"
+                  "# TYPE vudfleet_info gauge\n"
+                  "vudfleet_info{version=\"2.4.0\",checker_version=\"2.3.0\"} 1\n",
+              out.str());
+}
+
+TEST(ScanMetadata, TimeIsIso8601InUtc) {
+    EXPECT_EQ("1970-01-01T00:00:00Z", isoTime(0));
+    EXPECT_EQ("2026-12-10T22:07:31Z", isoTime(1796940451));
+    EXPECT_EQ("2000-02-29T23:59:59Z", isoTime(951868799));
 }
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {

@@ -95,7 +95,9 @@ TEST(FleetOnWindows, FolderNamedInSeveralScriptsGivenOnTheCommandLine) {
     const WideRun run = runFleetWide({name});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("ok        11         41 of 41 correct  " + name + "\n"
-              "1 installation: 1 ok, 0 with findings, 0 errors\n",
+              "\nBy application, of 1 installation read:\n" +
+                  testing::applicationTotalLines(0, "1 correct") +
+                  "\n1 installation: 1 ok, 0 with findings, 0 errors\n",
               run.out);
 }
 
@@ -139,7 +141,9 @@ TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
     const WideRun run = runFleetWide({"ws042.txt"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("ok        11         41 of 41 correct  ws042.txt\n"
-              "1 installation: 1 ok, 0 with findings, 0 errors\n",
+              "\nBy application, of 1 installation read:\n" +
+                  testing::applicationTotalLines(0, "1 correct") +
+                  "\n1 installation: 1 ok, 0 with findings, 0 errors\n",
               run.out);
 }
 
