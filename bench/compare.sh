@@ -12,7 +12,7 @@
 # application files are counted from its traced read calls and set against the bytes
 # its report needs: each file as far as the end of its tag. Its read calls on the deep
 # tags are set against those of a loader that reads blocks of the first block's size
-# all the way to each tag. With FUSE at hand (Debian packages libfuse3-dev and fuse3),
+# all the way to each tag. With FUSE at hand (group benchmarks of tools/packages),
 # the deep tags are also read through a file system that answers every request 1 ms
 # late, as a share whose files the host product holds open does (bench/slow_share.cpp,
 # which the fleet benchmark uses too). Prints
@@ -35,24 +35,9 @@ for argument in "$@"; do
   esac
 done
 
-# Tools: hyperfine, strace and GNU time come from Debian packages of the same names.
-missing=()
-command -v hyperfine >/dev/null || missing+=(hyperfine)
-command -v strace >/dev/null || missing+=(strace)
-[[ -x /usr/bin/time ]] || missing+=(time)
-command -v python3 >/dev/null || missing+=(python3)
-command -v cmake >/dev/null || missing+=(cmake)
-command -v g++ >/dev/null || missing+=(g++)
-command -v cc >/dev/null || missing+=(gcc)
-if ((${#missing[@]})); then
-  if ((EUID != 0)); then
-    echo "compare.sh: needs ${missing[*]}; run as root to install them with apt-get" >&2
-    exit 2
-  fi
-  echo "== installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+# Tools and libraries: groups build and benchmarks of tools/packages, installed when
+# missing (as root or through sudo).
+"$repo/tools/setup" build benchmarks
 
 echo "== building vudcheck and vudsample (Release) in $build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null

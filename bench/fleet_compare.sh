@@ -10,54 +10,57 @@
 #           nothing cached by the kernel): vudfleet with its default jobs against the
 #           loop of vudcheck;
 #   memory  10,000 installations (the local ones ten times over, through --from) to CSV:
-#           the peak resident memory of vudfleet.
+#           the peak resident memory of vudfleet;
+#   reports saved reports of 1 MiB read in process (bench/report_reading.cpp): a
+#           well-formed one against inputs made to be slow (one 1 MiB verdict line,
+#           1 MiB of "v", verdict fragments over and over on one line, a million short
+#           lines), each to read or be refused in at most 3 times its time.
+#   dashboard  10,000 installations, nine in ten of them ok, with --html: the page's
+#           bytes and the time headless Chromium takes to render it (a screenshot),
+#           side by side with the page of the vudfleet before the dashboard for
+#           thousands, built from the commit VUD_FLEET_DASHBOARD_BASE (default the last
+#           one before it); and the peak memory of vudfleet --html over both lists of
+#           10,000.
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
 #
 #   bench/fleet_compare.sh
 #
-# Needs root or a user allowed to mount FUSE file systems. VUD_FLEET_COMPARE_BUILD names
-# the build folder (default build-bench/fleet in the tree).
+# Needs root or a user allowed to mount FUSE file systems, and the repository's history
+# for the earlier vudfleet. VUD_FLEET_COMPARE_BUILD names the build folder (default
+# build-bench/fleet in the tree); the earlier vudfleet is built beside it, in *-base.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${VUD_FLEET_COMPARE_BUILD:-$repo/build-bench/fleet}
+base_commit=${VUD_FLEET_DASHBOARD_BASE:-fa01337778a140de5271a9ca9c169e589da66029}
 (($# == 0)) || { echo "usage: $0" >&2; exit 2; }
 
-# Tools: hyperfine and GNU time come from Debian packages of the same names; the slow
-# share needs libfuse3 to build and fusermount3 to unmount.
-missing=()
-command -v hyperfine >/dev/null || missing+=(hyperfine)
-[[ -x /usr/bin/time ]] || missing+=(time)
-command -v python3 >/dev/null || missing+=(python3)
-command -v cmake >/dev/null || missing+=(cmake)
-command -v g++ >/dev/null || missing+=(g++)
-command -v pkg-config >/dev/null || missing+=(pkg-config)
-pkg-config --exists fuse3 2>/dev/null || missing+=(libfuse3-dev)
-command -v fusermount3 >/dev/null || missing+=(fuse3)
-[[ -e /usr/include/benchmark/benchmark.h ]] || missing+=(libbenchmark-dev)
-if ((${#missing[@]})); then
-  if ((EUID != 0)); then
-    echo "fleet_compare.sh: needs ${missing[*]}; run as root to install them with apt-get" >&2
-    exit 2
-  fi
-  echo "== installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+# Tools and libraries: groups build and benchmarks of tools/packages, installed when
+# missing (as root or through sudo).
+"$repo/tools/setup" build benchmarks browser
 [[ -r /dev/fuse && -w /dev/fuse ]] || { echo "fleet_compare.sh: no usable /dev/fuse here" >&2; exit 2; }
 
 echo "== building vudcheck, vudfleet, vudsample and the slow share (Release) in $build"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DVUDCHECK_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2 --target vudcheck vudfleet vudsample vud_slow_share >/dev/null
+cmake --build "$build" -j2 --target vudcheck vudfleet vudsample vud_slow_share vud_report_reading >/dev/null
 program() { find "$build" -type f -name "$1" -perm -u+x | head -n 1; }
 vudcheck=$(program vudcheck)
 vudfleet=$(program vudfleet)
 vudsample=$(program vudsample)
 slow_share=$(program vud_slow_share)
-[[ -n $vudcheck && -n $vudfleet && -n $vudsample && -n $slow_share ]] ||
+report_reading=$(program vud_report_reading)
+[[ -n $vudcheck && -n $vudfleet && -n $vudsample && -n $slow_share && -n $report_reading ]] ||
   { echo "fleet_compare.sh: build produced no programs" >&2; exit 1; }
+
+echo "== building the vudfleet of ${base_commit:0:12}, the dashboard before, in $build-base"
+mkdir -p "$build-base/source"
+git -C "$repo" archive "$base_commit" | tar -x -C "$build-base/source"
+cmake -S "$build-base/source" -B "$build-base/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build-base/build" -j2 --target vudfleet >/dev/null
+base_vudfleet=$(find "$build-base/build" -type f -name vudfleet -perm -u+x | head -n 1)
+[[ -n $base_vudfleet ]] || { echo "fleet_compare.sh: the earlier vudfleet was not built" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudfleet-compare.XXXXXX")
 mounted=
@@ -108,6 +111,19 @@ mountpoint -q "$work/share" || { cat "$work/slow-share.err" >&2; echo "fleet_com
 mounted=$work/share
 echo "== listing 10,000 installations (the local ones ten times) in $work/fleet-10000.txt"
 for _ in 1 2 3 4 5 6 7 8 9 10; do printf '%s\n' "$work"/local/ws*; done >"$work/fleet-10000.txt"
+# Installation i is ok when i mod 5 is 1 or 3 (the complete correct samples): nine
+# lines in ten name one of those, the tenth one with findings.
+echo "== listing 10,000 installations, nine in ten ok, in $work/fleet-mostly-ok.txt"
+python3 - "$work" <<'PYTHON'
+import sys
+work = sys.argv[1]
+ok = [i for i in range(1, 1001) if i % 5 in (1, 3)]
+findings = [i for i in range(1, 1001) if i % 5 not in (1, 3)]
+with open(f"{work}/fleet-mostly-ok.txt", "w") as out:
+    for j in range(10000):
+        i = findings[(j // 10) % len(findings)] if j % 10 == 0 else ok[j % len(ok)]
+        out.write(f"{work}/local/ws{i:04d}\n")
+PYTHON
 
 # The same report from vudfleet and from the loop, installation by installation: a
 # benchmark of a program that skipped work would mean nothing.
@@ -166,6 +182,39 @@ done
 echo "$largest" >"$results/rss-10000.txt"
 
 echo
+echo "== 4. report reading: well-formed and adversarial saved reports of 1 MiB"
+"$report_reading" >"$results/report-reading.txt" || true
+
+echo
+echo "== 5. the dashboard of 10,000 installations, nine in ten ok: this vudfleet's page and the earlier one's"
+"$vudfleet" --format csv --from fleet-mostly-ok.txt --html "$results/dashboard-new.html" >/dev/null || true
+"$base_vudfleet" --format csv --from fleet-mostly-ok.txt --html "$results/dashboard-old.html" >/dev/null || true
+stat -c %s "$results/dashboard-new.html" >"$results/bytes-new.txt"
+stat -c %s "$results/dashboard-old.html" >"$results/bytes-old.txt"
+# Rendered to a screenshot, which lays out the whole page; the profile is made once by
+# an untimed run, so neither page pays for it.
+render() {
+  printf '%s' "chromium --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir=$work/chromium"
+  printf ' %s' "--window-size=1280,1024" "--screenshot=$work/dashboard.png" "file://$1"
+}
+printf '<!DOCTYPE html><title>warm up</title>' >"$work/warm.html"
+$(render "$work/warm.html") >/dev/null 2>&1 || true
+# An empty page too: what Chromium takes to start and take a screenshot at all.
+hyperfine -N -i --style none --runs 3 --export-json "$results/render-1.json" \
+  -n before "$(render "$results/dashboard-old.html")" \
+  -n now "$(render "$results/dashboard-new.html")" \
+  -n empty "$(render "$work/warm.html")" >/dev/null
+largest=0
+for list in fleet-10000.txt fleet-mostly-ok.txt; do
+  /usr/bin/time -f %M -o "$results/rss.txt" "$vudfleet" --format csv --from "$list" --html "$work/page.html" >/dev/null || true
+  kilobytes=$(tail -n 1 "$results/rss.txt")
+  ((kilobytes > largest)) && largest=$kilobytes
+done
+echo "$largest" >"$results/rss-html-10000.txt"
+/usr/bin/time -f %M -o "$results/rss.txt" "$base_vudfleet" --format csv --from fleet-10000.txt --html "$work/page.html" >/dev/null || true
+tail -n 1 "$results/rss.txt" >"$results/rss-html-10000-before.txt"
+
+echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
 python3 - "$results" <<'PYTHON'
 import glob, json, os, statistics, sys
@@ -182,14 +231,24 @@ def medians(name):
 
 local = medians("local") | medians("local-cat")
 share = medians("share")
-rss = int(open(os.path.join(results, "rss-10000.txt")).read()) / 1024
+render = medians("render")
+number = lambda name: int(open(os.path.join(results, name)).read())
+rss = number("rss-10000.txt") / 1024
+rss_html = number("rss-html-10000.txt") / 1024
+rss_html_before = number("rss-html-10000-before.txt") / 1024
+page_now, page_before = number("bytes-new.txt"), number("bytes-old.txt")
 
 def line(what, figures):
     print(f"  {what:34}" + "".join(f" {name} {seconds * 1000:9.1f} ms ({runs} runs)" for name, (seconds, runs) in figures.items()))
 
 line("local disk, 1,000 installations", local)
 line("slow share, 50 installations", share)
-print(f"  {'peak memory, 10,000 installations':34} {rss:.1f} MiB")
+line("dashboard of 10,000, Chromium", render)
+print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
+net = (render["now"][0] - render["empty"][0]) / (render["before"][0] - render["empty"][0])
+print(f"  {'dashboard render, net of the empty':34} now / before {net:.3f} (for information: the target is on whole runs)")
+print(f"  {'peak memory, 10,000 installations':34} {rss:.1f} MiB to CSV, {rss_html:.1f} MiB with --html "
+      f"(before: {rss_html_before:.1f} MiB)")
 print()
 
 targets = [
@@ -197,11 +256,19 @@ targets = [
     ("vudfleet / cat of every file, local", local["vudfleet"][0] / local["cat"][0], "<=", 0.5),
     ("vudfleet / loop of vudcheck, slow share", share["vudfleet"][0] / share["loop"][0], "<=", 0.15),
     ("peak memory, 10,000 installations, MiB", rss, "<=", 64),
+    ("peak memory, 10,000 with --html, MiB", rss_html, "<=", 64),
+    ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),
+    ("dashboard render time, now / before", render["now"][0] / render["before"][0], "<=", 0.2),
 ]
 missed = 0
 for what, value, sense, limit in targets:
     met = value <= limit
     missed += not met
     print(f"  {what:42} {value:8.3f}   target {sense} {limit:<5} {'met' if met else 'MISSED'}")
+print()
+with open(os.path.join(results, "report-reading.txt")) as f:
+    reading = f.read()
+print(reading, end="")
+missed += reading.count("MISSED") + reading.count("MISREAD") + (0 if "ratio" in reading else 1)
 sys.exit(1 if missed else 0)
 PYTHON

@@ -18,15 +18,3 @@ function(vud_add_googletest)
   add_subdirectory(${VUDCHECK_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endfunction()
 vud_add_googletest()
-
-# GoogleTest's customisation header, found before its own: it lets GoogleTest build
-# with mingw-w64's win32 thread model (the header says why).
-if(MINGW)
-  set(vud_gtest_custom ${CMAKE_CURRENT_LIST_DIR}/googletest-win32-threads)
-  foreach(target IN ITEMS gtest gtest_main gmock gmock_main)
-    if(TARGET ${target})
-      target_include_directories(${target} BEFORE PRIVATE ${vud_gtest_custom})
-      target_include_directories(${target} SYSTEM BEFORE INTERFACE ${vud_gtest_custom})
-    endif()
-  endforeach()
-endif()

@@ -5,7 +5,18 @@
 # must stop the run at once: no finding is recovered from, and each fails the test
 # that met it. A fuzzing build (VUDCHECK_FUZZ) always has them.
 option(VUDCHECK_SANITIZE "Build the program and its tests with address and undefined-behaviour sanitizers" OFF)
+# ThreadSanitizer for the fleet checker's parallel run: a missing lock around what its
+# workers share fails the fleet's tests. It cannot be combined with the others.
+option(VUDCHECK_TSAN "Build the program and its tests with the thread sanitizer" OFF)
 
+if(VUDCHECK_TSAN)
+  if(VUDCHECK_SANITIZE OR VUDCHECK_FUZZ OR MINGW)
+    message(FATAL_ERROR "VUDCHECK_TSAN is for a native build of its own, without VUDCHECK_SANITIZE or VUDCHECK_FUZZ")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+  return()
+endif()
 if(NOT (VUDCHECK_SANITIZE OR VUDCHECK_FUZZ))
   return()
 endif()

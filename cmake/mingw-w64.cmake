@@ -1,7 +1,7 @@
 # Cross build for Windows with mingw-w64, 64-bit (x86_64, the default) or 32-bit (i686):
 #   cmake -S . -B build-mingw   --toolchain cmake/mingw-w64.cmake
 #   cmake -S . -B build-mingw32 --toolchain cmake/mingw-w64.cmake -DVUDCHECK_MINGW_ARCH=i686
-# (Debian: g++-mingw-w64-x86-64, g++-mingw-w64-i686.) What the Windows executables
+# (Debian packages: group windows of tools/packages.) What the Windows executables
 # need beyond the compiler (static runtime, no wildcard expansion, version information
 # and manifest, Wine for the tests) lives in WindowsRuntime.cmake,
 # WindowsResources.cmake and Wine.cmake, so it holds for every mingw-w64 build,
@@ -19,8 +19,11 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${VUDCHECK_MINGW_ARCH})
 
 set(vud_mingw_triplet ${VUDCHECK_MINGW_ARCH}-w64-mingw32)
-set(CMAKE_C_COMPILER ${vud_mingw_triplet}-gcc)
-set(CMAKE_CXX_COMPILER ${vud_mingw_triplet}-g++)
+# Debian's -posix compilers: mingw-w64's posix thread model, with std::thread,
+# std::mutex and std::condition_variable from winpthreads, linked statically (see
+# StaticLinking.cmake), so the programs still import only KERNEL32 and msvcrt.
+set(CMAKE_C_COMPILER ${vud_mingw_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${vud_mingw_triplet}-g++-posix)
 set(CMAKE_RC_COMPILER ${vud_mingw_triplet}-windres)
 
 # Headers and libraries come from the target's sysroot only; programs from the host.

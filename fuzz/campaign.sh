@@ -22,7 +22,7 @@ if ((seconds < 1)); then
   exit 2
 fi
 
-targets=(application tag_finder)
+targets=(application tag_finder report_reader)
 cores=$(nproc)
 per_target=$((cores / ${#targets[@]}))
 ((per_target >= 1)) || per_target=1

@@ -29,12 +29,15 @@ constexpr std::size_t kLargestList = std::size_t{64} << 20;
 
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
-    "vudcheck, and writes what it finds as text, CSV or JSON Lines.\n"
+    "vudcheck, and writes what it finds as text, CSV or JSON Lines, its totals by\n"
+    "application as CSV, or metrics for monitoring.\n"
     "Each PATH is an installation folder (a local path, or a share such as\n"
     "\\\\ws042\\c$\\Vudmark) or a report saved from vudcheck; - reads one report from\n"
     "standard input.";
 
 constexpr char kFooter[] =
+    "An application file that is there but holds no version tag is damaged: a finding.\n"
+    "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
     "that could not be read or parsed, or a wrong command line.";
 
@@ -160,7 +163,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     std::string htmlFile;
     int jobs = kDefaultJobs;
     int timeoutSeconds = kDefaultTimeoutSeconds;
-    const std::map<std::string, Format> formats{{"text", Format::Text}, {"csv", Format::Csv}, {"json", Format::Json}};
+    const std::map<std::string, Format> formats{{"text", Format::Text},     {"csv", Format::Csv},
+                                                {"json", Format::Json},     {"totals", Format::Totals},
+                                                {"metrics", Format::Metrics}};
 
     // Counts are written in decimal digits only: "0x10" or "1e3" is a typing slip.
     const CLI::Validator kDecimal(
@@ -172,12 +177,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         "", "decimal");
     app.add_option("PATH", paths, "Installation folders and saved reports");
     std::string formatName = "text";
-    app.add_option("--format", formatName, "Output: text (default), csv or json (JSON Lines)")
+    app.add_option("--format", formatName, "Output: text (default), csv, json (JSON Lines), totals (CSV by\n"
+                   "application) or metrics (Prometheus text, for a .prom file)")
         ->check(CLI::Validator(
             [&formats](std::string& name) {
                 std::transform(name.begin(), name.end(), name.begin(),
                                [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-                return formats.count(name) != 0 ? std::string() : "text, csv or json, not " + name;
+                return formats.count(name) != 0 ? std::string() : "text, csv, json, totals or metrics, not " + name;
             },
             "", "format name"))
         ->option_text("FORMAT");
@@ -197,7 +203,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         ->check(kDecimal)
         ->check(CLI::Range(0, kLargestTimeoutSeconds))
         ->option_text("SECONDS");
-    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE")->option_text("FILE");
+    app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
+                   "first, ok installations folded, totals under the grid")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -238,14 +245,15 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     }
 
     const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out);
-    std::vector<InstallationRecord> kept;  // for the dashboard only
+    std::unique_ptr<Dashboard> dashboard;
+    if (html) dashboard = std::make_unique<Dashboard>(scanStartingNow());
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     try {
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](InstallationRecord& record) {
+        [&](const InstallationRecord& record) {
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
                 errors = true;
@@ -254,7 +262,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
                             << '\n';
             }
             writer->write(record);
-            if (html) kept.push_back(std::move(record));
+            if (dashboard) dashboard->add(record);
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
     } catch (const std::system_error& error) {
@@ -267,9 +275,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     console.out.flush();
 
     if (html) {
-        writeDashboard(*html, kept);
+        const bool complete = dashboard->write(*html);
         html->close();
-        if (!*html) {
+        if (!complete || !*html) {
             console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
             return kInputError;
         }

@@ -11,7 +11,7 @@ namespace vud::fleet {
 namespace {
 
 constexpr char kHeader[] =
-    "installation,source,status,error,not_found,mixed,outdated,"
+    "installation,source,status,error,not_found,damaged,mixed,outdated,"
     "position,name,file,state,tag,size,generation,host,verdict,text\r\n";
 
 std::string field(std::string_view text) {
@@ -32,10 +32,11 @@ public:
         std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) +
                                    ',' + std::string(statusName(record.status)) + ',' + field(record.error) + ',';
         if (record.status == Status::Error) {
-            out_ << installation << ",,,,,,,,,,,,\r\n";
+            out_ << installation << ",,,,,,,,,,,,,\r\n";
             return;
         }
-        installation += std::to_string(record.notFound) + ',' + (record.mixed ? "true" : "false") + ',' +
+        installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
+                        (record.mixed ? "true" : "false") + ',' +
                         (record.outdated ? "true" : "false") + ',';
         for (const ApplicationRecord& application : record.applications) {
             out_ << installation << application.position << ',' << field(application.name) << ','

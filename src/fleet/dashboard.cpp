@@ -1,11 +1,20 @@
 #include "fleet/dashboard.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <random>
 #include <set>
 #include <string>
 
 #include "catalogue/catalogue.h"
+
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 namespace vud::fleet {
 namespace {
@@ -65,20 +74,46 @@ constexpr std::string_view kPageStart =
     "#totals td,#legend td.count{text-align:right;font-variant-numeric:tabular-nums}\n"
     "#legend th{font-weight:normal}\n"
     "#grid th,#grid td{padding:0 4px;white-space:nowrap;font-weight:normal;text-align:left;line-height:14px}\n"
-    "#grid thead th{position:sticky;top:0;background:#fff;vertical-align:bottom;z-index:2}\n"
+    // The grid is a table of its heads, tables of rows and a table of totals, all with
+    // the same fixed columns so that they line up. A browser lays out only the tables
+    // of rows that are on screen (content-visibility), so a page of thousands of rows
+    // opens as fast as one of a hundred.
+    "#grid table{table-layout:fixed;width:calc(44em + 615px)}\n"
+    "#grid col.installation{width:22em}\n#grid col.status{width:17em}\n#grid col.hosts{width:5em}\n"
+    "#grid col.app{width:15px}\n"
+    "#grid div.rows{content-visibility:auto}\n"
+    "#grid td.status{overflow:hidden}\n"
+    "#grid table.head{position:sticky;top:0;background:#fff;z-index:2}\n"
+    "#grid thead th{vertical-align:bottom}\n"
     "#grid thead th.app{padding:0;font-size:11px}\n"
     "#grid thead th.app span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
     "#grid tbody th{position:sticky;left:0;background:#fff;z-index:1}\n"
-    "#grid tbody th span{display:inline-block;max-width:32em;overflow:hidden;text-overflow:ellipsis;vertical-align:bottom}\n"
+    "#grid tbody th span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
     "#grid tbody th.report{font-style:italic}\n"
     "#grid tbody tr:hover th,#grid tbody tr:hover td.status,#grid tbody tr:hover td.hosts{background:#e7f5ff}\n"
-    "#grid td.cell,#legend td.cell{width:13px;min-width:13px;height:13px;padding:0;border:1px solid #dee2e6;text-align:center;"
+    "#scan{margin:0 0 1em;color:#495057}\n"
+    // Marks drawn over a cell's colour: a ring for a build of another host generation
+    // than most of its installation, a corner for a change since the baseline.
+    "td.cell.minority{box-shadow:inset 0 0 0 2px #212529}\n"
+    "td.cell.changed{background-image:linear-gradient(225deg,#212529 5px,transparent 5px)}\n"
+    "#marks{margin:0 0 1em}\n#marks th,#marks td{padding:1px 6px;text-align:left}\n#marks th{font-weight:normal}\n"
+    // The ok installations, one short line each inside a fold that opens on demand.
+    "#grid details.fold{margin:4px 0}\n"
+    "#grid summary{cursor:pointer;color:#2b8a3e}\n"
+    "ol.ok{margin:.3em 0;padding-left:3.5em;columns:32em auto}\n"
+    "ol.ok li.report{font-style:italic}\n"
+    "ol.ok .hosts{margin:0 .3em;color:#495057}\n"
+    // Each application's totals, written upright like its name at the top.
+    "#grid tfoot th{text-align:right;padding:1px 6px;border-top:1px solid #dee2e6}\n"
+    "#grid tfoot td.count{padding:1px 0;font-size:10px;vertical-align:top;text-align:center;border-top:1px solid #dee2e6}\n"
+    "#grid tfoot td.count span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
+    "#grid td.cell,#legend td.cell,#marks td.cell{width:13px;min-width:13px;height:13px;padding:0;border:1px solid #dee2e6;text-align:center;"
     "font:bold 10px/13px sans-serif}\n"
     "td.cell:hover{outline:2px solid #212529}\n"
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
-    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px}\n"
+    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
 
@@ -151,26 +186,24 @@ void appendEscaped(std::string& page, std::string_view text) {
     }
 }
 
-std::string_view textOf(const char* field) { return field; }
-
-struct Totals {
-    std::array<int, 3> byStatus{};  // by Status
-    std::array<int, kVerdictKindCount> byVerdict{};
-    std::array<int, 3> byState{};  // not found, no tag, absent
-};
-
-Totals countAll(const std::vector<InstallationRecord>& installations) {
-    Totals totals;
-    for (const InstallationRecord& installation : installations) {
-        ++totals.byStatus[static_cast<std::size_t>(installation.status)];
-        for (const ApplicationRecord& application : installation.applications) {
-            if (application.state == ApplicationState::Block)
-                ++totals.byVerdict[static_cast<std::size_t>(application.verdict)];
-            else
-                ++totals.byState[static_cast<std::size_t>(application.state) - 1];
+// The majority host generation of an installation: the generation of most of its
+// blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
+int majorityGeneration(const InstallationRecord& installation) {
+    std::array<int, 14> counts{};  // generation numbers 0 to 12, then unrecognised
+    for (const ApplicationRecord& application : installation.applications) {
+        if (application.state != ApplicationState::Block) continue;
+        const int generation = application.generation.value_or(-1);
+        ++counts[generation >= 0 && generation <= 12 ? static_cast<std::size_t>(generation) : 13];
+    }
+    int majority = -1;
+    int most = counts[13];
+    for (int generation = 0; generation <= 12; ++generation) {
+        if (counts[static_cast<std::size_t>(generation)] > 0 && counts[static_cast<std::size_t>(generation)] >= most) {
+            most = counts[static_cast<std::size_t>(generation)];
+            majority = generation;
         }
     }
-    return totals;
+    return majority;
 }
 
 void appendCount(std::string& page, std::string_view name, int count) {
@@ -195,67 +228,145 @@ void appendLegendRow(std::string& page, const Look& look, int count) {
     page += "</td></tr>\n";
 }
 
-void appendHead(std::string& page, std::size_t installationCount, const Totals& totals) {
+// The words of the installation flags, in the legend and in each flag's title.
+constexpr std::string_view kMixedWords = "builds for more than one host generation in one installation";
+constexpr std::string_view kOutdatedWords = "a build newer than this checker knows was found: get a newer checker";
+constexpr std::string_view kNothingWords = "not one application has a version tag here";
+constexpr std::string_view kDamagedWords = "files that hold no version tag: empty, cut short or overwritten";
+
+void appendFlag(std::string& page, std::string_view name, std::string_view words) {
+    page += "<span class=\"flag\" title=\"";
+    page += words;
+    page += "\">";
+    page += name;
+    page += "</span>";
+}
+
+void appendMarkRow(std::string& page, std::string_view sample, std::string_view name, std::string_view words) {
+    page += "<tr><td";
+    page += sample;
+    page += "</td><th scope=\"row\">";
+    page += name;
+    page += "</th><td>";
+    page += words;
+    page += "</td></tr>\n";
+}
+
+// The columns of each table of the grid.
+constexpr std::string_view kColumns =
+    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\">"
+    "<col class=\"app\" span=\"41\"></colgroup>";
+static_assert(kApplicationCount == 41);
+
+// Rows go in tables of this many, each laid out by the browser only when on screen.
+constexpr std::ptrdiff_t kRowsATable = 50;
+
+void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
     page += "</style>\n</head>\n<body>\n<h1>Vudmark fleet</h1>\n";
 
+    const std::string time = isoTime(scan.time);
+    page += "<p id=\"scan\">Scanned <time datetime=\"";
+    page += time;
+    page += "\">";
+    page += time;
+    page += "</time> by vudfleet ";
+    appendEscaped(page, scan.vudfleetVersion);
+    page += ", judged by the catalogue of checker ";
+    appendEscaped(page, scan.checkerVersion);
+    page += "</p>\n";
+
     page += "<table id=\"totals\">\n<caption>Installations</caption>\n";
-    appendCount(page, "all", static_cast<int>(installationCount));
+    appendCount(page, "all", totals.installations());
     for (const Status status : {Status::Ok, Status::Findings, Status::Error})
-        appendCount(page, statusName(status), totals.byStatus[static_cast<std::size_t>(status)]);
+        appendCount(page, statusName(status), totals.withStatus(status));
     page += "</table>\n";
 
     page += "<table id=\"legend\">\n<caption>Applications</caption>\n";
-    for (std::size_t i = 0; i < kVerdictLooks.size(); ++i) appendLegendRow(page, kVerdictLooks[i], totals.byVerdict[i]);
-    for (std::size_t i = 0; i < kStateLooks.size(); ++i) appendLegendRow(page, kStateLooks[i], totals.byState[i]);
+    for (std::size_t i = 0; i < kVerdictLooks.size(); ++i)
+        appendLegendRow(page, kVerdictLooks[i], totals.ofColumn(static_cast<int>(i)));
+    for (std::size_t i = 0; i < kStateLooks.size(); ++i)
+        appendLegendRow(page, kStateLooks[i], totals.ofColumn(kVerdictKindCount + static_cast<int>(i)));
     page += "</table>\n";
 
-    page += "<table id=\"grid\">\n<thead><tr><th>installation</th><th>status</th><th>hosts</th>";
+    page += "<table id=\"marks\">\n<caption>Marks</caption>\n";
+    appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
+                  "in a mixed installation, a build for another host generation than most of its applications");
+    appendMarkRow(page, " class=\"cell correct changed\">", "changed", "differs from the baseline scan");
+    std::string flag = ">";
+    appendFlag(flag, "mixed", kMixedWords);
+    appendMarkRow(page, flag, "mixed", kMixedWords);
+    flag = ">";
+    appendFlag(flag, "checker out of date", kOutdatedWords);
+    appendMarkRow(page, flag, "checker out of date", kOutdatedWords);
+    flag = ">";
+    appendFlag(flag, "no application found", kNothingWords);
+    appendMarkRow(page, flag, "no application found", kNothingWords);
+    flag = ">";
+    appendFlag(flag, "damaged", kDamagedWords);
+    appendMarkRow(page, flag, "damaged", kDamagedWords);
+    page += "</table>\n";
+
+    page += "<div id=\"grid\">\n<table class=\"head\">";
+    page += kColumns;
+    page += "<thead><tr><th>installation</th><th>status</th><th>hosts</th>";
     for (const ApplicationEntry& entry : kApplicationCatalogue) {
         page += "<th class=\"app\" title=\"";
-        appendEscaped(page, textOf(entry.displayName));
+        appendEscaped(page, entry.displayName);
         page += "\"><span>";
-        appendEscaped(page, textOf(entry.fileName));
+        appendEscaped(page, entry.fileName);
         page += "</span></th>";
     }
-    page += "</tr></thead>\n<tbody>\n";
+    page += "</tr></thead></table>\n";
 }
 
 // The host generations of an installation's blocks: their numbers, ascending, then "NA"
-// when a generation was not recognised; the labels as printed go in the title.
-void appendHosts(std::string& page, const InstallationRecord& installation) {
+// when a generation was not recognised; `labels` gets the labels as printed, in the
+// order first seen.
+std::string generationsOf(const InstallationRecord& installation, std::vector<std::string_view>& labels) {
     std::set<int> generations;
     bool unrecognised = false;
-    std::vector<std::string_view> labels;
     for (const ApplicationRecord& application : installation.applications) {
         if (application.state != ApplicationState::Block) continue;
         if (application.generation) generations.insert(*application.generation);
         else unrecognised = true;
-        bool seen = false;
-        for (const std::string_view label : labels) seen = seen || label == application.host;
-        if (!seen) labels.push_back(application.host);
+        if (std::find(labels.begin(), labels.end(), application.host) == labels.end())
+            labels.push_back(application.host);
     }
+    std::string text;
+    for (const int generation : generations) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(generation);
+    }
+    if (unrecognised) text += text.empty() ? "NA" : " NA";
+    return text;
+}
+
+void appendHosts(std::string& page, const InstallationRecord& installation) {
+    std::vector<std::string_view> labels;
+    const std::string generations = generationsOf(installation, labels);
     page += "<td class=\"hosts\" title=\"";
     for (std::size_t i = 0; i < labels.size(); ++i) {
         if (i > 0) page += '\n';
         appendEscaped(page, labels[i]);
     }
     page += "\">";
-    bool first = true;
-    for (const int generation : generations) {
-        if (!first) page += ' ';
-        page += std::to_string(generation);
-        first = false;
-    }
-    if (unrecognised) page += first ? "NA" : " NA";
+    page += generations;
     page += "</td>";
 }
 
-void appendCell(std::string& page, const ApplicationRecord& application) {
+std::string generationName(int generation) { return generation < 0 ? "NA" : std::to_string(generation); }
+
+// `majority` is the installation's majority generation when it is mixed, or empty.
+void appendCell(std::string& page, const ApplicationRecord& application, std::optional<int> majority) {
+    const bool minority = majority && application.state == ApplicationState::Block &&
+                          application.generation.value_or(-1) != *majority;
     page += "<td class=\"cell ";
     page += lookOf(application).name;
+    if (minority) page += " minority";
+    if (application.changed) page += " changed";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -271,6 +382,13 @@ void appendCell(std::string& page, const ApplicationRecord& application) {
         case ApplicationState::NoTag: page += ": no version tag"; break;
         case ApplicationState::Absent: page += ": no block in the report"; break;
     }
+    if (minority) {
+        page += "\nfor host generation ";
+        page += generationName(application.generation.value_or(-1));
+        page += ", most of this installation for ";
+        page += generationName(*majority);
+    }
+    if (application.changed) page += "\nchanged since the baseline scan";
     page += "\"></td>";
 }
 
@@ -285,14 +403,14 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     appendEscaped(page, installation.installation);
     page += "</span></th><td class=\"status\">";
     page += statusName(installation.status);
-    if (installation.mixed)
-        page += "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>";
+    if (installation.mixed) appendFlag(page, "mixed", kMixedWords);
     // The fleet counts an installation without a single application as a finding, as
     // it is almost always a wrong path; say so, since its row is otherwise all blank.
     if (installation.status != Status::Error && blockCount(installation) == 0)
-        page += "<span class=\"flag\" title=\"not one application has a version tag here\">no application found</span>";
-    if (installation.outdated)
-        page += "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span>";
+        appendFlag(page, "no application found", kNothingWords);
+    if (installation.damaged > 0)
+        appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
+    if (installation.outdated) appendFlag(page, "checker out of date", kOutdatedWords);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -303,6 +421,8 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         return;
     }
     appendHosts(page, installation);
+    std::optional<int> majority;
+    if (installation.mixed) majority = majorityGeneration(installation);
     // By catalogue position, so a record that lacks an application leaves its column
     // empty rather than shifting the ones after it.
     std::array<const ApplicationRecord*, kApplicationCount> byPosition{};
@@ -310,13 +430,216 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         if (application.position >= 0 && application.position < kApplicationCount)
             byPosition[static_cast<std::size_t>(application.position)] = &application;
     for (const ApplicationRecord* application : byPosition) {
-        if (application != nullptr) appendCell(page, *application);
+        if (application != nullptr) appendCell(page, *application, majority);
         else page += "<td class=\"cell\"></td>";
     }
     page += "</tr>\n";
 }
 
+// An ok installation in the fold: its path, its host generations and what was found,
+// one short line rather than a row of 41 cells.
+void appendFoldedLine(std::string& page, const InstallationRecord& installation) {
+    std::vector<std::string_view> labels;
+    const std::string generations = generationsOf(installation, labels);
+    page += "<li class=\"";
+    page += sourceName(installation.source);
+    page += "\">";
+    appendEscaped(page, installation.installation);
+    page += " <span class=\"hosts\">";
+    page += generations;
+    page += "</span> ";
+    std::array<int, kTotalColumns> counts{};
+    for (const ApplicationRecord& application : installation.applications)
+        ++counts[static_cast<std::size_t>(totalColumnOf(application))];
+    bool first = true;
+    for (int column = 0; column < kTotalColumns; ++column) {
+        if (counts[static_cast<std::size_t>(column)] == 0) continue;
+        page += first ? "" : ", ";
+        page += std::to_string(counts[static_cast<std::size_t>(column)]);
+        page += ' ';
+        page += totalColumnName(column);
+        first = false;
+    }
+    page += "</li>\n";
+}
+
+// Under the grid, one row for each verdict and state the fleet has: how many
+// installations have each application so.
+void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
+    page += "<table class=\"foot\">";
+    page += kColumns;
+    page += "<tfoot>\n";
+    for (int column = 0; column < kTotalColumns; ++column) {
+        if (totals.ofColumn(column) == 0) continue;
+        const std::string_view name = totalColumnName(column);
+        page += "<tr class=\"total ";
+        page += name;
+        page += "\"><th scope=\"row\" colspan=\"3\">";
+        page += name;
+        page += "</th>";
+        for (int position = 0; position < kApplicationCount; ++position) {
+            const int count = totals.of(position, column);
+            if (count == 0) {
+                page += "<td class=\"count\"></td>";
+                continue;
+            }
+            page += "<td class=\"count\" title=\"";
+            page += kApplicationCatalogue[position].fileName;
+            page += ": ";
+            page += std::to_string(count);
+            page += ' ';
+            page += name;
+            page += "\"><span>";
+            page += std::to_string(count);
+            page += "</span></td>";
+        }
+        page += "</tr>\n";
+    }
+    page += "</tfoot></table>\n";
+}
+
+// Ranks: errors, then findings by how many (more first), then ok installations that
+// changed since the baseline, then the rest of the ok ones, folded.
+constexpr std::uint32_t kMostFindings = 1000;
+
+std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
+    switch (installation.status) {
+        case Status::Error: return 0;
+        case Status::Findings:
+            return 1 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
+                                                                               static_cast<int>(kMostFindings)));
+        case Status::Ok: break;
+    }
+    return folded ? kMostFindings + 3 : kMostFindings + 2;
+}
+
 }  // namespace
+
+int findingCount(const InstallationRecord& installation) {
+    auto count = static_cast<int>(std::count_if(
+        installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
+            return application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct;
+        }));
+    count += installation.damaged;
+    if (installation.mixed) ++count;
+    if (blockCount(installation) == 0) ++count;
+    return count;
+}
+
+// Rows set aside until the page is written: a temporary file that is gone once closed
+// (Windows: in the user's own temporary folder), or memory when none can be made.
+class Dashboard::Spool {
+public:
+    Spool() : file_(openTemporary()) {}
+    ~Spool() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    std::uint64_t append(const std::string& bytes) {
+        const std::uint64_t at = size_;
+        size_ += bytes.size();
+        if (file_ == nullptr) memory_ += bytes;
+        else if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+        return at;
+    }
+
+    bool read(std::uint64_t offset, std::uint32_t length, std::string& into) {
+        if (file_ == nullptr) {
+            into.assign(memory_, offset, length);
+            return true;
+        }
+        into.resize(length);
+        if (failed_ || !seek(offset) || std::fread(into.data(), 1, length, file_) != length) failed_ = true;
+        return !failed_;
+    }
+
+private:
+    bool seek(std::uint64_t offset) {
+#ifdef _WIN32
+        return _fseeki64(file_, static_cast<long long>(offset), SEEK_SET) == 0;
+#else
+        return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    }
+
+    static std::FILE* openTemporary() {
+#ifdef _WIN32
+        // The C library's own temporary file goes to the root of the drive, where a user
+        // may not write. "D": deleted when closed.
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+        if (error) return nullptr;
+        std::random_device random;
+        for (int attempt = 0; attempt < 8; ++attempt) {
+            const std::filesystem::path name =
+                folder / ("vudfleet-" + std::to_string(_getpid()) + "-" + std::to_string(random()) + ".tmp");
+            if (std::filesystem::exists(name, error)) continue;
+            if (std::FILE* file = _wfopen(name.c_str(), L"w+bD")) return file;
+        }
+        return nullptr;
+#else
+        return std::tmpfile();
+#endif
+    }
+
+    std::FILE* file_;
+    std::string memory_;
+    std::uint64_t size_ = 0;
+    bool failed_ = false;
+};
+
+Dashboard::Dashboard(ScanMetadata scan) : scan_(std::move(scan)), spool_(std::make_unique<Spool>()) {}
+
+Dashboard::~Dashboard() = default;
+
+void Dashboard::add(const InstallationRecord& installation) {
+    totals_.add(installation);
+    const bool changed = std::any_of(installation.applications.begin(), installation.applications.end(),
+                                     [](const ApplicationRecord& application) { return application.changed; });
+    Row row;
+    row.folded = installation.status == Status::Ok && !changed;
+    row.rank = rankOf(installation, row.folded);
+    row.input = static_cast<std::uint32_t>(rows_.size());
+    buffer_.clear();
+    if (row.folded) appendFoldedLine(buffer_, installation);
+    else appendRow(buffer_, installation);
+    row.length = static_cast<std::uint32_t>(buffer_.size());
+    row.offset = spool_->append(buffer_);
+    rows_.push_back(row);
+}
+
+bool Dashboard::write(std::ostream& out) {
+    std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
+    std::string page;
+    appendHead(page, scan_, totals_);
+    out << page;
+    bool readBack = true;
+    const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });
+    for (auto row = rows_.begin(); row != rows_.end() && readBack; ++row) {
+        const std::ptrdiff_t index = row - rows_.begin();
+        if (row < folded && index % kRowsATable == 0) {
+            // Until it is laid out, a table of rows takes the room its rows will.
+            const std::ptrdiff_t rows = std::min(kRowsATable, folded - row);
+            out << "<div class=\"rows\" style=\"contain-intrinsic-size:auto " << rows * 15 << "px\"><table>"
+                << kColumns << "<tbody>\n";
+        }
+        if (row == folded) {
+            out << "<details class=\"fold\"><summary>" << rows_.end() - folded << " ok installation"
+                << (rows_.end() - folded == 1 ? "" : "s") << "</summary>\n<ol class=\"ok\">\n";
+        }
+        readBack = spool_->read(row->offset, row->length, page);
+        out << page;
+        if (row < folded && (index % kRowsATable == kRowsATable - 1 || row + 1 == folded))
+            out << "</tbody></table></div>\n";
+    }
+    if (folded != rows_.end()) out << "</ol></details>\n";
+    page.clear();
+    appendApplicationTotals(page, totals_);
+    out << page << "</div>\n</body>\n</html>\n";
+    return readBack;
+}
 
 std::string escapeHtml(std::string_view text) {
     std::string escaped;
@@ -324,17 +647,11 @@ std::string escapeHtml(std::string_view text) {
     return escaped;
 }
 
-void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations) {
-    std::string page;
-    appendHead(page, installations.size(), countAll(installations));
-    out << page;
-    // A row at a time, so a fleet of thousands never holds its whole page in memory.
-    for (const InstallationRecord& installation : installations) {
-        page.clear();
-        appendRow(page, installation);
-        out << page;
-    }
-    out << "</tbody>\n</table>\n</body>\n</html>\n";
+void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations,
+                    const ScanMetadata& scan) {
+    Dashboard dashboard(scan);
+    for (const InstallationRecord& installation : installations) dashboard.add(installation);
+    dashboard.write(out);
 }
 
 }  // namespace vud::fleet

@@ -1,24 +1,69 @@
 // The fleet dashboard: one self-contained HTML page (no script, no network, no file
-// beside it) that shows every installation as a row of the 41 applications, each cell
-// coloured by its verdict, with the fleet's totals and a legend above.
+// beside it) that puts the installations that need attention first, worst first, and
+// folds the ok ones into one row that opens on demand; each installation a row of the
+// 41 applications, each cell coloured by its verdict; the scan, the fleet's totals and a
+// legend above, the totals of each application under the grid.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fleet/records.h"
+#include "fleet/totals.h"
 
 namespace vud::fleet {
 
-// Writes the page to `out`, rows in the order given. Every text taken from the records
-// is escaped, so a path or a tag is shown as text and never read as markup.
-void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations);
+// The page of a fleet whose records come one at a time. Each row is made as its record
+// comes and set aside in a temporary file, with a few numbers to sort it by, so a fleet
+// of any size is shown in little memory; the page is written at the end, once the
+// totals above the rows are known.
+class Dashboard {
+public:
+    explicit Dashboard(ScanMetadata scan);
+    ~Dashboard();
+    Dashboard(const Dashboard&) = delete;
+    Dashboard& operator=(const Dashboard&) = delete;
+
+    void add(const InstallationRecord& installation);
+    // Writes the page: errors first, then installations with findings, most findings
+    // first, then the ok ones folded; in input order within each. False when the rows
+    // set aside could not be read back.
+    bool write(std::ostream& out);
+
+private:
+    struct Row {
+        std::uint64_t offset = 0;  // in the spool
+        std::uint32_t length = 0;
+        std::uint32_t rank = 0;    // lower comes first
+        std::uint32_t input = 0;   // position in the input
+        bool folded = false;       // a compact line in the ok fold
+    };
+    class Spool;
+
+    ScanMetadata scan_;
+    FleetTotals totals_;
+    std::unique_ptr<Spool> spool_;
+    std::vector<Row> rows_;
+    std::string buffer_;
+};
+
+// The whole page of `installations` at once.
+void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations,
+                    const ScanMetadata& scan);
 
 // `text` as HTML text or attribute value: & < > " ' as character references, valid
 // UTF-8 kept, and every other byte taken as the character U+0080 to U+00FF, as a
 // tag's bytes above 0x7F are read, so the page is always valid UTF-8.
 std::string escapeHtml(std::string_view text);
+
+// How many findings an installation shows, the key of its place among those with
+// findings: its applications whose build is not correct, and one each for mixed host
+// generations and for not one application found.
+int findingCount(const InstallationRecord& installation);
 
 }  // namespace vud::fleet

@@ -43,7 +43,7 @@ public:
         const bool error = record.status == Status::Error;
         object["error"] = error ? Json(record.error) : Json();
         if (error) {
-            for (const char* key : {"counts", "not_found", "mixed", "outdated"}) object[key] = nullptr;
+            for (const char* key : {"counts", "not_found", "damaged", "mixed", "outdated"}) object[key] = nullptr;
             object["applications"] = Json::array();
         } else {
             Json counts = Json::object();
@@ -51,6 +51,7 @@ public:
                 counts[std::string(verdictName(static_cast<VerdictKind>(kind)))] = record.counts[kind];
             object["counts"] = std::move(counts);
             object["not_found"] = record.notFound;
+            object["damaged"] = record.damaged;
             object["mixed"] = record.mixed;
             object["outdated"] = record.outdated;
             Json applications = Json::array();

@@ -17,11 +17,14 @@ public:
     virtual void finish() {}
 };
 
-enum class Format { Text, Csv, Json };
+enum class Format { Text, Csv, Json, Totals, Metrics };
 
 std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out);
 std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out);
 std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out);
+// The whole fleet at its end: totals by application as CSV, or metrics for monitoring.
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out);
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out);
 
 std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out);
 

@@ -57,7 +57,7 @@ int blockCount(const InstallationRecord& record) {
 Status statusOf(const InstallationRecord& record) {
     const int blocks = blockCount(record);
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
-    return blocks > 0 && correct == blocks && !record.mixed ? Status::Ok : Status::Findings;
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed ? Status::Ok : Status::Findings;
 }
 
 }  // namespace vud::fleet

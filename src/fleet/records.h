@@ -35,6 +35,7 @@ struct ApplicationRecord {
     std::string host;                 // the host label of the status line
     VerdictKind verdict = VerdictKind::Correct;
     std::string text;                 // the verdict text as printed, without its indent and final newline
+    bool changed = false;             // differs from the baseline scan; the dashboard marks the cell
 };
 
 enum class Source { Folder, Report };
@@ -47,6 +48,9 @@ struct InstallationRecord {
     std::string error;  // the reason, for Status::Error
     std::array<int, kVerdictKindCount> counts{};  // by VerdictKind
     int notFound = 0;
+    // Damaged applications: files that exist but hold no version tag (empty, cut
+    // short, overwritten). A finding, unlike a file not found; a report cannot show it.
+    int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
     bool outdated = false;  // the out-of-date notice was printed
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
@@ -59,7 +63,8 @@ std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
 
 // The status an installation's counts give it: ok when at least one application has a
-// block, every block is correct and the generations are not mixed; findings otherwise.
+// block, every block is correct, no application is damaged and the generations are not
+// mixed; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves.
 Status statusOf(const InstallationRecord& record);

@@ -1,7 +1,9 @@
 #include "fleet/report_parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -10,30 +12,172 @@
 #include "fleet/utf8.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"
+#include "verify/verification.h"
 
 namespace vud::fleet {
+
+std::vector<std::string_view> reportLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
 namespace {
 
-// What a refusal says: the line and what was expected there.
+// What a refusal says: the line, what was expected there and what was found.
 struct Refusal {
     int line;
     std::string expected;
 };
 
-class ReportReader {
-public:
-    explicit ReportReader(const std::string& text) {
-        std::size_t start = 0;
-        while (start < text.size()) {
-            std::size_t end = text.find('\n', start);
-            const bool last = end == std::string::npos;
-            if (last) end = text.size();
-            std::string line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines_.push_back(std::move(line));
-            start = end + 1;
+// A line as a message quotes it: at most 160 bytes of it (room for any line the
+// checker prints), cut on a whole UTF-8 character, its control characters as escapes.
+std::string quoted(std::string_view line) {
+    constexpr std::size_t kShown = 160;
+    std::string_view shown = line;
+    if (shown.size() > kShown) {
+        std::size_t cut = kShown;
+        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;
+        shown = shown.substr(0, cut);
+    }
+    std::string text = "\"";
+    for (const char c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\t') {
+            text += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            text += "\\x";
+            text += kHex[byte >> 4];
+            text += kHex[byte & 0xF];
+        } else {
+            text += c;
         }
     }
+    text += '"';
+    if (shown.size() < line.size()) text += "...";
+    return text;
+}
+
+// The tags a block's identification line may have been printed from. The checker shows
+// each byte of a tag outside printable ASCII as "?" and nothing after the tag's NUL,
+// yet its verdict reads tag bytes by position, those after the NUL included. Only the
+// bytes the judgement reads are varied, and each over one byte of every kind the
+// judgement tells apart (the comparisons it makes with the catalogue's release and the
+// marker letters), so a block is tried against a few dozen tags at most.
+class PossibleTags {
+public:
+    PossibleTags(int position, std::string_view shown) : code_(kApplicationCatalogue[position].releaseCode) {
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            tag_.text[i] = shown[i];
+            if (shown[i] == '?') unknown_[i] = Unknown::Masked;
+        }
+        // The NUL that ends the shown tag is known; what follows it is not.
+        for (std::size_t i = shown.size() + 1; i < kVersionTagLength; ++i) unknown_[i] = Unknown::Hidden;
+    }
+
+    // Calls `visit` with each possible tag until it returns true; returns whether one
+    // did. `generationFits` is asked once the generation's bytes are set: the host
+    // generation decides the status line, so a generation whose status line is not the
+    // block's rules out every tag that carries it.
+    template <typename Visit, typename GenerationFits>
+    bool any(const Visit& visit, const GenerationFits& generationFits) {
+        return fillFrom(kFirstRead, visit, generationFits);
+    }
+
+private:
+    enum class Unknown : unsigned char { No, Masked, Hidden };
+    enum class Role { Unread, GenerationFirst, GenerationSecond, Major, Minor, Marker };
+
+    // The judgement reads the generation at 4 (and 5) and the release at 6 to 10.
+    static constexpr std::size_t kFirstRead = 4;
+    static constexpr std::size_t kFirstRelease = 6;
+    static constexpr std::size_t kLastRead = 10;
+    static constexpr char kBelowDigits = static_cast<char>(0x80);  // below every digit as a signed byte
+    static constexpr char kAboveLetters = 'z';
+
+    template <typename Visit, typename GenerationFits>
+    bool fillFrom(std::size_t at, const Visit& visit, const GenerationFits& generationFits) {
+        const bool generationUnknown = unknown_[4] != Unknown::No || unknown_[5] != Unknown::No;
+        if (at == kFirstRelease && generationUnknown && !generationFits(tag_)) return false;
+        if (at > kLastRead) return visit(tag_);
+        if (unknown_[at] == Unknown::No) return fillFrom(at + 1, visit, generationFits);
+        for (const char byte : candidates(at)) {
+            tag_.text[at] = byte;
+            if (fillFrom(at + 1, visit, generationFits)) return true;
+        }
+        return false;
+    }
+
+    Role roleOf(std::size_t at) const {
+        if (at == 4) return Role::GenerationFirst;
+        if (at == 5) {
+            const char first = tag_.text[4];
+            const auto startsTwoDigits = [first](const HostGeneration& generation) {
+                const char* number = generation.generationNumber;
+                return number[0] != '\0' && number[0] == first && number[1] != '\0';
+            };
+            const bool twoDigitNumber =
+                std::any_of(std::begin(kHostGenerations), std::end(kHostGenerations), startsTwoDigits);
+            return twoDigitNumber ? Role::GenerationSecond : Role::Unread;
+        }
+        const bool twoDigit = readGeneration(tag_).twoDigit;  // bytes 4 and 5 are set by now
+        const std::size_t major = twoDigit ? 7 : 6;
+        if (at == major) return Role::Major;
+        if (at == major + 2) return Role::Minor;
+        if (at == major + 3) return Role::Marker;
+        return Role::Unread;
+    }
+
+    std::vector<char> candidates(std::size_t at) const {
+        std::vector<char> bytes = kindsOfByte(at);
+        std::sort(bytes.begin(), bytes.end());
+        bytes.erase(std::unique(bytes.begin(), bytes.end()), bytes.end());
+        return bytes;
+    }
+
+    std::vector<char> kindsOfByte(std::size_t at) const {
+        const Role role = roleOf(at);
+        if (unknown_[at] == Unknown::Masked)
+            // A control byte, "?" itself, DEL, a byte above ASCII: one of each lies in
+            // every range the comparisons tell apart.
+            return role == Role::Unread ? std::vector<char>{'?'} : std::vector<char>{'\x01', '?', '\x7F', kBelowDigits};
+        switch (role) {
+            case Role::GenerationFirst:
+            case Role::GenerationSecond: {
+                const std::size_t digit = role == Role::GenerationFirst ? 0 : 1;
+                std::vector<char> bytes{kBelowDigits};  // a generation the checker does not know
+                for (const HostGeneration& generation : kHostGenerations)
+                    if (generation.generationNumber[0] != '\0' && generation.generationNumber[digit] != '\0' &&
+                        (digit == 0 || generation.generationNumber[0] == tag_.text[4]))
+                        bytes.push_back(generation.generationNumber[digit]);
+                return bytes;
+            }
+            case Role::Major: return {code_[2], 'b', kBelowDigits, kAboveLetters};
+            case Role::Minor: return {code_[4], kBelowDigits, kAboveLetters};
+            case Role::Marker: return {code_[5], '\0', 'r', 't', kAboveLetters};
+            case Role::Unread: break;
+        }
+        return {'\0'};
+    }
+
+    const char* code_;
+    VersionTag tag_{};
+    Unknown unknown_[kVersionTagLength] = {};
+};
+
+class ReportReader {
+public:
+    ReportReader(std::string_view text, ReadBack* readBack) : lines_(reportLines(text)), readBack_(readBack) {}
 
     // Reads the report into `record`; returns the refusal, if any, with `line` 0 for none.
     Refusal read(InstallationRecord& record) {
@@ -50,144 +194,154 @@ public:
     }
 
 private:
-    static constexpr char kIdentification[] = "Application: ";
-    static constexpr char kVersion[] = "\tVersion: ";
-    static constexpr char kSize[] = "  Size: ";
+    static constexpr std::string_view kIdentification = "Application: ";
+    static constexpr std::string_view kVersion = "\tVersion: ";
+    static constexpr std::string_view kSize = "  Size: ";
 
     int lineNumber() const { return static_cast<int>(at_) + 1; }
 
-    // What stands where something else was expected, when it says more than the line
-    // number: the end of a truncated report, or a listing given for a report.
-    std::string found() const {
-        if (at_ >= lines_.size()) return ", found the end of the report";
-        if (lines_[at_].rfind("Vudmark for FrameWorks Plus version:", 0) == 0)
-            return ", found a listing of the applications (\"vudcheck ?\"), not a report";
-        return {};
+    // What stands at line `index`, for a message.
+    std::string found(std::size_t index) const {
+        if (index >= lines_.size()) return "the end of the report";
+        if (lines_[index].rfind("Vudmark for FrameWorks Plus version:", 0) == 0)
+            return "a listing of the applications (\"vudcheck ?\"), not a report";
+        return quoted(lines_[index]);
     }
 
+    Refusal refuse(std::size_t index, const std::string& expected) const {
+        return {static_cast<int>(index) + 1, expected + ", found " + found(index)};
+    }
+
+    // What an identification line shows.
+    struct Identification {
+        int position = 0;  // in the catalogue
+        std::string_view tag;
+        std::int64_t size = 0;
+    };
+
     Refusal readBlock(int& nextPosition, RunTally& tally, InstallationRecord& record) {
-        const std::string& identification = lines_[at_];
-        const std::size_t nameStart = sizeof kIdentification - 1;
-        const std::size_t versionAt = identification.find(kVersion, nameStart);
-        const std::size_t sizeAt = identification.rfind(kSize);
-        const std::string shape =
-            "\"Application: FILE<tab>Version: TAG  Size: BYTES\" for an application after the last one";
-        if (versionAt == std::string::npos || sizeAt == std::string::npos || sizeAt < versionAt)
-            return {lineNumber(), shape};
-        const std::string file = identification.substr(nameStart, versionAt - nameStart);
+        Identification shown;
+        Refusal refusal = readIdentification(nextPosition, shown);
+        if (refusal.line == 0) refusal = judgeBlock(shown, tally, record);
+        if (refusal.line == 0) nextPosition = shown.position + 1;
+        return refusal;
+    }
+
+    Refusal readIdentification(int nextPosition, Identification& shown) const {
+        const std::string_view identification = lines_[at_];
+        // The application: the next in catalogue order whose name the line gives. File
+        // names end before a tab, so at most one can fit.
+        const std::string_view rest = identification.substr(kIdentification.size());
         int position = nextPosition;
-        while (position < kApplicationCount && file != kApplicationCatalogue[position].fileName) ++position;
-        if (position == kApplicationCount) return {lineNumber(), shape};
-
-        const std::string tag = identification.substr(versionAt + sizeof kVersion - 1,
-                                                      sizeAt - versionAt - (sizeof kVersion - 1));
-        // The checker shows a tag's control and high bytes as "?"; a report that still
-        // holds high bytes has them as U+0080 to U+00FF, one character a byte.
-        std::size_t characters = 0;
-        bool printable = tag.rfind(kVersionTagMarker, 0) == 0;
-        for (const char c : tag) {
-            const auto byte = static_cast<unsigned char>(c);
-            characters += (byte & 0xC0) != 0x80;
-            printable = printable && byte >= 0x20 && byte != 0x7F;
+        while (position < kApplicationCount) {
+            const std::string_view file = kApplicationCatalogue[position].fileName;
+            if (rest.substr(0, file.size()) == file && rest.substr(file.size(), kVersion.size()) == kVersion) break;
+            ++position;
         }
-        if (!printable || characters > kVersionTagLength)
-            return {lineNumber(), "a version tag of at most 12 printable characters beginning \"ver \""};
+        constexpr char kShape[] = "\"Application: FILE<tab>Version: TAG  Size: BYTES\"";
+        if (position == kApplicationCount)
+            return refuse(at_, std::string(kShape) + " for an application after the last one");
+        const std::string_view file = kApplicationCatalogue[position].fileName;
+        const std::size_t tagStart = kIdentification.size() + file.size() + kVersion.size();
+        const std::size_t sizeAt = identification.rfind(kSize);
+        if (sizeAt == std::string_view::npos || sizeAt < tagStart)
+            return refuse(at_, kShape);
 
-        const std::string sizeText = identification.substr(sizeAt + sizeof kSize - 1);
+        // The checker prints at most 12 bytes of a tag from its "ver ", each as itself
+        // when printable ASCII and as "?" otherwise.
+        const std::string_view tag = identification.substr(tagStart, sizeAt - tagStart);
+        bool printable = tag.size() <= kVersionTagLength && tag.rfind(kVersionTagMarker, 0) == 0;
+        for (std::size_t i = 0; printable && i < tag.size(); ++i) printable = tag[i] >= 0x20 && tag[i] < 0x7F;
+        if (!printable) {
+            return {lineNumber(), "a version tag of at most 12 printable ASCII characters beginning \"ver \", found " +
+                                      quoted(tag)};
+        }
+
+        // In decimal as the checker writes it: no sign, no leading zero.
+        const std::string_view sizeText = identification.substr(sizeAt + kSize.size());
         std::int64_t size = 0;
         const auto [end, error] = std::from_chars(sizeText.data(), sizeText.data() + sizeText.size(), size);
-        if (sizeText.empty() || error != std::errc() || end != sizeText.data() + sizeText.size() ||
-            sizeText[0] == '-')
-            return {lineNumber(), "the size in bytes after \"Size: \""};
-
-        VersionTag shown{};
-        copyText(tag.c_str(), shown.text, sizeof shown.text);
-        // The shown tag reads as the same generation: only its digits decide it, and a
-        // byte shown as "?" was no digit.
-        const Verdict expected = judgeApplication(position, shown, size);
-        ++at_;
-        if (at_ >= lines_.size() || lines_[at_] != expected.statusLine)
-            return {lineNumber(), "\"" + expected.statusLine + "\""};
-        ++at_;
-        if (at_ >= lines_.size() || lines_[at_].rfind("    ", 0) != 0)
-            return {lineNumber(), "the verdict on " + file + ", indented by four spaces"};
-        const int verdictLine = lineNumber();
-        std::string text = lines_[at_].substr(4);
-        for (++at_; at_ < lines_.size() && !lines_[at_].empty(); ++at_) text += "\n" + lines_[at_];
-        if (at_ >= lines_.size()) return {lineNumber(), "the empty line that ends the block of " + file};
-        ++at_;
-
-        const VerdictPattern* pattern = matchVerdict(text, file, tag, size, position);
-        if (pattern == nullptr) return {verdictLine, "a verdict on " + file + " for its tag and size"};
-
-        ++(tally.*expected.generation.generationCounter);
-        ++(tally.*pattern->counter);
-        if (pattern->generation7BuildCounter != nullptr) ++(tally.*pattern->generation7BuildCounter);
-
-        ApplicationRecord& application = record.applications[position];
-        application.state = ApplicationState::Block;
-        application.tag = tag;
-        application.size = size;
-        application.generation = generationNumberOf(expected.generation);
-        application.host = hostOf(expected.statusLine);
-        application.verdict = verdictKindOf(pattern->counter);
-        application.text = std::move(text);
-        nextPosition = position + 1;
+        if (error != std::errc() || end != sizeText.data() + sizeText.size() || size <= 0 || sizeText[0] == '0')
+            return {lineNumber(), "the size in bytes after \"Size: \", found " + quoted(sizeText)};
+        shown = {position, tag, size};
         return {0, {}};
     }
 
-    // Matches `text` against `pattern`: %s stands for one or more characters, %d for
-    // one or more digits; what they stood for goes to `fields`.
-    static bool matches(std::string_view pattern, std::string_view text, std::vector<std::string_view>& fields) {
-        if (pattern.empty()) return text.empty();
-        if (pattern.size() >= 2 && pattern[0] == '%' && (pattern[1] == 's' || pattern[1] == 'd')) {
-            const bool digits = pattern[1] == 'd';
-            for (std::size_t length = 1; length <= text.size(); ++length) {
-                const char c = text[length - 1];
-                if (c == '\n' || (digits && (c < '0' || c > '9'))) break;
-                fields.push_back(text.substr(0, length));
-                if (matches(pattern.substr(2), text.substr(length), fields)) return true;
-                fields.pop_back();
+    // The block must be what the checker prints for one of the tags its identification
+    // line may stand for: the checker's judgement and printing make the lines to match.
+    Refusal judgeBlock(const Identification& shown, RunTally& tally, InstallationRecord& record) {
+        const std::size_t blockStart = at_;
+        const char* fileName = kApplicationCatalogue[shown.position].fileName;
+        std::size_t bestMatched = 0;  // the most lines a possible tag's block matched
+        std::string bestExpected;     // and what it expected at the first that differs
+        ApplicationOutcome outcome;
+        std::vector<std::string> tried;  // status and verdict of the tags already compared
+        const std::string_view statusLine = blockStart + 1 < lines_.size() ? lines_[blockStart + 1] : "";
+        // Any one release judges the generation, so its status line alone is compared.
+        // The first generation is always tried, so that a refusal has a block to quote.
+        const auto generationFits = [&](const VersionTag& possible) {
+            return bestExpected.empty() ||
+                   judgeApplication(shown.position, possible, shown.size).statusLine == statusLine;
+        };
+        const auto printsTheBlock = [&](const VersionTag& possible) {
+            Verdict verdict = judgeApplication(shown.position, possible, shown.size);
+            // Many of the possible tags are judged alike: each block is printed once.
+            std::string judged = verdict.statusLine + '\n' + verdict.verdictText;
+            if (std::find(tried.begin(), tried.end(), judged) != tried.end()) return false;
+            tried.push_back(std::move(judged));
+            std::ostringstream block;
+            printApplicationBlock(block, fileName, possible, shown.size, verdict);
+            const std::string text = block.str();
+            std::size_t matched = 0;
+            for (std::size_t start = 0; start < text.size(); ++matched) {
+                const std::size_t lineEnd = text.find('\n', start);
+                const std::string_view expected = std::string_view(text).substr(start, lineEnd - start);
+                if (blockStart + matched >= lines_.size() || lines_[blockStart + matched] != expected) {
+                    if (matched > bestMatched || bestExpected.empty()) {
+                        bestMatched = matched;
+                        bestExpected = expected.empty()
+                                           ? "the empty line that ends the block of " + std::string(fileName)
+                                           : quoted(expected);
+                    }
+                    return false;
+                }
+                start = lineEnd + 1;
             }
-            return false;
-        }
-        return !text.empty() && pattern[0] == text[0] && matches(pattern.substr(1), text.substr(1), fields);
-    }
+            outcome.position = shown.position;
+            outcome.state = ApplicationOutcome::State::Judged;
+            outcome.tag = possible;
+            outcome.byteCount = shown.size;
+            outcome.verdict = std::move(verdict);
+            at_ = blockStart + matched;
+            return true;
+        };
+        if (!PossibleTags(shown.position, shown.tag).any(printsTheBlock, generationFits))
+            return refuse(blockStart + bestMatched, bestExpected);
 
-    static const VerdictPattern* matchVerdict(const std::string& text, const std::string& file,
-                                              const std::string& tag, std::int64_t size, int position) {
-        const std::string sizeText = std::to_string(size);
-        for (int i = 0; i < kVerdictPatternCount; ++i) {
-            std::string_view pattern = kVerdictPatterns[i].pattern;
-            pattern.remove_suffix(1);  // the verdict's own newline ends the block's line
-            std::vector<std::string_view> fields;
-            if (!matches(pattern, text, fields) || fields.empty() || fields[0] != file) continue;
-            const bool sized = pattern.find("%d") != std::string_view::npos;
-            if (sized && (fields.size() < 2 || fields[1] != sizeText)) continue;
-            if (!sized && fields.size() >= 3 &&
-                (fields[1] != tag || fields[2] != kApplicationCatalogue[position].releaseCode))
-                continue;
-            return &kVerdictPatterns[i];
-        }
-        return nullptr;
+        outcome.verdict.addTo(tally);
+        record.applications[static_cast<std::size_t>(shown.position)] = applicationRecordOf(outcome);
+        if (readBack_ != nullptr) readBack_->blocks.push_back(outcome);
+        return {0, {}};
     }
 
     // The summary is what the checker prints for the blocks read and the count of
     // applications not found that it gives: anything else contradicts the blocks.
     Refusal readSummary(RunTally& tally, InstallationRecord& record) {
         const int blocks = tallyBlocks(tally);
-        constexpr char kNotFound[] = " Applications NOT FOUND";
-        for (std::size_t i = at_; i < lines_.size(); ++i) {
-            const std::string& line = lines_[i];
-            const std::size_t at = line.find(kNotFound);
-            if (at == std::string::npos || at == 0 || at + sizeof kNotFound - 1 != line.size()) continue;
+        constexpr std::string_view kNotFound = " Applications NOT FOUND";
+        // The not-found line stands within the summary's first lines, if anywhere.
+        constexpr std::size_t kSummaryLines = 24;
+        for (std::size_t i = at_; i < lines_.size() && i < at_ + kSummaryLines; ++i) {
+            const std::string_view line = lines_[i];
+            if (line.size() <= kNotFound.size() || line.substr(line.size() - kNotFound.size()) != kNotFound) continue;
+            const std::size_t digits = line.size() - kNotFound.size();
             int count = 0;
-            const auto [end, error] = std::from_chars(line.data(), line.data() + at, count);
-            if (error != std::errc() || end != line.data() + at || count <= 0) continue;
+            const auto [end, error] = std::from_chars(line.data(), line.data() + digits, count);
+            if (error != std::errc() || end != line.data() + digits || count <= 0) continue;
             if (count > kApplicationCount - blocks)
                 return {static_cast<int>(i) + 1, "at most " + std::to_string(kApplicationCount - blocks) +
-                                                     " applications not found beside " +
-                                                     std::to_string(blocks) + " blocks"};
+                                                     " applications not found beside " + std::to_string(blocks) +
+                                                     " blocks, found " + quoted(line)};
             tally.notFoundCount = count;
             break;
         }
@@ -198,20 +352,21 @@ private:
         bool first = true;
         while (start < summary.size()) {
             const std::size_t end = summary.find('\n', start);
-            const std::string expected = summary.substr(start, end - start);
+            const std::string_view expected = std::string_view(summary).substr(start, end - start);
             if (at_ >= lines_.size() || lines_[at_] != expected) {
                 if (first)
-                    return {lineNumber(), "an application block (\"Application: ...\") or the run summary (\"" +
-                                              expected + "\")" + found()};
-                return {lineNumber(), "\"" + expected + "\", as the blocks above give" + found()};
+                    return refuse(at_, "an application block (\"Application: ...\") or the run summary (" +
+                                           quoted(expected) + ")");
+                return refuse(at_, quoted(expected) + ", as the blocks above give");
             }
             first = false;
             ++at_;
             start = end + 1;
         }
         for (; at_ < lines_.size(); ++at_)
-            if (!lines_[at_].empty()) return {lineNumber(), "the end of the report"};
+            if (!lines_[at_].empty()) return refuse(at_, "the end of the report");
         applyTally(tally, record);
+        if (readBack_ != nullptr) readBack_->tally = tally;
         return {0, {}};
     }
 
@@ -220,8 +375,9 @@ private:
                tally.preReleaseCount + tally.olderCount + tally.newerCount + tally.unrecognizedCount;
     }
 
-    std::vector<std::string> lines_;
+    std::vector<std::string_view> lines_;
     std::size_t at_ = 0;
+    ReadBack* readBack_;
 };
 
 }  // namespace
@@ -263,7 +419,7 @@ std::string reportText(std::string_view bytes, std::string& problem) {
     return text;
 }
 
-InstallationRecord parseReport(std::string_view bytes, const std::string& installation) {
+InstallationRecord parseReport(std::string_view bytes, const std::string& installation, ReadBack* readBack) {
     InstallationRecord record;
     record.installation = installation;
     record.source = Source::Report;
@@ -274,7 +430,8 @@ InstallationRecord parseReport(std::string_view bytes, const std::string& instal
         record.error = "line 1: expected " + problem;
         return record;
     }
-    ReportReader reader(text);
+    if (readBack != nullptr) *readBack = {};
+    ReportReader reader(text, readBack);
     const Refusal refusal = reader.read(record);
     if (refusal.line != 0) {
         record.status = Status::Error;
@@ -283,6 +440,7 @@ InstallationRecord parseReport(std::string_view bytes, const std::string& instal
         record.counts = {};
         record.notFound = 0;
         record.mixed = record.outdated = false;
+        if (readBack != nullptr) *readBack = {};
     }
     return record;
 }

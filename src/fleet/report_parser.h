@@ -5,8 +5,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fleet/records.h"
+#include "verify/run_tally.h"
+#include "verify/verification.h"
 
 namespace vud::fleet {
 
@@ -16,9 +19,25 @@ namespace vud::fleet {
 // are in no encoding a report is saved in.
 std::string reportText(std::string_view bytes, std::string& problem);
 
-// Reads a whole report. A report that is not one (a listing, a truncated or edited
-// report, anything else) gives an error record whose reason names the line and what
-// was expected there; `installation` names the record.
-InstallationRecord parseReport(std::string_view bytes, const std::string& installation);
+// The lines of a report's text as views into it, each without its LF or CR LF: one
+// pass, no copies, whatever the length of a line or the number of lines.
+std::vector<std::string_view> reportLines(std::string_view text);
+
+// What an accepted report was read as: each block as the checker judged it, with one
+// of the tags the block may have been printed from, and the run's tally. Printed
+// again by the checker's own code, they give the report's lines.
+struct ReadBack {
+    std::vector<ApplicationOutcome> blocks;
+    RunTally tally;
+};
+
+// Reads a whole report: every block must be what the checker prints for the tag and
+// size it shows, and the summary what it prints for the blocks. A report that is not
+// one (a listing, a truncated or edited report, anything else) gives an error record
+// whose reason names the line, what was expected there and what was found;
+// `installation` names the record. `readBack`, when given, receives what an accepted
+// report was read as.
+InstallationRecord parseReport(std::string_view bytes, const std::string& installation,
+                               ReadBack* readBack = nullptr);
 
 }  // namespace vud::fleet

@@ -81,6 +81,7 @@ InstallationRecord scanInstallation(Installation& installation, const std::strin
     record.applications.reserve(kApplicationCount);
     const RunTally tally = verifyInstallation(installation, [&record](const ApplicationOutcome& outcome) {
         record.applications.push_back(applicationRecordOf(outcome));
+        if (outcome.state == ApplicationOutcome::State::NoTag) ++record.damaged;
     });
     applyTally(tally, record);
     return record;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fleet/record_writer.h"
+#include "fleet/totals.h"
 #include "fleet/utf8.h"
 
 namespace vud::fleet {
@@ -66,6 +67,7 @@ std::string findingsInWords(const InstallationRecord& record) {
         const int count = record.counts[static_cast<int>(words.kind)];
         if (count > 0) add(counted(count, words.one, words.many));
     }
+    if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
     if (record.mixed) add("mixed host generations");
     if (record.outdated) add("checker out of date");
     if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));
@@ -77,6 +79,7 @@ public:
     explicit TextWriter(std::ostream& out) : out_(out) {}
 
     void write(const InstallationRecord& record) override {
+        totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
         std::string line = padded(std::string(statusName(record.status)), 10);
@@ -97,6 +100,7 @@ public:
     }
 
     void finish() override {
+        writeApplicationTotals(out_, totals_);
         out_ << counted(installations_, "installation", "installations") << ": "
              << byStatus_[static_cast<int>(Status::Ok)] << " ok, "
              << byStatus_[static_cast<int>(Status::Findings)] << " with findings, "
@@ -107,6 +111,7 @@ private:
     std::ostream& out_;
     int installations_ = 0;
     int byStatus_[3] = {};
+    FleetTotals totals_;
 };
 
 }  // namespace
@@ -117,6 +122,8 @@ std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out) {
     switch (format) {
         case Format::Csv: return makeCsvWriter(out);
         case Format::Json: return makeJsonWriter(out);
+        case Format::Totals: return makeTotalsWriter(out);
+        case Format::Metrics: return makeMetricsWriter(out);
         case Format::Text: break;
     }
     return makeTextWriter(out);

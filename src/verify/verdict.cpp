@@ -204,28 +204,6 @@ private:
 
 }  // namespace
 
-const VerdictPattern kVerdictPatterns[] = {
-    {kCorrect, &RunTally::correctCount, nullptr},
-    {kCorrectLater7, &RunTally::correctCount, &RunTally::gen7LaterCount},
-    {kCorrectEarlier7, &RunTally::correctCount, &RunTally::gen7EarlierCount},
-    {kSizeMismatch7, &RunTally::sizeMismatchCount, nullptr},
-    {kSizeMismatch, &RunTally::sizeMismatchCount, nullptr},
-    {kSevenCharacterTest, &RunTally::testCount, nullptr},
-    {kBetaOneDigit, &RunTally::betaCount, nullptr},
-    {kBetaTwoDigit, &RunTally::betaCount, nullptr},
-    {kOlder, &RunTally::olderCount, nullptr},
-    {kNewer, &RunTally::newerCount, nullptr},
-    {kObsoleteTest, &RunTally::olderCount, nullptr},
-    {kNewerTest, &RunTally::newerCount, nullptr},
-    {kUnrecognizedMarker, &RunTally::unrecognizedCount, nullptr},
-    {kCurrentTest, &RunTally::testCount, nullptr},
-    {kUnrecognized, &RunTally::unrecognizedCount, nullptr},
-    {kPreRelease12, &RunTally::preReleaseCount, nullptr},
-    {kPreRelease11, &RunTally::preReleaseCount, nullptr},
-    {kTwoDigitTest, &RunTally::testCount, nullptr},
-};
-const int kVerdictPatternCount = static_cast<int>(sizeof kVerdictPatterns / sizeof kVerdictPatterns[0]);
-
 GenerationReading readGeneration(const VersionTag& tag) {
     // The first generation whose number the tag carries after "ver ". No one-digit
     // number is a 1, so "10" to "12" are never read as one digit.

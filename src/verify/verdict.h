@@ -35,17 +35,6 @@ struct Verdict {
 // `byteCount` bytes long.
 Verdict judgeApplication(int position, const VersionTag& tag, std::int64_t byteCount);
 
-// Every verdict text a judgement can give, as a printf-style pattern (%s the file name,
-// the tag as shown or the release code; %d a size), with the counters it adds to. A
-// saved report is read back by matching its verdicts against these.
-struct VerdictPattern {
-    const char* pattern;  // ends with its own newline, as the verdict text does
-    TallyCounter counter;
-    TallyCounter generation7BuildCounter;  // nullptr unless a correct FWP 7.0 build
-};
-extern const VerdictPattern kVerdictPatterns[];
-extern const int kVerdictPatternCount;
-
 // The tag as it may be shown on a console: up to its first NUL, with every byte
 // outside printable ASCII shown as "?", so a damaged file cannot send control
 // sequences to the user's terminal.

@@ -85,11 +85,30 @@ constexpr char kProbe[] = R"(<script>
     for (const cell of row.querySelectorAll('td.cell')) {
       const box = cell.getBoundingClientRect();
       out.push(['cell', index, cell.className, background(cell), mark(cell),
-                Math.round(box.width) + 'x' + Math.round(box.height), flat(cell.title)].join('\t'));
+                Math.round(box.width) + 'x' + Math.round(box.height), getComputedStyle(cell).boxShadow,
+                flat(cell.title)].join('\t'));
     }
     for (const reason of row.querySelectorAll('td.reason'))
       out.push(['reason', index, reason.colSpan, reason.textContent].join('\t'));
   });
+  // The fold: shut as the page opens, its lines taking no room until it is opened.
+  const shown = () => Array.from(document.querySelectorAll('#grid ol.ok li')).filter((li) => li.checkVisibility()).length;
+  for (const details of document.querySelectorAll('#grid details')) {
+    const shut = shown();
+    details.open = true;
+    out.push(['fold', details.className, details.querySelector('summary').textContent, shut > 0,
+              shown() > 0].join('\t'));
+  }
+  for (const line of document.querySelectorAll('#grid ol.ok li'))
+    out.push(['ok', line.className, line.textContent].join('\t'));
+  // The heads, the rows and the totals are separate tables: their columns line up.
+  const lefts = (cells) => Array.from(cells).map((cell) => Math.round(cell.getBoundingClientRect().left)).join(',');
+  out.push(['columns', lefts(document.querySelectorAll('#grid thead th.app')),
+            lefts(document.querySelectorAll('#grid tbody tr:last-child td.cell')),
+            lefts(document.querySelectorAll('#grid tfoot tr:first-child td.count'))].join('\t'));
+  for (const row of document.querySelectorAll('#grid tfoot tr'))
+    out.push(['foot', row.className, row.cells[0].textContent,
+              Array.from(row.querySelectorAll('td.count')).map((cell) => cell.textContent).join(',')].join('\t'));
   const pre = document.createElement('pre');
   pre.id = 'probe';
   pre.textContent = out.join('\n');
@@ -157,9 +176,9 @@ protected:
     ScratchFolder folder_;
 };
 
-TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetRuns) {
+TEST_F(DashboardInBrowser, WorstFirstOkFoldedTotalsUnderTheGridMixedMarkedAndNothingFromTheFleetRuns) {
     std::ostringstream page;
-    writeDashboard(page, fleetWithHostileNames());
+    writeDashboard(page, fleetWithHostileNames(), {1796940451, "2.4.0", "2.3.0"});
     std::string probed = page.str();
     probed.insert(probed.rfind("</body>"), kProbe);
     const std::string dom = render(probed);
@@ -178,9 +197,14 @@ TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetR
     std::vector<std::string> totals;
     std::map<std::string, std::pair<std::string, std::string>> looks;  // class: background, mark
     std::vector<std::string> rows;
-    std::vector<std::vector<std::string>> cellClasses(4);
-    std::vector<std::vector<std::string>> cellTitles(4);
+    std::vector<std::vector<std::string>> cellClasses(3);
+    std::vector<std::vector<std::string>> cellTitles(3);
+    std::vector<std::string> ringed;  // cells with a ring: row, position
     std::vector<std::string> reasons;
+    std::vector<std::string> folds;
+    std::vector<std::string> okLines;
+    std::vector<std::string> foot;
+    bool columnsSeen = false;
     for (std::string line; std::getline(lines, line);) {
         const std::vector<std::string> f = fields(line);
         SCOPED_TRACE(line);
@@ -199,9 +223,15 @@ TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetR
             rows.push_back(f.at(1) + " " + f.at(2) + " " + f.at(3) + " [" + f.at(4) + "] " + f.at(5) + " [" +
                            f.at(6) + "] " + f.at(7));
         } else if (f[0] == "cell") {
-            const std::string look = f.at(2).substr(f.at(2).find(' ') + 1);
-            cellClasses.at(std::stoul(f.at(1))).push_back(look);
-            cellTitles.at(std::stoul(f.at(1))).push_back(f.size() > 6 ? f[6] : "");
+            // "cell LOOK" and then the marks: "minority" for another generation.
+            std::istringstream classes(f.at(2));
+            std::string cell, look, marks;
+            classes >> cell >> look >> marks;
+            const std::size_t row = std::stoul(f.at(1));
+            cellClasses.at(row).push_back(look);
+            cellTitles.at(row).push_back(f.size() > 7 ? f[7] : "");
+            EXPECT_EQ(marks == "minority", f.at(6) != "none") << "a ring marks the cells of another generation";
+            if (f.at(6) != "none") ringed.push_back(f.at(1) + " " + std::to_string(cellClasses[row].size() - 1));
             ASSERT_EQ(1u, looks.count(look));
             EXPECT_EQ(looks[look].first, f.at(3)) << "a cell's colour is its legend entry's";
             EXPECT_EQ(looks[look].second, f.at(4)) << "a cell's mark is its legend entry's";
@@ -210,6 +240,18 @@ TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetR
             EXPECT_LE(std::stoi(f.at(5).substr(by + 1)), 16) << "cells stay small enough for a thousand rows";
         } else if (f[0] == "reason") {
             reasons.push_back(f.at(1) + " " + f.at(2) + " " + f.at(3));
+        } else if (f[0] == "fold") {
+            folds.push_back(f.at(1) + " " + f.at(2) + " shut:" + f.at(3) + " opened:" + f.at(4));
+        } else if (f[0] == "ok") {
+            okLines.push_back(f.at(1) + " " + f.at(2));
+        } else if (f[0] == "columns") {
+            columnsSeen = true;
+            EXPECT_EQ(f.at(1), f.at(2)) << "the cells of a row under their application's head";
+            EXPECT_EQ(f.at(1), f.at(3)) << "the totals under their application's head";
+            EXPECT_EQ(41, std::count(f.at(1).begin(), f.at(1).end(), ',') + 1);
+        } else if (f[0] == "foot") {
+            EXPECT_EQ("total " + f.at(2), f.at(1));
+            foot.push_back(f.at(2) + " " + f.at(3));
         }
     }
 
@@ -231,15 +273,18 @@ TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetR
     EXPECT_EQ(10u, marks.size());
     EXPECT_EQ(0u, marks.count("none"));
 
+    // Worst first: the error, then nine findings (seven builds, the unrecognised one of
+    // another generation, mixed), then one; the ok installation folded away.
     EXPECT_EQ((std::vector<std::string>{
-                  "0 ok folder [/srv/fleet/ws01] ok [11] 41",
+                  "0 error folder [/srv/fleet/ws04 & <co>] error [] 0",
                   std::string("1 findings folder [") + kScriptName + "] findingsmixedchecker out of date [11 12] 41",
-                  std::string("2 findings report [") + kImageName + "] findings [8] 41",
-                  "3 error folder [/srv/fleet/ws04 & <co>] error [] 0"}),
+                  std::string("2 findings report [") + kImageName + "] findings [8] 41"}),
               rows);
-    EXPECT_EQ(std::vector<std::string>{std::string("3 41 ") + kReason}, reasons);
+    EXPECT_TRUE(columnsSeen);
+    EXPECT_EQ(std::vector<std::string>{std::string("0 41 ") + kReason}, reasons);
+    EXPECT_EQ(std::vector<std::string>{"fold 1 ok installation shut:false opened:true"}, folds);
+    EXPECT_EQ(std::vector<std::string>{"folder /srv/fleet/ws01 11 41 correct"}, okLines);
 
-    EXPECT_EQ(std::vector<std::string>(41, "correct"), cellClasses[0]);
     std::vector<std::string> second = {"correct", "size-mismatch", "beta",   "test",        "pre-release",
                                        "older",   "newer",         "unrecognized", "unrecognized", "no-tag"};
     second.resize(41, "not-found");
@@ -247,15 +292,37 @@ TEST_F(DashboardInBrowser, GridShowsEveryCellByItsVerdictAndNothingFromTheFleetR
     std::vector<std::string> third(40, "absent");
     third.push_back("older");
     EXPECT_EQ(third, cellClasses[2]);
-    EXPECT_TRUE(cellClasses[3].empty());
+    EXPECT_TRUE(cellClasses[0].empty());
+    // Eight builds for generation 12, one for 11: the one is ringed.
+    EXPECT_EQ(std::vector<std::string>{"1 8"}, ringed);
 
     // What a pointer over a cell shows: the tag, the size and the verdict text.
     ASSERT_EQ(41u, cellTitles[1].size());
     EXPECT_EQ(std::string("vud_mrn.ma: ") + kAttributeBreak + ", 3000 bytes\\nvud_mrn.ma is unrecognized Rel ver " +
-                  kAttributeBreak,
+                  kAttributeBreak + "\\nfor host generation 11, most of this installation for 12",
               cellTitles[1][8]);
     EXPECT_EQ("vud_rc9.ma: ver 8.0.3, 4000 bytes\\nolder", cellTitles[2][40]);
     EXPECT_EQ("vud_mcp.ma: no block in the report", cellTitles[2][0]);
+
+    // Under the grid, each application's count of each verdict and state the fleet has.
+    const auto counts = [](const std::map<int, int>& byPosition, int otherwise) {
+        std::string text;
+        for (int position = 0; position < kApplicationCount; ++position) {
+            const auto found = byPosition.find(position);
+            const int count = found != byPosition.end() ? found->second : otherwise;
+            text += (position > 0 ? "," : "") + (count > 0 ? std::to_string(count) : "");
+        }
+        return text;
+    };
+    std::map<int, int> notFound;
+    for (int position = 0; position < 10; ++position) notFound[position] = 0;
+    EXPECT_EQ((std::vector<std::string>{
+                  "correct " + counts({{0, 2}}, 1), "size-mismatch " + counts({{1, 1}}, 0),
+                  "beta " + counts({{2, 1}}, 0), "test " + counts({{3, 1}}, 0), "pre-release " + counts({{4, 1}}, 0),
+                  "older " + counts({{5, 1}, {40, 1}}, 0), "newer " + counts({{6, 1}}, 0),
+                  "unrecognized " + counts({{7, 1}, {8, 1}}, 0), "not-found " + counts(notFound, 1),
+                  "no-tag " + counts({{9, 1}}, 0), "absent " + counts({{40, 0}}, 1)}),
+              foot);
 }
 
 }  // namespace

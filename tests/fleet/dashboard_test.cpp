@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -44,9 +46,15 @@ TEST(DashboardEscape, MarkupBecomesTextAndEveryByteBecomesValidUtf8) {
     }
 }
 
+const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
+
+// The columns of every table of the grid: installation, status, hosts, 41 applications.
+const std::string kColumns =
+    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\"><col class=\"app\" span=\"41\"></colgroup>";
+
 std::string page(const std::vector<InstallationRecord>& installations) {
     std::ostringstream out;
-    writeDashboard(out, installations);
+    writeDashboard(out, installations, kScan);
     return out.str();
 }
 
@@ -140,8 +148,9 @@ TEST(Dashboard, RowsShowStatusHostsAndOneCellPerApplicationInCatalogueOrder) {
     std::string fromReport =
         "<tr class=\"findings\"><th scope=\"row\" class=\"report\" title=\"ws02.txt\"><span>ws02.txt</span></th>"
         "<td class=\"status\">findings"
-        "<span class=\"flag\" title=\"builds for more than one host generation\">mixed</span>"
-        "<span class=\"flag\" title=\"a build newer than the checker knows\">checker out of date</span></td>"
+        "<span class=\"flag\" title=\"builds for more than one host generation in one installation\">mixed</span>"
+        "<span class=\"flag\" title=\"a build newer than this checker knows was found: get a newer checker\">"
+        "checker out of date</span></td>"
         "<td class=\"hosts\" title=\"FWP 8.0.x.x\nFWP 11.0.x.x\nNA\">8 11 NA</td>";
     for (int position = 0; position < 3; ++position)
         fromReport += std::string("<td class=\"cell absent\" title=\"") + kApplicationCatalogue[position].fileName +
@@ -170,14 +179,16 @@ TEST(Dashboard, AnInstallationWithoutOneApplicationSaysSo) {
 
 TEST(Dashboard, ColumnsAreTheCatalogueApplications) {
     const std::string text = page({});
-    std::string header = "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
+    std::string header = "<div id=\"grid\">\n<table class=\"head\">" + kColumns +
+                         "<thead><tr><th>installation</th><th>status</th><th>hosts</th>"
                          "<th class=\"app\" title=\"Member Copy Along Path\"><span>vud_mcp.ma</span></th>"
                          "<th class=\"app\" title=\"Beam Splice Generator\"><span>vud_bsg.ma</span></th>";
     EXPECT_NE(std::string::npos, text.find(header)) << text;
     EXPECT_NE(std::string::npos,
               text.find("<th class=\"app\" title=\"Model Import/Export for Analysis\"><span>vud_mx.ma</span></th>"
                         "<th class=\"app\" title=\"Revision Cloud and Markup Tracking Tool\"><span>vud_rc9.ma</span></th>"
-                        "</tr></thead>\n<tbody>\n</tbody>\n</table>\n</body>\n</html>\n"))
+                        "</tr></thead></table>\n<table class=\"foot\">" +
+                        kColumns + "<tfoot>\n</tfoot></table>\n</div>\n</body>\n</html>\n"))
         << text;
 }
 
@@ -217,6 +228,170 @@ TEST(Dashboard, EveryTextFromTheFleetIsEscaped) {
     EXPECT_EQ(std::string::npos, text.find("<script"));
     EXPECT_EQ(std::string::npos, text.find("<img"));
     EXPECT_EQ(std::string::npos, text.find("<b>"));
+}
+
+// An installation of 41 correct builds for generation 11.
+InstallationRecord okInstallation(const std::string& path) {
+    InstallationRecord ok = folderInstallation(path, Status::Ok);
+    for (int position = 0; position < kApplicationCount; ++position)
+        setBlock(ok, position, "ver 11.1.0", 1000, 11, "FWP 11.0.x.x", VerdictKind::Correct, "correct");
+    return ok;
+}
+
+// `findings` builds of an installation of generation 11 are older ones.
+InstallationRecord withFindings(const std::string& path, int findings) {
+    InstallationRecord installation = okInstallation(path);
+    installation.status = Status::Findings;
+    for (int position = 0; position < findings; ++position) {
+        installation.applications[static_cast<std::size_t>(position)].verdict = VerdictKind::Older;
+        --installation.counts[static_cast<std::size_t>(VerdictKind::Correct)];
+        ++installation.counts[static_cast<std::size_t>(VerdictKind::Older)];
+    }
+    return installation;
+}
+
+TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
+    InstallationRecord partly = okInstallation("/fleet/partly");
+    setState(partly, 40, ApplicationState::NotFound);
+    --partly.counts[static_cast<std::size_t>(VerdictKind::Correct)];
+    const std::string text = page({okInstallation("/fleet/a-ok"), withFindings("/fleet/one", 1),
+                                   errorInstallation("/fleet/gone", "no such file or folder"),
+                                   withFindings("/fleet/three", 3), partly, withFindings("/fleet/also-one", 1)});
+
+    std::vector<std::size_t> at;
+    for (const char* row : {"title=\"/fleet/gone\"", "title=\"/fleet/three\"", "title=\"/fleet/one\"",
+                            "title=\"/fleet/also-one\"", "<details class=\"fold\">"}) {
+        at.push_back(text.find(row));
+        EXPECT_NE(std::string::npos, at.back()) << row;
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << text;
+
+    // In input order inside the fold; no cells, and no script to open it.
+    EXPECT_NE(std::string::npos,
+              text.find("</tbody></table></div>\n<details class=\"fold\">"
+                        "<summary>2 ok installations</summary>\n<ol class=\"ok\">\n"
+                        "<li class=\"folder\">/fleet/a-ok <span class=\"hosts\">11</span> 41 correct</li>\n"
+                        "<li class=\"folder\">/fleet/partly <span class=\"hosts\">11</span> 40 correct, 1 not-found</li>\n"
+                        "</ol></details>\n<table class=\"foot\">" + kColumns + "<tfoot>\n"))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("title=\"/fleet/a-ok\""));
+}
+
+TEST(Dashboard, AnOkInstallationWithAChangeStaysOutOfTheFold) {
+    InstallationRecord changed = okInstallation("/fleet/changed");
+    changed.applications[3].changed = true;
+    const std::string text = page({okInstallation("/fleet/same"), changed});
+    EXPECT_LT(text.find("title=\"/fleet/changed\""), text.find("<details class=\"fold\">")) << text;
+    EXPECT_NE(std::string::npos, text.find("<td class=\"cell correct changed\" title=\"vud_abl.ma: ver 11.1.0, 1000 bytes\n"
+                                           "correct\nchanged since the baseline scan\"></td>"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("<summary>1 ok installation</summary>")) << text;
+}
+
+TEST(Dashboard, TotalsUnderTheGridCountEachApplicationByVerdictAndState) {
+    InstallationRecord report = reportInstallation("ws.txt", Status::Findings);
+    setBlock(report, 1, "ver 8.1.0", 10, 8, "FWP 8.0.x.x", VerdictKind::Beta, "beta");
+    const std::string text = page({withFindings("/fleet/two", 2), okInstallation("/fleet/ok"), report});
+
+    // Rows only for what the fleet has; a count upright in its application's column.
+    const auto row = [](const std::string& name, const std::vector<std::pair<int, int>>& counts) {
+        std::string line = "<tr class=\"total " + name + "\"><th scope=\"row\" colspan=\"3\">" + name + "</th>";
+        std::vector<int> byPosition(kApplicationCount, 0);
+        for (const auto& [position, count] : counts) byPosition[static_cast<std::size_t>(position)] = count;
+        for (int position = 0; position < kApplicationCount; ++position) {
+            const int count = byPosition[static_cast<std::size_t>(position)];
+            line += count == 0 ? std::string("<td class=\"count\"></td>")
+                               : "<td class=\"count\" title=\"" + std::string(kApplicationCatalogue[position].fileName) +
+                                     ": " + std::to_string(count) + " " + name + "\"><span>" + std::to_string(count) +
+                                     "</span></td>";
+        }
+        return line + "</tr>\n";
+    };
+    std::vector<std::pair<int, int>> correct = {{0, 1}, {1, 1}};
+    for (int position = 2; position < kApplicationCount; ++position) correct.emplace_back(position, 2);
+    std::vector<std::pair<int, int>> absent = {{0, 1}};
+    for (int position = 2; position < kApplicationCount; ++position) absent.emplace_back(position, 1);
+    EXPECT_NE(std::string::npos, text.find("<tfoot>\n" + row("correct", correct) + row("beta", {{1, 1}}) +
+                                           row("older", {{0, 1}, {1, 1}}) + row("absent", absent) +
+                                           "</tfoot></table>\n</div>\n</body>\n</html>\n"))
+        << text;
+}
+
+TEST(Dashboard, CellsOfAnotherGenerationThanMostOfAMixedInstallationAreMarked) {
+    InstallationRecord mixed = folderInstallation("/fleet/mixed", Status::Findings);
+    setBlock(mixed, 0, "ver 8.1.3", 10, 8, "FWP 8.0.x.x", VerdictKind::Correct, "a");
+    setBlock(mixed, 1, "ver 11.1.3", 10, 11, "FWP 11.0.x.x", VerdictKind::Correct, "b");
+    setBlock(mixed, 2, "ver 11.1.3", 10, 11, "FWP 11.0.x.x", VerdictKind::Correct, "c");
+    setBlock(mixed, 3, "ver 5.1.3", 10, std::nullopt, "NA", VerdictKind::Correct, "d");
+    mixed.mixed = true;
+    // Without the warning, a lone other generation is not marked: the checker decides
+    // what mixed means.
+    InstallationRecord unmarked = mixed;
+    unmarked.installation = "/fleet/unmarked";
+    unmarked.mixed = false;
+    const std::string text = page({mixed, unmarked});
+
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"hosts\" title=\"FWP 8.0.x.x\nFWP 11.0.x.x\nNA\">8 11 NA</td>"
+                        "<td class=\"cell correct minority\" title=\"vud_mcp.ma: ver 8.1.3, 10 bytes\na\n"
+                        "for host generation 8, most of this installation for 11\"></td>"
+                        "<td class=\"cell correct\" title=\"vud_bsg.ma: ver 11.1.3, 10 bytes\nb\"></td>"
+                        "<td class=\"cell correct\" title=\"vud_cbp.ma: ver 11.1.3, 10 bytes\nc\"></td>"
+                        "<td class=\"cell correct minority\" title=\"vud_abl.ma: ver 5.1.3, 10 bytes\nd\n"
+                        "for host generation NA, most of this installation for 11\"></td>"))
+        << text;
+    const std::size_t unmarkedRow = text.find("title=\"/fleet/unmarked\"");
+    ASSERT_NE(std::string::npos, unmarkedRow);
+    EXPECT_EQ(std::string::npos, text.find("minority", unmarkedRow)) << text;
+}
+
+TEST(Dashboard, TheTopSaysWhenAndByWhatTheFleetWasScannedAndWhatTheFlagsMean) {
+    const std::string text = page({});
+    EXPECT_NE(std::string::npos,
+              text.find("<h1>Vudmark fleet</h1>\n<p id=\"scan\">Scanned <time datetime=\"2026-12-10T22:07:31Z\">"
+                        "2026-12-10T22:07:31Z</time> by vudfleet 2.4.0, judged by the catalogue of checker 2.3.0</p>\n"))
+        << text;
+    for (const char* words :
+         {"<th scope=\"row\">mixed</th><td>builds for more than one host generation in one installation</td>",
+          "<th scope=\"row\">checker out of date</th><td>a build newer than this checker knows was found: "
+          "get a newer checker</td>",
+          "<th scope=\"row\">other generation</th><td>in a mixed installation, a build for another host "
+          "generation than most of its applications</td>"}) {
+        EXPECT_NE(std::string::npos, text.find(words)) << words;
+    }
+}
+
+// A fleet larger than any buffer: every row comes back from where it was set aside,
+// whole and in its place.
+TEST(Dashboard, EveryRowOfALargeFleetIsWrittenOnce) {
+    Dashboard dashboard(kScan);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string path = "/fleet/ws" + std::to_string(i);
+        dashboard.add(i % 3 == 0 ? withFindings(path, 1 + i % 7) : okInstallation(path));
+    }
+    std::ostringstream out;
+    ASSERT_TRUE(dashboard.write(out));
+    const std::string text = out.str();
+    std::size_t rows = 0;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; (at = text.find("<tr class=\"findings\"><th scope=\"row\" class=\"folder\"", at)) != std::string::npos; ++at) ++rows;
+    for (std::size_t at = 0; (at = text.find("<li class=\"folder\">", at)) != std::string::npos; ++at) ++lines;
+    EXPECT_EQ(1000u, rows);
+    EXPECT_EQ(2000u, lines);
+    // In tables of 50 rows, each taking the room of its rows until the browser lays it out.
+    std::size_t tables = 0;
+    for (std::size_t at = 0;
+         (at = text.find("<div class=\"rows\" style=\"contain-intrinsic-size:auto 750px\"><table>" + kColumns +
+                             "<tbody>\n<tr class=\"findings\">",
+                         at)) != std::string::npos;
+         ++at)
+        ++tables;
+    EXPECT_EQ(20u, tables);
+    // Seven findings first, one last; within the same count, input order.
+    EXPECT_LT(text.find("title=\"/fleet/ws6\""), text.find("title=\"/fleet/ws27\""));
+    EXPECT_LT(text.find("title=\"/fleet/ws27\""), text.find("title=\"/fleet/ws0\""));
+    EXPECT_LT(text.find("title=\"/fleet/ws2994\""), text.find("<details class=\"fold\">"));
+    EXPECT_LT(text.find(">/fleet/ws1 <"), text.find(">/fleet/ws2999 <"));
 }
 
 }  // namespace

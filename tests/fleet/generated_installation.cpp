@@ -121,4 +121,14 @@ void writeInto(const std::filesystem::path& folder, const std::vector<GeneratedF
     }
 }
 
+std::string applicationTotalLines(int from, const std::string& counts) {
+    std::string lines;
+    for (int position = from; position < kApplicationCount; ++position) {
+        std::string line = std::string("  ") + kApplicationCatalogue[position].fileName;
+        line.resize(14, ' ');
+        lines += line + counts + "\n";
+    }
+    return lines;
+}
+
 }  // namespace vud::testing

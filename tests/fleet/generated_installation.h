@@ -35,4 +35,8 @@ void putInto(MemoryInstallation& installation, const std::vector<GeneratedFile>&
 // Writes the files into `folder` (created), each with exactly its byte count.
 void writeInto(const std::filesystem::path& folder, const std::vector<GeneratedFile>& files);
 
+// The lines of vudfleet's text totals by application, from catalogue position `from`
+// on, each with the same `counts`: the file name in a column of 12, then the counts.
+std::string applicationTotalLines(int from, const std::string& counts);
+
 }  // namespace vud::testing

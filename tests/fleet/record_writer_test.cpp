@@ -1,4 +1,4 @@
-// The three formats of standard output, each written whole for a small fleet: an
+// The formats of standard output, each written whole for a small fleet: an
 // installation with findings (its name needing CSV quotes), one that could not be
 // read, and one that is ok.
 #include "fleet/record_writer.h"
@@ -7,8 +7,13 @@
 
 #include <sstream>
 
+#include "catalogue/catalogue.h"
+#include "fleet/generated_installation.h"
+#include "fleet/totals.h"
+
 namespace vud::fleet {
 namespace {
+
 
 ApplicationRecord block(int position, const char* name, const char* file, const char* tag, std::int64_t size,
                         VerdictKind verdict, const char* text) {
@@ -33,6 +38,7 @@ std::vector<InstallationRecord> smallFleet() {
     findings.status = Status::Findings;
     findings.counts = {1, 1, 0, 0, 0, 0, 0, 0};
     findings.notFound = 1;
+    findings.damaged = 1;
     findings.applications = {
         block(0, "Member Copy Along Path", "vud_mcp.ma", "ver 8.1.3", 59553, VerdictKind::Correct,
               "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match"),
@@ -45,6 +51,12 @@ std::vector<InstallationRecord> smallFleet() {
     missing.file = "vud_cbp.ma";
     missing.state = ApplicationState::NotFound;
     findings.applications.push_back(missing);
+    ApplicationRecord damaged = missing;
+    damaged.position = 3;
+    damaged.name = "Anchor Bolt Layout";
+    damaged.file = "vud_abl.ma";
+    damaged.state = ApplicationState::NoTag;
+    findings.applications.push_back(damaged);
 
     InstallationRecord error;
     error.installation = "ws2.txt";
@@ -74,25 +86,107 @@ std::string written(Format format) {
 }
 
 TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
-    EXPECT_EQ("findings  8           1 of  2 correct  \\\\ws1\\c$\\Vud, \"main\"  1 size mismatch, 1 not found\n"
+    EXPECT_EQ("findings  8           1 of  2 correct  \\\\ws1\\c$\\Vud, \"main\"  1 size mismatch, 1 damaged (no version tag), "
+              "1 not found\n"
               "error     -                            ws2.txt  line 1: expected a report\n"
               "ok        11          1 of  1 correct  ws3\n"
-              "3 installations: 1 ok, 1 with findings, 1 error\n",
+              "\n"
+              "By application, of 2 installations read:\n"
+              "  vud_mcp.ma  2 correct\n"
+              "  vud_bsg.ma  1 size-mismatch\n"
+              "  vud_cbp.ma  1 not-found\n" +
+                  vud::testing::applicationTotalLines(3, "none") +
+                  "\n"
+                  "3 installations: 1 ok, 1 with findings, 1 error\n",
               written(Format::Text));
 }
 
+// The fleet's totals as a script reads them: a row for every catalogue application.
+TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
+    std::string expected =
+        "position,file,name,correct,size_mismatch,beta,test,pre_release,older,newer,unrecognized,not_found,no_tag,"
+        "absent\r\n"
+        "0,vud_mcp.ma,Member Copy Along Path,2,0,0,0,0,0,0,0,0,0,0\r\n"
+        "1,vud_bsg.ma,Beam Splice Generator,0,1,0,0,0,0,0,0,0,0,0\r\n"
+        "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0\r\n";
+    for (int position = 3; position < kApplicationCount; ++position)
+        expected += std::to_string(position) + ',' + kApplicationCatalogue[position].fileName + ',' +
+                    kApplicationCatalogue[position].displayName + ",0,0,0,0,0,0,0,0,0,0,0\r\n";
+    EXPECT_EQ(expected, written(Format::Totals));
+}
+
+// Every series is there, 0 or not, so an alert never sees a gap.
+TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
+    std::vector<InstallationRecord> fleet = smallFleet();
+    fleet[0].mixed = true;
+    fleet[0].outdated = true;
+    std::ostringstream out;
+    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"});
+    for (const InstallationRecord& record : fleet) writer->write(record);
+    writer->finish();
+
+    std::string applications;
+    const char* const verdicts[] = {"correct", "size-mismatch", "beta",  "test",
+                                    "pre-release", "older",     "newer", "unrecognized"};
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::string series =
+            std::string("vudfleet_applications{application=\"") + kApplicationCatalogue[position].fileName + "\",";
+        for (int verdict = 0; verdict < 8; ++verdict) {
+            const int count = position == 0 && verdict == 0 ? 2 : position == 1 && verdict == 1 ? 1 : 0;
+            applications += series + "state=\"block\",verdict=\"" + verdicts[verdict] + "\"} " +
+                            std::to_string(count) + "\n";
+        }
+        applications += series + "state=\"not-found\"} " + (position == 2 ? "1" : "0") + "\n";
+        applications += series + "state=\"no-tag\"} 0\n";
+        applications += series + "state=\"absent\"} 0\n";
+    }
+    EXPECT_EQ("# HELP vudfleet_installations Installations checked, by status: ok, findings or error.\n"
+              "# TYPE vudfleet_installations gauge\n"
+              "vudfleet_installations{status=\"ok\"} 1\n"
+              "vudfleet_installations{status=\"findings\"} 1\n"
+              "vudfleet_installations{status=\"error\"} 1\n"
+              "# HELP vudfleet_errors Installations that could not be read or whose report could not be parsed.\n"
+              "# TYPE vudfleet_errors gauge\n"
+              "vudfleet_errors 1\n"
+              "# HELP vudfleet_mixed_installations Installations with builds for more than one host generation.\n"
+              "# TYPE vudfleet_mixed_installations gauge\n"
+              "vudfleet_mixed_installations 1\n"
+              "# HELP vudfleet_checker_out_of_date_installations Installations with a build newer than this checker "
+              "knows: get a newer checker.\n"
+              "# TYPE vudfleet_checker_out_of_date_installations gauge\n"
+              "vudfleet_checker_out_of_date_installations 1\n"
+              "# HELP vudfleet_applications Installations by application and what was found of it: state block with "
+              "the build's verdict, or the state not-found, no-tag or absent.\n"
+              "# TYPE vudfleet_applications gauge\n" +
+                  applications +
+                  "# HELP vudfleet_scan_timestamp_seconds When the scan started, in seconds since 1970-01-01 UTC.\n"
+                  "# TYPE vudfleet_scan_timestamp_seconds gauge\n"
+                  "vudfleet_scan_timestamp_seconds 1796940451\n"
+                  "# HELP vudfleet_info The versions of vudfleet and of the checker catalogue the scan judged by.\n"
+                  "# TYPE vudfleet_info gauge\n"
+                  "vudfleet_info{version=\"2.4.0\",checker_version=\"2.3.0\"} 1\n",
+              out.str());
+}
+
+TEST(ScanMetadata, TimeIsIso8601InUtc) {
+    EXPECT_EQ("1970-01-01T00:00:00Z", isoTime(0));
+    EXPECT_EQ("2026-12-10T22:07:31Z", isoTime(1796940451));
+    EXPECT_EQ("2000-02-29T23:59:59Z", isoTime(951868799));
+}
+
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
-    const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,false,false,";
-    EXPECT_EQ("installation,source,status,error,not_found,mixed,outdated,"
+    const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,1,false,false,";
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,outdated,"
               "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
                   "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
                   findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
                   "\"two\nlines\"\r\n" +
-                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n"
-                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,\r\n"
-                  "ws3,report,ok,,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n" + findings +
+                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,\r\n"
+                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,\r\n"
+                  "ws3,report,ok,,0,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
                   "FWP 11.0.x.x,correct,ok\r\n",
               written(Format::Csv));
 }
@@ -104,7 +198,8 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
     EXPECT_EQ(
         "{\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"source\":\"folder\",\"status\":\"findings\","
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
-        "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"mixed\":false,\"outdated\":false,"
+        "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
+        "\"outdated\":false,"
         "\"applications\":["
         "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
@@ -113,13 +208,15 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size-mismatch\","
         "\"text\":\"two\\nlines\"},"
         "{\"position\":2,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
+        "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
+        "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
         "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
-        "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"mixed\":null,"
+        "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
         "\"outdated\":null,\"applications\":[]}\n"
         "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
-            ",\"not_found\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
+            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
             "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
             "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",

@@ -151,30 +151,36 @@ TEST(ReportParser, RefusesWhatIsNoReportWithTheLineAndWhatWasExpected) {
          "Vudmark for FrameWorks Plus version:  FWP 3.1.x.x or FWP 3.2.x.x\n"
          "Vudmark:  Application Listing    Version: 2.3.0 dated: Mar 15, 2013\n",
          "line 1: " + blockOrSummary + ", found a listing of the applications (\"vudcheck ?\"), not a report"},
-        {"other text", "Hello\r\n", "line 1: " + blockOrSummary},
+        {"other text", "Hello\r\n", "line 1: " + blockOrSummary + ", found \"Hello\""},
         {"an empty file", "", "line 1: " + blockOrSummary + ", found the end of the report"},
         {"a report cut in its first block", kReport.substr(0, kReport.find("    vud_mcp")),
-         "line 3: expected the verdict on vud_mcp.ma, indented by four spaces"},
+         "line 3: expected \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\", found the end of the "
+         "report"},
         {"a report cut before the end of a block", kReport.substr(0, kReport.find("\nApplication: vud_bsg")),
-         "line 4: expected the empty line that ends the block of vud_mcp.ma"},
+         "line 4: expected the empty line that ends the block of vud_mcp.ma, found the end of the report"},
         {"a report cut in its summary", kReport.substr(0, kReport.find("Beta Applications")),
-         "line 10: expected \"Beta Applications Found:     \t1\", as the blocks above give, found the end of the report"},
+         "line 10: expected \"Beta Applications Found:     \\t1\", as the blocks above give, found the end of the report"},
         {"blocks out of catalogue order", reordered,
-         "line 5: expected \"Application: FILE<tab>Version: TAG  Size: BYTES\" for an application after the last one"},
+         "line 5: expected \"Application: FILE<tab>Version: TAG  Size: BYTES\" for an application after the last one, "
+         "found \"Application: vud_mcp.ma\\tVersion: ver 8.1.3  Size: 59553\""},
         {"a summary that counts another number of correct builds", wrongCount,
          "line 11: expected \"1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\", as the blocks "
-         "above give"},
+         "above give, found \"2 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\""},
         {"more applications not found than there are without a block", tooManyNotFound,
-         "line 12: expected at most 39 applications not found beside 2 blocks"},
+         "line 12: expected at most 39 applications not found beside 2 blocks, found \"40 Applications NOT FOUND\""},
         {"a status line for another generation", wrongStatus,
-         "line 2: expected \"   STATUS: Application Valid for: FWP 8.0.x.x\""},
-        {"a verdict the checker does not give", cutVerdict, "line 3: expected a verdict on vud_mcp.ma for its tag and size"},
-        {"text after the summary", kReport + "All done\n", "line 13: expected the end of the report"},
+         "line 2: expected \"   STATUS: Application Valid for: FWP 8.0.x.x\", found \"   STATUS: Application Valid for: "
+         "FWP 9.0.x.x\""},
+        {"a verdict the checker does not give", cutVerdict,
+         "line 3: expected \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\", found \"    vud_mcp.ma "
+         "is  CORRECT PRODUCTION VERSION w/ Correct Size \""},
+        {"text after the summary", kReport + "All done\n", "line 13: expected the end of the report, found \"All done\""},
         {"UTF-16 of the other byte order", "\xFE\xFF\0V"s, "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
         {"a size that is no number", "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 5x\n",
-         "line 1: expected the size in bytes after \"Size: \""},
+         "line 1: expected the size in bytes after \"Size: \", found \"5x\""},
         {"a tag longer than a tag", "Application: vud_mcp.ma\tVersion: ver 8.1.3 and more  Size: 5\n",
-         "line 1: expected a version tag of at most 12 printable characters beginning \"ver \""},
+         "line 1: expected a version tag of at most 12 printable ASCII characters beginning \"ver \", found \"ver 8.1.3 "
+         "and more\""},
     };
     for (const auto& refused : cases) {
         SCOPED_TRACE(refused.what);
@@ -185,8 +191,113 @@ TEST(ReportParser, RefusesWhatIsNoReportWithTheLineAndWhatWasExpected) {
     }
 }
 
-TEST(ReportParser, TagBytesAboveAsciiAreTheirLatin1Characters) {
-    // A report whose tag still holds the byte 0xE9 (not UTF-8): U+00E9 in the record.
+// One block of vud_mcp.ma (F.1.3; 59553 bytes for FWP 8.0, 65685 for FWP 11.0) or of
+// vud_bsg.ma (F.0.6; 128492 bytes for FWP 8.0), then the summary that counts it.
+std::string oneBlockReport(const std::string& block, const std::string& findings, int correct) {
+    return block + "\n" + testing::kSummaryTitle + findings + std::to_string(correct) +
+           " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+           "40 Applications NOT FOUND\n";
+}
+
+TEST(ReportParser, RefusesABlockWhoseLinesTheCheckerWouldNotPrintForItsTagAndSize) {
+    const std::string correctMcp = "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match";
+    const std::string megabyteVerdict = "    " + std::string(1 << 20, 'v');
+    const struct {
+        const char* what;
+        std::string block;
+        std::string findings;
+        int correct;
+        std::string error;
+    } cases[] = {
+        {"a 1-byte file shown as a correct build",
+         "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 1\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n" + correctMcp + "\n", "", 1,
+         "line 3: expected \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (1 vs 59553 "
+         "correct)\", found \"" + correctMcp + "\""},
+        {"a size edited by one byte under a correct size match",
+         "Application: vud_mcp.ma\tVersion: ver 11.1.3  Size: 65684\n"
+         "   STATUS: Application Valid for: FWP 11.0.x.x\n" + correctMcp + "\n", "", 1,
+         "line 3: expected \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (65684 vs 65685 "
+         "correct)\", found \"" + correctMcp + "\""},
+        {"a beta verdict on a tag that is no beta",
+         "Application: vud_bsg.ma\tVersion: ver 8.0.6  Size: 128492\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+         "    vud_bsg.ma is Beta ver ver 8.0.6 - NOT FOR PRODUCTION  - Release is F.0.6\n",
+         "Beta Applications Found:     \t1\n", 0,
+         "line 3: expected \"    vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\", found \"    "
+         "vud_bsg.ma is Beta ver ver 8.0.6 - NOT FOR PRODUCTION  - Release is F.0.6\""},
+        {"a size mismatch that quotes another correct size",
+         "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59554\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+         "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (59554 vs 12345 correct)\n",
+         "Mismatched File Sizes Found:    \t1\n", 0,
+         "line 3: expected \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (59554 vs 59553 "
+         "correct)\", found \"    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (59554 vs 12345 "
+         "correct)\""},
+        {"a size written with a leading zero",
+         "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 059553\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n" + correctMcp + "\n", "", 1,
+         "line 1: expected the size in bytes after \"Size: \", found \"059553\""},
+        {"a verdict line of a mebibyte",
+         "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+         "   STATUS: Application Valid for: FWP 8.0.x.x\n" + megabyteVerdict + "\n", "", 1,
+         "line 3: expected \"" + correctMcp + "\", found \"" + megabyteVerdict.substr(0, 160) + "\"..."},
+    };
+    for (const auto& edited : cases) {
+        SCOPED_TRACE(edited.what);
+        const InstallationRecord record =
+            parseReport(oneBlockReport(edited.block, edited.findings, edited.correct), "ws042.txt");
+        EXPECT_EQ(Status::Error, record.status);
+        EXPECT_EQ(edited.error, record.error);
+        EXPECT_TRUE(record.applications.empty());
+    }
+}
+
+// The checker shows a tag's control and high bytes as "?", and nothing of what follows
+// its NUL: a block stands for every tag it may have been printed from, and for no other.
+TEST(ReportParser, ATagShownInPartStandsForEveryTagItMayHaveBeen) {
+    const std::string mcp = "Application: vud_mcp.ma\tVersion: ";
+    const std::string gen8 = "   STATUS: Application Valid for: FWP 8.0.x.x\n";
+    const struct {
+        const char* what;
+        std::string block;
+        std::string findings;
+        bool accepted;
+    } cases[] = {
+        {"a minor release shown as \"?\" below the catalogue's (a control or high byte)",
+         mcp + "ver 8.1.?  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is Older ver ver 8.1.? - WRONG VERSION  - Release is F.1.3\n",
+         "Outdated Applications Found: \t1\n", true},
+        {"a minor release shown as \"?\" above the catalogue's (\"?\" itself or DEL)",
+         mcp + "ver 8.1.?  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is Newer ver ver 8.1.? - Known Release in this PGM is F.1.3\n",
+         "Newer Applications Found:    \t1\n" , true},
+        {"a minor release shown as \"?\" read as the catalogue's", mcp + "ver 8.1.?  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n", "", false},
+        {"a tag cut short by a NUL before a beta's \"b\"", mcp + "ver 8  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is Beta ver ver 8 - NOT FOR PRODUCTION  - Release is F.1.3\n",
+         "Beta Applications Found:     \t1\n", true},
+        {"a tag cut short by a NUL read as a correct build", mcp + "ver 8  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n", "", false},
+        {"a tag that is no tag the finder returns", mcp + "vex 8.1.3  Size: 59553\n" + gen8 +
+             "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n", "", false},
+    };
+    for (const auto& shown : cases) {
+        SCOPED_TRACE(shown.what);
+        const int correct = shown.findings.empty() ? 1 : 0;
+        const std::string report = shown.block + "\n" + testing::kSummaryTitle + shown.findings +
+                                   std::to_string(correct) +
+                                   " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                                   "40 Applications NOT FOUND\n" +
+                                   (shown.findings.rfind("Newer", 0) == 0 ? testing::kNewerNotice : "");
+        const InstallationRecord record = parseReport(report, "ws042.txt");
+        EXPECT_EQ(shown.accepted, record.status != Status::Error) << record.error;
+    }
+}
+
+TEST(ReportParser, RefusesATagWithBytesTheCheckerShowsAsQuestionMarks) {
+    // A report whose tag holds the byte 0xE9 (not UTF-8, so U+00E9): the checker shows
+    // it as "?", so no checker printed this line.
     const std::string report =
         "Application: vud_mcp.ma\tVersion: ver 8.1.3\xE9  Size: 59553\n"
         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
@@ -196,9 +307,10 @@ TEST(ReportParser, TagBytesAboveAsciiAreTheirLatin1Characters) {
         "Unrecognized Applications Found:     \t1\n"
         "0 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n";
     const InstallationRecord record = parseReport(report, "ws");
-    ASSERT_EQ(Status::Findings, record.status) << record.error;
-    EXPECT_EQ("ver 8.1.3\xC3\xA9", record.applications[0].tag);
-    EXPECT_EQ(VerdictKind::Unrecognized, record.applications[0].verdict);
+    EXPECT_EQ(Status::Error, record.status);
+    EXPECT_EQ("line 1: expected a version tag of at most 12 printable ASCII characters beginning \"ver \", found "
+              "\"ver 8.1.3\xC3\xA9\"",
+              record.error);
 }
 
 }  // namespace

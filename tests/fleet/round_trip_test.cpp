@@ -14,6 +14,7 @@
 #include "probe/memory_installation.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
+#include "verify/summary.h"
 #include "verify/verification.h"
 
 namespace vud::fleet {
@@ -30,6 +31,8 @@ InstallationRecord asReportTells(InstallationRecord record) {
     record.source = Source::Report;
     for (ApplicationRecord& application : record.applications)
         if (application.state != ApplicationState::Block) application.state = ApplicationState::Absent;
+    record.damaged = 0;
+    record.status = statusOf(record);
     return record;
 }
 
@@ -66,6 +69,42 @@ TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
     EXPECT_TRUE(mixed);
     EXPECT_TRUE(outdated);
     EXPECT_TRUE(unrecognisedGeneration);
+}
+
+// The checker shows a tag's control and high bytes as "?" and nothing after its NUL,
+// yet judges by them. Every byte at every position the judgement reads, shown or
+// hidden behind an earlier NUL, gives a report that reads back.
+TEST(RoundTrip, EveryByteAtEveryPositionOfATagReadsBack) {
+    using namespace std::string_literals;
+    // vud_mcp.ma, F.1.3: 59553 bytes for FWP 8.0, 56476 for FWP 7.0 (later range).
+    const struct {
+        std::string tag;
+        std::int64_t size;
+    } builds[] = {{"ver 8.1.3\0\0\0"s, 59553}, {"ver 10.1.3\0\0"s, 59553}, {"ver 7.1.3\0\0\0"s, 56476}};
+    for (const auto& build : builds) {
+        for (std::size_t nulAt = 4; nulAt <= 12; ++nulAt) {
+            for (std::size_t at = 4; at <= 11; ++at) {
+                for (int byte = 0; byte < 256; ++byte) {
+                    VersionTag tag{};
+                    build.tag.copy(tag.text, kVersionTagLength);
+                    if (nulAt < 12) tag.text[nulAt] = '\0';
+                    tag.text[at] = static_cast<char>(byte);
+                    // The report of an installation that holds this build alone.
+                    const Verdict verdict = judgeApplication(0, tag, build.size);
+                    RunTally tally;
+                    tally.notFoundCount = 40;
+                    verdict.addTo(tally);
+                    std::ostringstream report;
+                    printApplicationBlock(report, "vud_mcp.ma", tag, build.size, verdict);
+                    printRunSummary(tally, report);
+                    const InstallationRecord parsed = parseReport(report.str(), "ws");
+                    ASSERT_NE(Status::Error, parsed.status)
+                        << parsed.error << "\nNUL at " << nulAt << ", byte " << byte << " at " << at << "\n"
+                        << report.str();
+                }
+            }
+        }
+    }
 }
 
 // The same through the programs a user runs: vudcheck's report saved in a file, and
@@ -105,6 +144,9 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
             for (std::size_t at = expected.find(hidden); at != std::string::npos; at = expected.find(hidden))
                 expected.replace(at, std::string(hidden).size(), "\"state\":\"absent\"");
         }
+        // Nor can a report tell a damaged application from one not found.
+        const std::size_t damaged = expected.find("\"damaged\":") + 10;
+        expected.replace(damaged, expected.find(',', damaged) - damaged, "0");
         EXPECT_EQ(expected, parsedLine);
         ++installations;
     }

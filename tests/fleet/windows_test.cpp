@@ -66,9 +66,11 @@ struct WideRun {
 };
 
 // Runs vudfleet.exe with arguments in any script, as a console user types them: the
-// command goes to the system as UTF-16, whatever the code page.
+// command goes to the system as UTF-16, whatever the code page. The output goes to a file
+// in the test's own scratch folder (the working folder), so that tests run side by side
+// never write the same file.
 WideRun runFleetWide(const std::vector<std::string>& arguments) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vudfleet-wide-out.txt";
+    const std::filesystem::path out = std::filesystem::current_path() / "vudfleet-wide-out.txt";
     std::wstring command = L"\"\"" + wide(VUDFLEET_EXECUTABLE) + L"\"";
     for (const std::string& argument : arguments) command += L" \"" + wide(argument) + L"\"";
     command += L" >\"" + out.wstring() + L"\" 2>NUL\"";
@@ -93,7 +95,9 @@ TEST(FleetOnWindows, FolderNamedInSeveralScriptsGivenOnTheCommandLine) {
     const WideRun run = runFleetWide({name});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("ok        11         41 of 41 correct  " + name + "\n"
-              "1 installation: 1 ok, 0 with findings, 0 errors\n",
+              "\nBy application, of 1 installation read:\n" +
+                  testing::applicationTotalLines(0, "1 correct") +
+                  "\n1 installation: 1 ok, 0 with findings, 0 errors\n",
               run.out);
 }
 
@@ -137,7 +141,9 @@ TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
     const WideRun run = runFleetWide({"ws042.txt"});
     EXPECT_EQ(0, run.status);
     EXPECT_EQ("ok        11         41 of 41 correct  ws042.txt\n"
-              "1 installation: 1 ok, 0 with findings, 0 errors\n",
+              "\nBy application, of 1 installation read:\n" +
+                  testing::applicationTotalLines(0, "1 correct") +
+                  "\n1 installation: 1 ok, 0 with findings, 0 errors\n",
               run.out);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "installation_check.h"
+#include "report_reader_check.h"
 #include "support/scratch_folder.h"
 #include "tag_finder_check.h"
 
@@ -22,6 +23,7 @@ struct Target {
 const Target kTargets[] = {
     {"application", fuzzing::findBrokenInvariant},
     {"tag_finder", fuzzing::findTagFinderMismatch},
+    {"report_reader", fuzzing::findReportReaderMismatch},
 };
 
 TEST(FuzzCorpus, EveryInputPassesItsTargetsChecks) {

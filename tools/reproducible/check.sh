@@ -105,7 +105,7 @@ if command -v wixl >/dev/null; then
 fi
 if command -v dpkg-query >/dev/null; then
   echo "Debian packages:" $(dpkg-query -W -f='${Package}=${Version} ' cmake g++-12 binutils zip wixl msitools faketime \
-    g++-mingw-w64-{x86-64,i686}-win32 binutils-mingw-w64-{x86-64,i686} mingw-w64-{x86-64,i686}-dev 2>/dev/null || true)
+    g++-mingw-w64-{x86-64,i686}-posix binutils-mingw-w64-{x86-64,i686} mingw-w64-{x86-64,i686}-dev 2>/dev/null || true)
 fi
 
 # Prints where two files first differ, and inside a ZIP which entries differ.

@@ -1,0 +1,85 @@
+// The fleet's totals for monitoring, in the Prometheus text exposition format, as the
+// textfile collectors of the node exporters on Linux and Windows read a .prom file:
+// every metric a gauge with its HELP and TYPE lines, names beginning "vudfleet_", no
+// time stamps on samples (the collectors refuse them), LF line ends on every platform,
+// no byte order mark, and a line end after the last sample. Every series is written
+// even when it is 0, so an alert on it never sees a gap.
+#include <string>
+#include <utility>
+#include <string_view>
+
+#include "fleet/totals.h"
+
+namespace vud::fleet {
+namespace {
+
+// A label value: backslash, quote and line feed escaped, as the format asks.
+std::string labelValue(std::string_view text) {
+    std::string escaped;
+    for (const char c : text) {
+        if (c == '\\') escaped += "\\\\";
+        else if (c == '"') escaped += "\\\"";
+        else if (c == '\n') escaped += "\\n";
+        else escaped += c;
+    }
+    return escaped;
+}
+
+class MetricsWriter : public RecordWriter {
+public:
+    MetricsWriter(std::ostream& out, ScanMetadata scan) : out_(out), scan_(std::move(scan)) {}
+
+    void write(const InstallationRecord& record) override { totals_.add(record); }
+
+    void finish() override {
+        family("vudfleet_installations", "Installations checked, by status: ok, findings or error.");
+        for (const Status status : {Status::Ok, Status::Findings, Status::Error})
+            out_ << "vudfleet_installations{status=\"" << statusName(status) << "\"} " << totals_.withStatus(status)
+                 << '\n';
+        family("vudfleet_errors", "Installations that could not be read or whose report could not be parsed.");
+        out_ << "vudfleet_errors " << totals_.withStatus(Status::Error) << '\n';
+        family("vudfleet_mixed_installations", "Installations with builds for more than one host generation.");
+        out_ << "vudfleet_mixed_installations " << totals_.mixed() << '\n';
+        family("vudfleet_checker_out_of_date_installations",
+               "Installations with a build newer than this checker knows: get a newer checker.");
+        out_ << "vudfleet_checker_out_of_date_installations " << totals_.checkerOutOfDate() << '\n';
+        family("vudfleet_applications",
+               "Installations by application and what was found of it: state block with the build's verdict, "
+               "or the state not-found, no-tag or absent.");
+        for (int position = 0; position < kApplicationCount; ++position) {
+            const std::string application = labelValue(kApplicationCatalogue[position].fileName);
+            for (int column = 0; column < kTotalColumns; ++column) {
+                out_ << "vudfleet_applications{application=\"" << application << "\",";
+                if (column < kVerdictKindCount)
+                    out_ << "state=\"block\",verdict=\"" << totalColumnName(column) << "\"}";
+                else
+                    out_ << "state=\"" << totalColumnName(column) << "\"}";
+                out_ << ' ' << totals_.of(position, column) << '\n';
+            }
+        }
+        family("vudfleet_scan_timestamp_seconds", "When the scan started, in seconds since 1970-01-01 UTC.");
+        out_ << "vudfleet_scan_timestamp_seconds " << scan_.time << '\n';
+        family("vudfleet_info", "The versions of vudfleet and of the checker catalogue the scan judged by.");
+        out_ << "vudfleet_info{version=\"" << labelValue(scan_.vudfleetVersion) << "\",checker_version=\""
+             << labelValue(scan_.checkerVersion) << "\"} 1\n";
+    }
+
+private:
+    void family(std::string_view name, std::string_view help) {
+        out_ << "# HELP " << name << ' ' << help << "\n# TYPE " << name << " gauge\n";
+    }
+
+    std::ostream& out_;
+    ScanMetadata scan_;
+    FleetTotals totals_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan) {
+    return std::make_unique<MetricsWriter>(out, scan);
+}
+
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out) { return makeMetricsWriter(out, scanStartingNow()); }
+
+}  // namespace vud::fleet

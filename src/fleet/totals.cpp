@@ -1,0 +1,121 @@
+#include "fleet/totals.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace vud::fleet {
+
+#ifndef VUDFLEET_VERSION
+#define VUDFLEET_VERSION "unknown"
+#endif
+
+ScanMetadata scanStartingNow() {
+    ScanMetadata scan;
+    scan.time = std::chrono::duration_cast<std::chrono::seconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                    .count();
+    scan.vudfleetVersion = VUDFLEET_VERSION;
+    scan.checkerVersion = kCheckerVersion;
+    return scan;
+}
+
+std::string isoTime(std::int64_t seconds) {
+    using namespace std::chrono;
+    const sys_seconds time{std::chrono::seconds{seconds}};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss<std::chrono::seconds> clock{time - day};
+    const auto two = [](long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    return std::to_string(static_cast<int>(date.year())) + '-' + two(static_cast<unsigned>(date.month())) + '-' +
+           two(static_cast<unsigned>(date.day())) + 'T' + two(clock.hours().count()) + ':' +
+           two(clock.minutes().count()) + ':' + two(clock.seconds().count()) + 'Z';
+}
+
+std::string_view totalColumnName(int column) {
+    if (column < kVerdictKindCount) return verdictName(static_cast<VerdictKind>(column));
+    return stateName(static_cast<ApplicationState>(column - kVerdictKindCount + 1));
+}
+
+int totalColumnOf(const ApplicationRecord& application) {
+    if (application.state == ApplicationState::Block) return static_cast<int>(application.verdict);
+    return kVerdictKindCount + static_cast<int>(application.state) - 1;
+}
+
+void FleetTotals::add(const InstallationRecord& record) {
+    ++installations_;
+    ++byStatus_[static_cast<std::size_t>(record.status)];
+    if (record.status == Status::Error) return;
+    mixed_ += record.mixed ? 1 : 0;
+    outdated_ += record.outdated ? 1 : 0;
+    for (const ApplicationRecord& application : record.applications)
+        if (application.position >= 0 && application.position < kApplicationCount)
+            ++byApplication_[static_cast<std::size_t>(application.position)]
+                            [static_cast<std::size_t>(totalColumnOf(application))];
+}
+
+int FleetTotals::ofColumn(int column) const {
+    int total = 0;
+    for (int position = 0; position < kApplicationCount; ++position) total += of(position, column);
+    return total;
+}
+
+void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
+    const int read = totals.installations() - totals.withStatus(Status::Error);
+    out << "\nBy application, of " << read << (read == 1 ? " installation" : " installations") << " read:\n";
+    for (int position = 0; position < kApplicationCount; ++position) {
+        std::string line = "  ";
+        line += kApplicationCatalogue[position].fileName;
+        line.resize(14, ' ');
+        bool first = true;
+        for (int column = 0; column < kTotalColumns; ++column) {
+            const int count = totals.of(position, column);
+            if (count == 0) continue;
+            line += first ? "" : ", ";
+            line += std::to_string(count) + ' ';
+            line += totalColumnName(column);
+            first = false;
+        }
+        if (first) line += "none";
+        out << line << '\n';
+    }
+    out << '\n';
+}
+
+namespace {
+
+// One row per catalogue application, for a spreadsheet or a script: its position, file
+// and name, then how many installations have it in each total column. Comma separated,
+// CR LF after every row, as the records' CSV.
+class TotalsWriter : public RecordWriter {
+public:
+    explicit TotalsWriter(std::ostream& out) : out_(out) {}
+
+    void write(const InstallationRecord& record) override { totals_.add(record); }
+
+    void finish() override {
+        out_ << "position,file,name";
+        for (int column = 0; column < kTotalColumns; ++column) {
+            std::string name(totalColumnName(column));
+            std::replace(name.begin(), name.end(), '-', '_');
+            out_ << ',' << name;
+        }
+        out_ << "\r\n";
+        // Names and files hold letters, digits, spaces, points and slashes: no quoting.
+        for (int position = 0; position < kApplicationCount; ++position) {
+            out_ << position << ',' << kApplicationCatalogue[position].fileName << ','
+                 << kApplicationCatalogue[position].displayName;
+            for (int column = 0; column < kTotalColumns; ++column) out_ << ',' << totals_.of(position, column);
+            out_ << "\r\n";
+        }
+    }
+
+private:
+    std::ostream& out_;
+    FleetTotals totals_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out) { return std::make_unique<TotalsWriter>(out); }
+
+}  // namespace vud::fleet

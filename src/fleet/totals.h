@@ -1,0 +1,70 @@
+// What the fleet adds up as its records stream by: installations by status, and for each
+// catalogue application how many installations have it with each verdict (a build was
+// found) or in each state (none was). Added to one installation at a time, so a fleet of
+// any size is counted in the same small space.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "fleet/record_writer.h"
+#include "fleet/records.h"
+
+namespace vud::fleet {
+
+// When the fleet was scanned and by what. One place, so that the run's own time and
+// versions can give way to those the records carry.
+struct ScanMetadata {
+    std::int64_t time = 0;        // seconds since 1970-01-01 UTC
+    std::string vudfleetVersion;  // of this program
+    std::string checkerVersion;   // of the catalogue the applications were judged by
+};
+
+// The scan that starts now.
+ScanMetadata scanStartingNow();
+
+// `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
+std::string isoTime(std::int64_t seconds);
+
+// The columns of an application's totals: the verdicts in the records' order, then the
+// states of an application without a block (not found, no tag, absent).
+inline constexpr int kTotalColumns = kVerdictKindCount + 3;
+std::string_view totalColumnName(int column);  // "correct", ..., "not-found", "no-tag", "absent"
+int totalColumnOf(const ApplicationRecord& application);
+
+class FleetTotals {
+public:
+    void add(const InstallationRecord& record);
+
+    int installations() const { return installations_; }
+    int withStatus(Status status) const { return byStatus_[static_cast<std::size_t>(status)]; }
+    int mixed() const { return mixed_; }
+    int checkerOutOfDate() const { return outdated_; }
+    // Installations whose application at catalogue `position` falls in `column`.
+    int of(int position, int column) const {
+        return byApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(column)];
+    }
+    // The whole fleet's applications that fall in `column`.
+    int ofColumn(int column) const;
+
+private:
+    int installations_ = 0;
+    std::array<int, 3> byStatus_{};
+    int mixed_ = 0;
+    int outdated_ = 0;
+    std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
+};
+
+// The metrics of a fleet scanned as `scan` says.
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan);
+
+// The text output's section after the installations: one line per application with its
+// counts that are not zero.
+void writeApplicationTotals(std::ostream& out, const FleetTotals& totals);
+
+}  // namespace vud::fleet
