@@ -115,7 +115,10 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     const FleetRun text = runWith({"--html", "fleet.html", "damaged"});
     EXPECT_EQ(1, text.status);
     EXPECT_EQ("findings  11         40 of 40 correct  damaged  1 damaged (no version tag)\n"
-              "1 installation: 0 ok, 1 with findings, 0 errors\n",
+              "\nBy application, of 1 installation read:\n"
+              "  vud_mcp.ma  1 no-tag\n" +
+                  testing::applicationTotalLines(1, "1 correct") +
+                  "\n1 installation: 0 ok, 1 with findings, 0 errors\n",
               text.out);
     std::ifstream page("fleet.html");
     const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());

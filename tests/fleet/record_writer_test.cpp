@@ -94,8 +94,9 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               "By application, of 2 installations read:\n"
               "  vud_mcp.ma  2 correct\n"
               "  vud_bsg.ma  1 size-mismatch\n"
-              "  vud_cbp.ma  1 not-found\n" +
-                  vud::testing::applicationTotalLines(3, "none") +
+              "  vud_cbp.ma  1 not-found\n"
+              "  vud_abl.ma  1 no-tag\n" +
+                  vud::testing::applicationTotalLines(4, "none") +
                   "\n"
                   "3 installations: 1 ok, 1 with findings, 1 error\n",
               written(Format::Text));
@@ -108,8 +109,9 @@ TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
         "absent\r\n"
         "0,vud_mcp.ma,Member Copy Along Path,2,0,0,0,0,0,0,0,0,0,0\r\n"
         "1,vud_bsg.ma,Beam Splice Generator,0,1,0,0,0,0,0,0,0,0,0\r\n"
-        "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0\r\n";
-    for (int position = 3; position < kApplicationCount; ++position)
+        "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0\r\n"
+        "3,vud_abl.ma,Anchor Bolt Layout,0,0,0,0,0,0,0,0,0,1,0\r\n";
+    for (int position = 4; position < kApplicationCount; ++position)
         expected += std::to_string(position) + ',' + kApplicationCatalogue[position].fileName + ',' +
                     kApplicationCatalogue[position].displayName + ",0,0,0,0,0,0,0,0,0,0,0\r\n";
     EXPECT_EQ(expected, written(Format::Totals));
@@ -137,7 +139,7 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
                             std::to_string(count) + "\n";
         }
         applications += series + "state=\"not-found\"} " + (position == 2 ? "1" : "0") + "\n";
-        applications += series + "state=\"no-tag\"} 0\n";
+        applications += series + "state=\"no-tag\"} " + (position == 3 ? "1" : "0") + "\n";
         applications += series + "state=\"absent\"} 0\n";
     }
     EXPECT_EQ("# HELP vudfleet_installations Installations checked, by status: ok, findings or error.\n"
