@@ -12,7 +12,10 @@ namespace {
 
 constexpr char kHeader[] =
     "installation,source,status,error,not_found,damaged,mixed,outdated,"
-    "position,name,file,state,tag,size,generation,host,verdict,text\r\n";
+    "position,name,file,state,tag,size,generation,host,verdict,text,"
+    "machine,scan_time,vudfleet_version,checker_version";
+// With a baseline: what became of the installation, and of the row's application.
+constexpr char kChangeHeader[] = ",change,application_change";
 
 std::string field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -26,13 +29,23 @@ std::string field(std::string_view text) {
 
 class CsvWriter : public RecordWriter {
 public:
-    explicit CsvWriter(std::ostream& out) : out_(out) { out_ << kHeader; }
+    CsvWriter(std::ostream& out, const ScanMetadata& scan)
+        : out_(out),
+          scan_(',' + isoTime(scan.time) + ',' + field(scan.vudfleetVersion) + ',' + field(scan.checkerVersion)),
+          compared_(scan.compared) {
+        out_ << kHeader << (compared_ ? kChangeHeader : "") << "\r\n";
+    }
 
     void write(const InstallationRecord& record) override {
-        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) +
-                                   ',' + std::string(statusName(record.status)) + ',' + field(record.error) + ',';
-        if (record.status == Status::Error) {
-            out_ << installation << ",,,,,,,,,,,,,\r\n";
+        const bool gone = record.change == InstallationChange::Gone;
+        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) + ',' +
+                                   std::string(gone ? "" : statusName(record.status)) + ',' +
+                                   field(gone ? "" : record.error) + ',';
+        // The columns after an application's: the same on every row of an installation.
+        std::string after = ',' + field(record.machine) + scan_;
+        if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
+        if (record.status == Status::Error || gone) {
+            out_ << installation << ",,,,,,,,,,,,," << after << "\r\n";
             return;
         }
         installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
@@ -49,16 +62,22 @@ public:
             } else {
                 out_ << ",,,,,";
             }
+            out_ << after;
+            if (compared_) out_ << changeName(application.change);
             out_ << "\r\n";
         }
     }
 
 private:
     std::ostream& out_;
+    std::string scan_;  // the scan's columns, each with the comma before it
+    bool compared_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out) { return std::make_unique<CsvWriter>(out); }
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan) {
+    return std::make_unique<CsvWriter>(out, scan);
+}
 
 }  // namespace vud::fleet

@@ -113,6 +113,8 @@ constexpr std::string_view kPageStart =
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
+    "tr.gone td.status,tr.gone td.reason{color:#868e96}\n"
+    "#grid .machine{font-weight:bold;margin-right:.4em}\n"
     ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
@@ -233,6 +235,8 @@ constexpr std::string_view kMixedWords = "builds for more than one host generati
 constexpr std::string_view kOutdatedWords = "a build newer than this checker knows was found: get a newer checker";
 constexpr std::string_view kNothingWords = "not one application has a version tag here";
 constexpr std::string_view kDamagedWords = "files that hold no version tag: empty, cut short or overwritten";
+constexpr std::string_view kAddedWords = "not in the baseline scan";
+constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
 
 void appendFlag(std::string& page, std::string_view name, std::string_view words) {
     page += "<span class=\"flag\" title=\"";
@@ -261,7 +265,8 @@ static_assert(kApplicationCount == 41);
 // Rows go in tables of this many, each laid out by the browser only when on screen.
 constexpr std::ptrdiff_t kRowsATable = 50;
 
-void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals) {
+void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
+                const std::array<int, 5>& byChange) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
@@ -276,6 +281,21 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendEscaped(page, scan.vudfleetVersion);
     page += ", judged by the catalogue of checker ";
     appendEscaped(page, scan.checkerVersion);
+    if (scan.compared) {
+        page += ". Since the baseline scan";
+        if (!scan.baselineTime.empty()) {
+            page += " of ";
+            appendEscaped(page, scan.baselineTime);
+        }
+        page += ": ";
+        const char* const names[] = {"added", "gone", "changed", "unchanged"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            page += i == 0 ? "" : ", ";
+            page += std::to_string(byChange[i + 1]);
+            page += ' ';
+            page += names[i];
+        }
+    }
     page += "</p>\n";
 
     page += "<table id=\"totals\">\n<caption>Installations</caption>\n";
@@ -295,18 +315,19 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
                   "in a mixed installation, a build for another host generation than most of its applications");
     appendMarkRow(page, " class=\"cell correct changed\">", "changed", "differs from the baseline scan");
-    std::string flag = ">";
-    appendFlag(flag, "mixed", kMixedWords);
-    appendMarkRow(page, flag, "mixed", kMixedWords);
-    flag = ">";
-    appendFlag(flag, "checker out of date", kOutdatedWords);
-    appendMarkRow(page, flag, "checker out of date", kOutdatedWords);
-    flag = ">";
-    appendFlag(flag, "no application found", kNothingWords);
-    appendMarkRow(page, flag, "no application found", kNothingWords);
-    flag = ">";
-    appendFlag(flag, "damaged", kDamagedWords);
-    appendMarkRow(page, flag, "damaged", kDamagedWords);
+    const auto appendFlagRow = [&page](std::string_view name, std::string_view words) {
+        std::string flag = ">";
+        appendFlag(flag, name, words);
+        appendMarkRow(page, flag, name, words);
+    };
+    appendFlagRow("mixed", kMixedWords);
+    appendFlagRow("checker out of date", kOutdatedWords);
+    appendFlagRow("no application found", kNothingWords);
+    appendFlagRow("damaged", kDamagedWords);
+    if (scan.compared) {
+        appendFlagRow("added", kAddedWords);
+        appendFlagRow("changed", kChangedWords);
+    }
     page += "</table>\n";
 
     page += "<div id=\"grid\">\n<table class=\"head\">";
@@ -359,6 +380,18 @@ void appendHosts(std::string& page, const InstallationRecord& installation) {
 
 std::string generationName(int generation) { return generation < 0 ? "NA" : std::to_string(generation); }
 
+bool changedSince(const ApplicationRecord& application) {
+    return application.change != ApplicationChange::None && application.change != ApplicationChange::Unchanged;
+}
+
+// The machine, when one is named, before the path.
+void appendMachine(std::string& page, const InstallationRecord& installation) {
+    if (installation.machine.empty()) return;
+    page += "<span class=\"machine\">";
+    appendEscaped(page, installation.machine);
+    page += "</span>";
+}
+
 // `majority` is the installation's majority generation when it is mixed, or empty.
 void appendCell(std::string& page, const ApplicationRecord& application, std::optional<int> majority) {
     const bool minority = majority && application.state == ApplicationState::Block &&
@@ -366,7 +399,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     page += "<td class=\"cell ";
     page += lookOf(application).name;
     if (minority) page += " minority";
-    if (application.changed) page += " changed";
+    if (changedSince(application)) page += " changed";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -388,21 +421,46 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
         page += ", most of this installation for ";
         page += generationName(*majority);
     }
-    if (application.changed) page += "\nchanged since the baseline scan";
+    if (changedSince(application)) {
+        page += '\n';
+        page += application.change == ApplicationChange::NewFinding ? "new finding"
+                : application.change == ApplicationChange::Fixed    ? "fixed"
+                                                                      : "changed";
+        page += " since the baseline scan";
+    }
     page += "\"></td>";
 }
 
 void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "<tr class=\"";
-    page += statusName(installation.status);
+    page += installation.change == InstallationChange::Gone ? "gone" : statusName(installation.status);
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
     appendEscaped(page, installation.installation);
+    if (!installation.machine.empty()) {
+        page += "\non ";
+        appendEscaped(page, installation.machine);
+    }
     page += "\"><span>";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
     page += "</span></th><td class=\"status\">";
+    if (installation.change == InstallationChange::Gone) {
+        page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
+        page += std::to_string(kApplicationCount);
+        page += "\">in the baseline scan";
+        if (installation.previous) {
+            page += " (";
+            page += statusName(installation.previous->status);
+            page += ')';
+        }
+        page += ", not in this one</td></tr>\n";
+        return;
+    }
     page += statusName(installation.status);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
+    if (installation.change == InstallationChange::Changed) appendFlag(page, "changed", kChangedWords);
     if (installation.mixed) appendFlag(page, "mixed", kMixedWords);
     // The fleet counts an installation without a single application as a finding, as
     // it is almost always a wrong path; say so, since its row is otherwise all blank.
@@ -444,7 +502,9 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += "<li class=\"";
     page += sourceName(installation.source);
     page += "\">";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
     page += "</span> ";
@@ -498,19 +558,21 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "</tfoot></table>\n";
 }
 
-// Ranks: errors, then findings by how many (more first), then ok installations that
-// changed since the baseline, then the rest of the ok ones, folded.
+// Ranks: errors, installations gone since the baseline, then findings by how many (more
+// first), then ok installations that changed since the baseline, then the rest of the
+// ok ones, folded.
 constexpr std::uint32_t kMostFindings = 1000;
 
 std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
+    if (installation.change == InstallationChange::Gone) return 1;
     switch (installation.status) {
         case Status::Error: return 0;
         case Status::Findings:
-            return 1 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
+            return 2 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
                                                                                static_cast<int>(kMostFindings)));
         case Status::Ok: break;
     }
-    return folded ? kMostFindings + 3 : kMostFindings + 2;
+    return folded ? kMostFindings + 4 : kMostFindings + 3;
 }
 
 }  // namespace
@@ -596,8 +658,9 @@ Dashboard::~Dashboard() = default;
 
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
-    const bool changed = std::any_of(installation.applications.begin(), installation.applications.end(),
-                                     [](const ApplicationRecord& application) { return application.changed; });
+    ++byChange_[static_cast<std::size_t>(installation.change)];
+    const bool changed = installation.change == InstallationChange::Changed ||
+                         std::any_of(installation.applications.begin(), installation.applications.end(), changedSince);
     Row row;
     row.folded = installation.status == Status::Ok && !changed;
     row.rank = rankOf(installation, row.folded);
@@ -613,7 +676,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_);
+    appendHead(page, scan_, totals_, byChange_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });

@@ -28,21 +28,30 @@ Json applicationObject(const ApplicationRecord& application) {
     } else {
         for (const char* key : {"tag", "size", "generation", "host", "verdict", "text"}) object[key] = nullptr;
     }
+    if (application.change != ApplicationChange::None) object["change"] = changeName(application.change);
     return object;
 }
 
 class JsonWriter : public RecordWriter {
 public:
-    explicit JsonWriter(std::ostream& out) : out_(out) {}
+    JsonWriter(std::ostream& out, const ScanMetadata& scan)
+        : out_(out), scanTime_(isoTime(scan.time)), scan_(scan) {}
 
     void write(const InstallationRecord& record) override {
         Json object;
         object["installation"] = record.installation;
+        object["machine"] = record.machine;
+        object["scan_time"] = scanTime_;
+        object["vudfleet_version"] = scan_.vudfleetVersion;
+        object["checker_version"] = scan_.checkerVersion;
         object["source"] = sourceName(record.source);
-        object["status"] = statusName(record.status);
-        const bool error = record.status == Status::Error;
+        // An installation gone since the baseline was not checked: it has no status.
+        const bool gone = record.change == InstallationChange::Gone;
+        object["status"] = gone ? Json() : Json(statusName(record.status));
+        const bool error = record.status == Status::Error && !gone;
         object["error"] = error ? Json(record.error) : Json();
-        if (error) {
+        if (record.change != InstallationChange::None) object["change"] = changeName(record.change);
+        if (error || gone) {
             for (const char* key : {"counts", "not_found", "damaged", "mixed", "outdated"}) object[key] = nullptr;
             object["applications"] = Json::array();
         } else {
@@ -66,10 +75,14 @@ public:
 
 private:
     std::ostream& out_;
+    std::string scanTime_;
+    ScanMetadata scan_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out) { return std::make_unique<JsonWriter>(out); }
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan) {
+    return std::make_unique<JsonWriter>(out, scan);
+}
 
 }  // namespace vud::fleet

@@ -80,6 +80,4 @@ std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMet
     return std::make_unique<MetricsWriter>(out, scan);
 }
 
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out) { return makeMetricsWriter(out, scanStartingNow()); }
-
 }  // namespace vud::fleet

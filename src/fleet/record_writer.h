@@ -19,13 +19,14 @@ public:
 
 enum class Format { Text, Csv, Json, Totals, Metrics };
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out);
-// The whole fleet at its end: totals by application as CSV, or metrics for monitoring.
+// Each record carries the scan's time and versions where the format has room for them;
+// with a baseline, the changes since it (records of installations gone come last).
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan);
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan);
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan);
+// The whole fleet at its end: totals by application as CSV (metrics: totals.h).
 std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out);
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out);
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan);
 
 }  // namespace vud::fleet

@@ -279,7 +279,7 @@ TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
 
 TEST(Dashboard, AnOkInstallationWithAChangeStaysOutOfTheFold) {
     InstallationRecord changed = okInstallation("/fleet/changed");
-    changed.applications[3].changed = true;
+    changed.applications[3].change = ApplicationChange::Changed;
     const std::string text = page({okInstallation("/fleet/same"), changed});
     EXPECT_LT(text.find("title=\"/fleet/changed\""), text.find("<details class=\"fold\">")) << text;
     EXPECT_NE(std::string::npos, text.find("<td class=\"cell correct changed\" title=\"vud_abl.ma: ver 11.1.0, 1000 bytes\n"
