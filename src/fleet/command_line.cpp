@@ -171,8 +171,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             "", "format name"))
         ->option_text("FORMAT");
     app.add_option("--from", fromFiles,
-                   "Reads further PATHs from FILE, one a line, # comments (- standard input; "
-                   "repeatable; at most 64 MiB)")
+                   "Reads further PATHs from FILE, one a line, MACHINE<tab>PATH to name\n"
+                   "its machine, # comments (- standard input; repeatable; at most 64 MiB)")
         ->allow_extra_args(false)
         ->option_text("FILE");
     app.add_option("--jobs", jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
