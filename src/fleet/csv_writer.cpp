@@ -11,7 +11,7 @@ namespace vud::fleet {
 namespace {
 
 constexpr char kHeader[] =
-    "installation,source,status,error,not_found,damaged,mixed,outdated,"
+    "installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
     "position,name,file,state,tag,size,generation,host,verdict,text\r\n";
 
 std::string field(std::string_view text) {
@@ -37,7 +37,7 @@ public:
         }
         installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
                         (record.mixed ? "true" : "false") + ',' +
-                        (record.outdated ? "true" : "false") + ',';
+                        (record.checkerOutOfDate ? "true" : "false") + ',';
         for (const ApplicationRecord& application : record.applications) {
             out_ << installation << application.position << ',' << field(application.name) << ','
                  << field(application.file) << ',' << stateName(application.state) << ',';

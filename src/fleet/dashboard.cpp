@@ -410,7 +410,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         appendFlag(page, "no application found", kNothingWords);
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
-    if (installation.outdated) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";

@@ -37,13 +37,15 @@ public:
 
     void write(const InstallationRecord& record) override {
         Json object;
+        object["format"] = kRecordFormat;
         object["installation"] = record.installation;
         object["source"] = sourceName(record.source);
         object["status"] = statusName(record.status);
         const bool error = record.status == Status::Error;
         object["error"] = error ? Json(record.error) : Json();
         if (error) {
-            for (const char* key : {"counts", "not_found", "damaged", "mixed", "outdated"}) object[key] = nullptr;
+            for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
+                object[key] = nullptr;
             object["applications"] = Json::array();
         } else {
             Json counts = Json::object();
@@ -53,7 +55,7 @@ public:
             object["not_found"] = record.notFound;
             object["damaged"] = record.damaged;
             object["mixed"] = record.mixed;
-            object["outdated"] = record.outdated;
+            object["checker_out_of_date"] = record.checkerOutOfDate;
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
                            applicationObject);

@@ -38,6 +38,11 @@ struct ApplicationRecord {
     bool changed = false;             // differs from the baseline scan; the dashboard marks the cell
 };
 
+// The version of the records' layout, the first field of every JSON line, so that a
+// script can tell the layouts apart: 2 since the flag of a build newer than the
+// checker knows is called checker_out_of_date; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 2;
+
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
 
@@ -52,7 +57,9 @@ struct InstallationRecord {
     // short, overwritten). A finding, unlike a file not found; a report cannot show it.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
-    bool outdated = false;  // the out-of-date notice was printed
+    // A build newer than this checker knows was found (the out-of-date notice was
+    // printed): get a newer checker. Older builds never set it.
+    bool checkerOutOfDate = false;
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
 };
 

@@ -69,7 +69,7 @@ std::string findingsInWords(const InstallationRecord& record) {
     }
     if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
     if (record.mixed) add("mixed host generations");
-    if (record.outdated) add("checker out of date");
+    if (record.checkerOutOfDate) add("checker out of date");
     if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));
     return text;
 }

@@ -46,7 +46,7 @@ void FleetTotals::add(const InstallationRecord& record) {
     ++byStatus_[static_cast<std::size_t>(record.status)];
     if (record.status == Status::Error) return;
     mixed_ += record.mixed ? 1 : 0;
-    outdated_ += record.outdated ? 1 : 0;
+    checkerOutOfDate_ += record.checkerOutOfDate ? 1 : 0;
     for (const ApplicationRecord& application : record.applications)
         if (application.position >= 0 && application.position < kApplicationCount)
             ++byApplication_[static_cast<std::size_t>(application.position)]

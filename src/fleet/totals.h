@@ -44,7 +44,7 @@ public:
     int installations() const { return installations_; }
     int withStatus(Status status) const { return byStatus_[static_cast<std::size_t>(status)]; }
     int mixed() const { return mixed_; }
-    int checkerOutOfDate() const { return outdated_; }
+    int checkerOutOfDate() const { return checkerOutOfDate_; }
     // Installations whose application at catalogue `position` falls in `column`.
     int of(int position, int column) const {
         return byApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(column)];
@@ -56,7 +56,7 @@ private:
     int installations_ = 0;
     std::array<int, 3> byStatus_{};
     int mixed_ = 0;
-    int outdated_ = 0;
+    int checkerOutOfDate_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
 };
 

@@ -86,7 +86,7 @@ std::vector<InstallationRecord> smallFleet() {
     setBlock(mixed, 6, "ver 8.1.9", 114015, 8, "FWP 8.0.x.x", VerdictKind::Correct,
              "vud_gcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
     mixed.mixed = true;
-    mixed.outdated = true;
+    mixed.checkerOutOfDate = true;
 
     return {findings, mixed, errorInstallation("/fleet/ws03", "cannot open: Permission denied")};
 }

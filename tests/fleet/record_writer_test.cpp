@@ -73,7 +73,7 @@ std::vector<InstallationRecord> smallFleet() {
     ok.applications[0].generation = 11;
     ok.applications[0].host = "FWP 11.0.x.x";
     ok.mixed = false;
-    ok.outdated = false;
+    ok.checkerOutOfDate = false;
     return {findings, error, ok};
 }
 
@@ -121,7 +121,7 @@ TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
 TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
     std::vector<InstallationRecord> fleet = smallFleet();
     fleet[0].mixed = true;
-    fleet[0].outdated = true;
+    fleet[0].checkerOutOfDate = true;
     std::ostringstream out;
     const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"});
     for (const InstallationRecord& record : fleet) writer->write(record);
@@ -178,7 +178,7 @@ TEST(ScanMetadata, TimeIsIso8601InUtc) {
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
     const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,1,false,false,";
-    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,outdated,"
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
               "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
@@ -198,10 +198,11 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"counts\":{\"correct\":1,\"size-mismatch\":0,\"beta\":0,\"test\":0,\"pre-release\":0,\"older\":0,"
         "\"newer\":0,\"unrecognized\":0}";
     EXPECT_EQ(
-        "{\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"source\":\"folder\",\"status\":\"findings\","
+        "{\"format\":2,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\","
+        "\"source\":\"folder\",\"status\":\"findings\","
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
         "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
-        "\"outdated\":false,"
+        "\"checker_out_of_date\":false,"
         "\"applications\":["
         "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
@@ -213,12 +214,12 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
         "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
-        "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
+        "{\"format\":2,\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
         "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
-        "\"outdated\":null,\"applications\":[]}\n"
-        "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
+        "\"checker_out_of_date\":null,\"applications\":[]}\n"
+        "{\"format\":2,\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
-            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
+            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"checker_out_of_date\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
             "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
             "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",
