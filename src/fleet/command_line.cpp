@@ -14,6 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "fleet/dashboard.h"
 #include "fleet/inputs.h"
+#include "fleet/policy.h"
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
@@ -203,6 +204,25 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         ->check(kDecimal)
         ->check(CLI::Range(0, kLargestTimeoutSeconds))
         ->option_text("SECONDS");
+    std::vector<std::string> expectedGenerations;
+    WriterOptions options;
+    app.add_option("--expect-generation", expectedGenerations,
+                   "The host generations rolled out (2, 6 to 12; comma separated,\n"
+                   "repeatable): a build for any other is a finding, wrong generation")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                std::string problem;
+                return hostGenerationOf(text, problem) ? std::string() : problem;
+            },
+            "", "host generation"))
+        ->option_text("G[,G...]");
+    app.add_flag("--require-all", options.policy.requireAll,
+                 "Every application must be there: one not found is a finding");
+    app.add_flag("--findings", options.findingsOnly,
+                 "Writes only installations with findings or errors (CSV: only\n"
+                 "the rows of findings); totals and metrics still count all");
     app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
                    "first, ok installations folded, totals under the grid")->option_text("FILE");
 
@@ -213,6 +233,14 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         const int status = app.exit(error, console.out, console.err);
         return status == 0 ? kAllOk : kInputError;
     }
+
+    for (const std::string& text : expectedGenerations) {
+        std::string problem;
+        const int generation = hostGenerationOf(text, problem).value_or(0);
+        std::vector<int>& expected = options.policy.expectedGenerations;
+        if (std::find(expected.begin(), expected.end(), generation) == expected.end()) expected.push_back(generation);
+    }
+    std::sort(options.policy.expectedGenerations.begin(), options.policy.expectedGenerations.end());
 
     const auto standardInputUses =
         std::count(paths.begin(), paths.end(), "-") + std::count(fromFiles.begin(), fromFiles.end(), "-");
@@ -244,16 +272,18 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         }
     }
 
-    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out, options);
     std::unique_ptr<Dashboard> dashboard;
     if (html) dashboard = std::make_unique<Dashboard>(scanStartingNow());
+    if (dashboard && options.policy.inForce()) dashboard->holdTo(options.policy);
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     try {
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](const InstallationRecord& record) {
+        [&](InstallationRecord& record) {
+            if (options.policy.inForce()) applyPolicy(options.policy, record);
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
                 errors = true;

@@ -1,10 +1,11 @@
 // One row per application of each installation, for spreadsheets and scripts: comma
 // separated, CR LF after every row, a field quoted when it holds a comma, a quote or a
 // line break, its quotes doubled. An installation that could not be read has one row
-// with its error.
+// with its error. A rollout's rules add three columns at the end of every row.
 #include <string>
 #include <string_view>
 
+#include "fleet/policy.h"
 #include "fleet/record_writer.h"
 
 namespace vud::fleet {
@@ -26,19 +27,37 @@ std::string field(std::string_view text) {
 
 class CsvWriter : public RecordWriter {
 public:
-    explicit CsvWriter(std::ostream& out) : out_(out) { out_ << kHeader; }
+    CsvWriter(std::ostream& out, const WriterOptions& options)
+        : out_(out), policy_(options.policy.inForce()), findingsOnly_(options.findingsOnly) {
+        std::string_view header = kHeader;
+        if (!policy_) {
+            out_ << header;
+            return;
+        }
+        header.remove_suffix(2);
+        out_ << header << ",wrong_generation,required,policy\r\n";
+    }
 
     void write(const InstallationRecord& record) override {
         std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) +
                                    ',' + std::string(statusName(record.status)) + ',' + field(record.error) + ',';
         if (record.status == Status::Error) {
-            out_ << installation << ",,,,,,,,,,,,,\r\n";
+            out_ << installation << ",,,,,,,,,,,,," << (policy_ ? ",,," : "") << "\r\n";
             return;
         }
+        if (findingsOnly_ && record.status == Status::Ok) return;
         installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
                         (record.mixed ? "true" : "false") + ',' +
                         (record.checkerOutOfDate ? "true" : "false") + ',';
+        std::string policy;
+        if (policy_) {
+            policy = ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]) +
+                     ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]) + ',';
+        }
+        bool written = false;
         for (const ApplicationRecord& application : record.applications) {
+            if (findingsOnly_ && !isFinding(application)) continue;
+            written = true;
             out_ << installation << application.position << ',' << field(application.name) << ','
                  << field(application.file) << ',' << stateName(application.state) << ',';
             if (application.state == ApplicationState::Block) {
@@ -49,16 +68,25 @@ public:
             } else {
                 out_ << ",,,,,";
             }
+            if (policy_) out_ << policy << (application.policy ? policyRuleName(*application.policy) : "");
             out_ << "\r\n";
         }
+        // Findings of the installation as a whole (mixed host generations of correct
+        // builds, not one application found) name no application: one row without
+        // application columns keeps the installation in the list.
+        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << policy << "\r\n";
     }
 
 private:
     std::ostream& out_;
+    bool policy_;
+    bool findingsOnly_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out) { return std::make_unique<CsvWriter>(out); }
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const WriterOptions& options) {
+    return std::make_unique<CsvWriter>(out, options);
+}
 
 }  // namespace vud::fleet

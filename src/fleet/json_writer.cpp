@@ -12,7 +12,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json applicationObject(const ApplicationRecord& application) {
+Json applicationObject(const ApplicationRecord& application, bool policy) {
     Json object;
     object["position"] = application.position;
     object["name"] = application.name;
@@ -28,14 +28,36 @@ Json applicationObject(const ApplicationRecord& application) {
     } else {
         for (const char* key : {"tag", "size", "generation", "host", "verdict", "text"}) object[key] = nullptr;
     }
+    if (policy) object["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
+    return object;
+}
+
+// The rollout's rules, so that each line says what it was held to, and how many
+// applications broke each; `findings` null for an error.
+Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record) {
+    Json object;
+    Json generations = Json::array();
+    for (const int generation : policy.expectedGenerations) generations.push_back(std::to_string(generation));
+    object["expected_generations"] = std::move(generations);
+    object["require_all"] = policy.requireAll;
+    if (record.status == Status::Error) {
+        object["findings"] = nullptr;
+        return object;
+    }
+    Json findings = Json::object();
+    for (const PolicyRule rule : {PolicyRule::WrongGeneration, PolicyRule::Required})
+        findings[std::string(policyRuleName(rule))] = record.policyFindings[static_cast<std::size_t>(rule)];
+    object["findings"] = std::move(findings);
     return object;
 }
 
 class JsonWriter : public RecordWriter {
 public:
-    explicit JsonWriter(std::ostream& out) : out_(out) {}
+    JsonWriter(std::ostream& out, const WriterOptions& options) : out_(out), options_(options) {}
 
     void write(const InstallationRecord& record) override {
+        if (options_.findingsOnly && record.status == Status::Ok) return;
+        const bool policy = options_.policy.inForce();
         Json object;
         object["format"] = kRecordFormat;
         object["installation"] = record.installation;
@@ -46,6 +68,7 @@ public:
         if (error) {
             for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
                 object[key] = nullptr;
+            if (policy) object["policy"] = policyObject(options_.policy, record);
             object["applications"] = Json::array();
         } else {
             Json counts = Json::object();
@@ -56,9 +79,12 @@ public:
             object["damaged"] = record.damaged;
             object["mixed"] = record.mixed;
             object["checker_out_of_date"] = record.checkerOutOfDate;
+            if (policy) object["policy"] = policyObject(options_.policy, record);
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
-                           applicationObject);
+                           [policy](const ApplicationRecord& application) {
+                               return applicationObject(application, policy);
+                           });
             object["applications"] = std::move(applications);
         }
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
@@ -68,10 +94,13 @@ public:
 
 private:
     std::ostream& out_;
+    WriterOptions options_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out) { return std::make_unique<JsonWriter>(out); }
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const WriterOptions& options) {
+    return std::make_unique<JsonWriter>(out, options);
+}
 
 }  // namespace vud::fleet

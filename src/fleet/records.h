@@ -23,6 +23,20 @@ enum class ApplicationState {
 enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
 inline constexpr int kVerdictKindCount = 8;
 
+// The rules of a rollout that an installation may be held to beyond the checker's
+// verdicts (--expect-generation, --require-all), each a finding when broken.
+enum class PolicyRule {
+    WrongGeneration,  // a block for a host generation the rollout does not expect, or an unrecognised one
+    Required,         // not found, where every application is required
+};
+inline constexpr int kPolicyRuleCount = 2;
+
+struct RolloutPolicy {
+    std::vector<int> expectedGenerations;  // generation numbers; empty: any will do
+    bool requireAll = false;
+    bool inForce() const { return !expectedGenerations.empty() || requireAll; }
+};
+
 struct ApplicationRecord {
     int position = 0;  // in the catalogue, 0 to 40, as the listing and the catalogue count them
     std::string name;  // the catalogue's display name
@@ -36,6 +50,7 @@ struct ApplicationRecord {
     VerdictKind verdict = VerdictKind::Correct;
     std::string text;                 // the verdict text as printed, without its indent and final newline
     bool changed = false;             // differs from the baseline scan; the dashboard marks the cell
+    std::optional<PolicyRule> policy;  // the rule of the rollout it breaks, if any
 };
 
 // The version of the records' layout, the first field of every JSON line, so that a
@@ -61,6 +76,7 @@ struct InstallationRecord {
     // printed): get a newer checker. Older builds never set it.
     bool checkerOutOfDate = false;
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
+    std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
 };
 
 // The names used in every format: JSON values, CSV cells, the dashboard's classes.
@@ -68,12 +84,14 @@ std::string_view stateName(ApplicationState state);      // "block", "not-found"
 std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
 
 // The status an installation's counts give it: ok when at least one application has a
-// block, every block is correct, no application is damaged and the generations are not
-// mixed; findings otherwise.
+// block, every block is correct, no application is damaged, the generations are not
+// mixed and no rule of the rollout is broken; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
-// always a wrong path. Applications not found are not findings by themselves.
+// always a wrong path. Applications not found are not findings by themselves, only
+// where the rollout requires every application.
 Status statusOf(const InstallationRecord& record);
 
 // The count of blocks (applications that have a verdict) of an installation.

@@ -68,20 +68,28 @@ std::string findingsInWords(const InstallationRecord& record) {
         if (count > 0) add(counted(count, words.one, words.many));
     }
     if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
+    const int wrongGeneration = record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)];
+    if (wrongGeneration > 0) add(counted(wrongGeneration, "wrong generation", "wrong generation"));
     if (record.mixed) add("mixed host generations");
     if (record.checkerOutOfDate) add("checker out of date");
-    if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));
+    // Where every application is required, those not found are findings and say so.
+    const int required = record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
+    if (required > 0 && blockCount(record) > 0)
+        add(counted(required, "not found (required)", "not found (required)"));
+    else if (record.notFound > 0 && blockCount(record) > 0)
+        add(counted(record.notFound, "not found", "not found"));
     return text;
 }
 
 class TextWriter : public RecordWriter {
 public:
-    explicit TextWriter(std::ostream& out) : out_(out) {}
+    TextWriter(std::ostream& out, const WriterOptions& options) : out_(out), findingsOnly_(options.findingsOnly) {}
 
     void write(const InstallationRecord& record) override {
         totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
+        if (findingsOnly_ && record.status == Status::Ok) return;
         std::string line = padded(std::string(statusName(record.status)), 10);
         if (record.status == Status::Error) {
             line += padded("-", 11) + padded("", 18);
@@ -109,6 +117,7 @@ public:
 
 private:
     std::ostream& out_;
+    bool findingsOnly_;
     int installations_ = 0;
     int byStatus_[3] = {};
     FleetTotals totals_;
@@ -116,17 +125,19 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out) { return std::make_unique<TextWriter>(out); }
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const WriterOptions& options) {
+    return std::make_unique<TextWriter>(out, options);
+}
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out) {
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const WriterOptions& options) {
     switch (format) {
-        case Format::Csv: return makeCsvWriter(out);
-        case Format::Json: return makeJsonWriter(out);
-        case Format::Totals: return makeTotalsWriter(out);
-        case Format::Metrics: return makeMetricsWriter(out);
+        case Format::Csv: return makeCsvWriter(out, options);
+        case Format::Json: return makeJsonWriter(out, options);
+        case Format::Totals: return makeTotalsWriter(out, options);
+        case Format::Metrics: return makeMetricsWriter(out, options);
         case Format::Text: break;
     }
-    return makeTextWriter(out);
+    return makeTextWriter(out, options);
 }
 
 }  // namespace vud::fleet

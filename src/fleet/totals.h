@@ -51,6 +51,12 @@ public:
     }
     // The whole fleet's applications that fall in `column`.
     int ofColumn(int column) const;
+    // Installations whose application at catalogue `position` breaks `rule` of the
+    // rollout, and installations in which any application does.
+    int breaking(int position, PolicyRule rule) const {
+        return policyByApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(rule)];
+    }
+    int installationsBreaking(PolicyRule rule) const { return policyByInstallation_[static_cast<std::size_t>(rule)]; }
 
 private:
     int installations_ = 0;
@@ -58,13 +64,17 @@ private:
     int mixed_ = 0;
     int checkerOutOfDate_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
+    std::array<std::array<int, kPolicyRuleCount>, kApplicationCount> policyByApplication_{};
+    std::array<int, kPolicyRuleCount> policyByInstallation_{};
 };
 
 // The metrics of a fleet scanned as `scan` says.
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan);
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
+                                                const WriterOptions& options = {});
 
 // The text output's section after the installations: one line per application with its
-// counts that are not zero.
+// counts that are not zero, then, after a semicolon, how many installations break each
+// rule of the rollout with it.
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals);
 
 }  // namespace vud::fleet
