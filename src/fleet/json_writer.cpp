@@ -37,7 +37,8 @@ Json applicationObject(const ApplicationRecord& application, bool policy) {
 Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record) {
     Json object;
     Json generations = Json::array();
-    for (const int generation : policy.expectedGenerations) generations.push_back(std::to_string(generation));
+    std::transform(policy.expectedGenerations.begin(), policy.expectedGenerations.end(),
+                   std::back_inserter(generations), [](int generation) { return std::to_string(generation); });
     object["expected_generations"] = std::move(generations);
     object["require_all"] = policy.requireAll;
     if (record.status == Status::Error) {
