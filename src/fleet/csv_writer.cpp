@@ -5,7 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "fleet/policy.h"
 #include "fleet/record_writer.h"
 
 namespace vud::fleet {
@@ -13,7 +12,13 @@ namespace {
 
 constexpr char kHeader[] =
     "installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
-    "position,name,file,state,tag,size,generation,host,verdict,text\r\n";
+    "position,name,file,state,tag,size,generation,host,verdict,text,"
+    "machine,scan_time,vudfleet_version,checker_version";
+// With a baseline: what became of the installation, and of the row's application.
+constexpr char kChangeHeader[] = ",change,application_change";
+// With a rollout's rules: how many applications of the installation break each, and
+// the rule the row's application breaks.
+constexpr char kPolicyHeader[] = ",wrong_generation,required,policy";
 
 std::string field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -27,22 +32,25 @@ std::string field(std::string_view text) {
 
 class CsvWriter : public RecordWriter {
 public:
-    CsvWriter(std::ostream& out, const WriterOptions& options)
-        : out_(out), policy_(options.policy.inForce()), findingsOnly_(options.findingsOnly) {
-        std::string_view header = kHeader;
-        if (!policy_) {
-            out_ << header;
-            return;
-        }
-        header.remove_suffix(2);
-        out_ << header << ",wrong_generation,required,policy\r\n";
+    CsvWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out),
+          scan_(',' + isoTime(scan.time) + ',' + field(scan.vudfleetVersion) + ',' + field(scan.checkerVersion)),
+          compared_(scan.compared),
+          policy_(options.policy.inForce()),
+          findingsOnly_(options.findingsOnly) {
+        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "") << "\r\n";
     }
 
     void write(const InstallationRecord& record) override {
-        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) +
-                                   ',' + std::string(statusName(record.status)) + ',' + field(record.error) + ',';
-        if (record.status == Status::Error) {
-            out_ << installation << ",,,,,,,,,,,,," << (policy_ ? ",,," : "") << "\r\n";
+        const bool gone = record.change == InstallationChange::Gone;
+        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) + ',' +
+                                   std::string(gone ? "" : statusName(record.status)) + ',' +
+                                   field(gone ? "" : record.error) + ',';
+        // The columns after an application's: the same on every row of an installation.
+        std::string after = ',' + field(record.machine) + scan_;
+        if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
+        if (record.status == Status::Error || gone) {
+            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "") << "\r\n";
             return;
         }
         if (findingsOnly_ && record.status == Status::Ok) return;
@@ -56,7 +64,7 @@ public:
         }
         bool written = false;
         for (const ApplicationRecord& application : record.applications) {
-            if (findingsOnly_ && !isFinding(application)) continue;
+            if (findingsOnly_ && !isFinding(application) && !application.policy) continue;
             written = true;
             out_ << installation << application.position << ',' << field(application.name) << ','
                  << field(application.file) << ',' << stateName(application.state) << ',';
@@ -68,25 +76,30 @@ public:
             } else {
                 out_ << ",,,,,";
             }
+            out_ << after;
+            if (compared_) out_ << changeName(application.change);
             if (policy_) out_ << policy << (application.policy ? policyRuleName(*application.policy) : "");
             out_ << "\r\n";
         }
         // Findings of the installation as a whole (mixed host generations of correct
         // builds, not one application found) name no application: one row without
         // application columns keeps the installation in the list.
-        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << policy << "\r\n";
+        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << "\r\n";
     }
 
 private:
     std::ostream& out_;
+    std::string scan_;  // the scan's columns, each with the comma before it
+    bool compared_;
     bool policy_;
     bool findingsOnly_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const WriterOptions& options) {
-    return std::make_unique<CsvWriter>(out, options);
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan,
+                                            const WriterOptions& options) {
+    return std::make_unique<CsvWriter>(out, scan, options);
 }
 
 }  // namespace vud::fleet

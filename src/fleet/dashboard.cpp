@@ -113,6 +113,8 @@ constexpr std::string_view kPageStart =
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
+    "tr.gone td.status,tr.gone td.reason{color:#868e96}\n"
+    "#grid .machine{font-weight:bold;margin-right:.4em}\n"
     ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
@@ -236,6 +238,8 @@ constexpr std::string_view kDamagedWords = "files that hold no version tag: empt
 constexpr std::string_view kWrongGenerationWords =
     "builds for a host generation the rollout does not expect, or for one not recognised";
 constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
+constexpr std::string_view kAddedWords = "not in the baseline scan";
+constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
 
 // Only where a rollout's rules are in force, so that a page without them stays as it was.
 constexpr std::string_view kPolicyStyle =
@@ -287,7 +291,7 @@ std::string policyInWords(const RolloutPolicy& policy) {
 }
 
 void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
-                const RolloutPolicy& policy) {
+                const std::array<int, 5>& byChange, const RolloutPolicy& policy) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
@@ -303,6 +307,21 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendEscaped(page, scan.vudfleetVersion);
     page += ", judged by the catalogue of checker ";
     appendEscaped(page, scan.checkerVersion);
+    if (scan.compared) {
+        page += ". Since the baseline scan";
+        if (!scan.baselineTime.empty()) {
+            page += " of ";
+            appendEscaped(page, scan.baselineTime);
+        }
+        page += ": ";
+        const char* const names[] = {"added", "gone", "changed", "unchanged"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            page += i == 0 ? "" : ", ";
+            page += std::to_string(byChange[i + 1]);
+            page += ' ';
+            page += names[i];
+        }
+    }
     page += "</p>\n";
     if (policy.inForce()) {
         page += "<p id=\"policy\">Rollout: ";
@@ -327,27 +346,24 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
                   "in a mixed installation, a build for another host generation than most of its applications");
     appendMarkRow(page, " class=\"cell correct changed\">", "changed", "differs from the baseline scan");
-    std::string flag = ">";
-    appendFlag(flag, "mixed", kMixedWords);
-    appendMarkRow(page, flag, "mixed", kMixedWords);
-    flag = ">";
-    appendFlag(flag, "checker out of date", kOutdatedWords);
-    appendMarkRow(page, flag, "checker out of date", kOutdatedWords);
-    flag = ">";
-    appendFlag(flag, "no application found", kNothingWords);
-    appendMarkRow(page, flag, "no application found", kNothingWords);
-    flag = ">";
-    appendFlag(flag, "damaged", kDamagedWords);
-    appendMarkRow(page, flag, "damaged", kDamagedWords);
+    const auto appendFlagRow = [&page](std::string_view name, std::string_view words, bool policy = false) {
+        std::string flag = ">";
+        appendFlag(flag, name, words, policy);
+        appendMarkRow(page, flag, name, words);
+    };
+    appendFlagRow("mixed", kMixedWords);
+    appendFlagRow("checker out of date", kOutdatedWords);
+    appendFlagRow("no application found", kNothingWords);
+    appendFlagRow("damaged", kDamagedWords);
+    if (scan.compared) {
+        appendFlagRow("added", kAddedWords);
+        appendFlagRow("changed", kChangedWords);
+    }
     if (policy.inForce()) {
         appendMarkRow(page, " class=\"cell correct policy\">", "against the rollout",
                       "breaks a rule of the rollout: a wrong generation, or required and not found");
-        flag = ">";
-        appendFlag(flag, "wrong generation", kWrongGenerationWords, true);
-        appendMarkRow(page, flag, "wrong generation", kWrongGenerationWords);
-        flag = ">";
-        appendFlag(flag, "required, not found", kRequiredWords, true);
-        appendMarkRow(page, flag, "required, not found", kRequiredWords);
+        appendFlagRow("wrong generation", kWrongGenerationWords, true);
+        appendFlagRow("required, not found", kRequiredWords, true);
     }
     page += "</table>\n";
 
@@ -401,6 +417,18 @@ void appendHosts(std::string& page, const InstallationRecord& installation) {
 
 std::string generationName(int generation) { return generation < 0 ? "NA" : std::to_string(generation); }
 
+bool changedSince(const ApplicationRecord& application) {
+    return application.change != ApplicationChange::None && application.change != ApplicationChange::Unchanged;
+}
+
+// The machine, when one is named, before the path.
+void appendMachine(std::string& page, const InstallationRecord& installation) {
+    if (installation.machine.empty()) return;
+    page += "<span class=\"machine\">";
+    appendEscaped(page, installation.machine);
+    page += "</span>";
+}
+
 // `majority` is the installation's majority generation when it is mixed, or empty.
 void appendCell(std::string& page, const ApplicationRecord& application, std::optional<int> majority) {
     const bool minority = majority && application.state == ApplicationState::Block &&
@@ -408,7 +436,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     page += "<td class=\"cell ";
     page += lookOf(application).name;
     if (minority) page += " minority";
-    if (application.changed) page += " changed";
+    if (changedSince(application)) page += " changed";
     if (application.policy) page += " policy";
     page += "\" title=\"";
     appendEscaped(page, application.file);
@@ -431,7 +459,13 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
         page += ", most of this installation for ";
         page += generationName(*majority);
     }
-    if (application.changed) page += "\nchanged since the baseline scan";
+    if (changedSince(application)) {
+        page += '\n';
+        page += application.change == ApplicationChange::NewFinding ? "new finding"
+                : application.change == ApplicationChange::Fixed    ? "fixed"
+                                                                      : "changed";
+        page += " since the baseline scan";
+    }
     if (application.policy == PolicyRule::WrongGeneration) page += "\nwrong generation for the rollout";
     if (application.policy == PolicyRule::Required) page += "\nrequired by the rollout";
     page += "\"></td>";
@@ -439,15 +473,34 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
 
 void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "<tr class=\"";
-    page += statusName(installation.status);
+    page += installation.change == InstallationChange::Gone ? "gone" : statusName(installation.status);
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
     appendEscaped(page, installation.installation);
+    if (!installation.machine.empty()) {
+        page += "\non ";
+        appendEscaped(page, installation.machine);
+    }
     page += "\"><span>";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
     page += "</span></th><td class=\"status\">";
+    if (installation.change == InstallationChange::Gone) {
+        page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
+        page += std::to_string(kApplicationCount);
+        page += "\">in the baseline scan";
+        if (installation.previous) {
+            page += " (";
+            page += statusName(installation.previous->status);
+            page += ')';
+        }
+        page += ", not in this one</td></tr>\n";
+        return;
+    }
     page += statusName(installation.status);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
+    if (installation.change == InstallationChange::Changed) appendFlag(page, "changed", kChangedWords);
     if (installation.mixed) appendFlag(page, "mixed", kMixedWords);
     // The fleet counts an installation without a single application as a finding, as
     // it is almost always a wrong path; say so, since its row is otherwise all blank.
@@ -493,7 +546,9 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += "<li class=\"";
     page += sourceName(installation.source);
     page += "\">";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
     page += "</span> ";
@@ -547,19 +602,21 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "</tfoot></table>\n";
 }
 
-// Ranks: errors, then findings by how many (more first), then ok installations that
-// changed since the baseline, then the rest of the ok ones, folded.
+// Ranks: errors, installations gone since the baseline, then findings by how many (more
+// first), then ok installations that changed since the baseline, then the rest of the
+// ok ones, folded.
 constexpr std::uint32_t kMostFindings = 1000;
 
 std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
+    if (installation.change == InstallationChange::Gone) return 1;
     switch (installation.status) {
         case Status::Error: return 0;
         case Status::Findings:
-            return 1 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
+            return 2 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
                                                                                static_cast<int>(kMostFindings)));
         case Status::Ok: break;
     }
-    return folded ? kMostFindings + 3 : kMostFindings + 2;
+    return folded ? kMostFindings + 4 : kMostFindings + 3;
 }
 
 }  // namespace
@@ -648,8 +705,9 @@ void Dashboard::holdTo(RolloutPolicy policy) { policy_ = std::move(policy); }
 
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
-    const bool changed = std::any_of(installation.applications.begin(), installation.applications.end(),
-                                     [](const ApplicationRecord& application) { return application.changed; });
+    ++byChange_[static_cast<std::size_t>(installation.change)];
+    const bool changed = installation.change == InstallationChange::Changed ||
+                         std::any_of(installation.applications.begin(), installation.applications.end(), changedSince);
     Row row;
     row.folded = installation.status == Status::Ok && !changed;
     row.rank = rankOf(installation, row.folded);
@@ -665,7 +723,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_, policy_);
+    appendHead(page, scan_, totals_, byChange_, policy_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });

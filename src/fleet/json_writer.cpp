@@ -28,20 +28,22 @@ Json applicationObject(const ApplicationRecord& application, bool policy) {
     } else {
         for (const char* key : {"tag", "size", "generation", "host", "verdict", "text"}) object[key] = nullptr;
     }
+    if (application.change != ApplicationChange::None) object["change"] = changeName(application.change);
     if (policy) object["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
     return object;
 }
 
 // The rollout's rules, so that each line says what it was held to, and how many
-// applications broke each; `findings` null for an error.
-Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record) {
+// applications broke each; `findings` null where nothing was checked (an error, an
+// installation gone since the baseline).
+Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record, bool checked) {
     Json object;
     Json generations = Json::array();
     std::transform(policy.expectedGenerations.begin(), policy.expectedGenerations.end(),
                    std::back_inserter(generations), [](int generation) { return std::to_string(generation); });
     object["expected_generations"] = std::move(generations);
     object["require_all"] = policy.requireAll;
-    if (record.status == Status::Error) {
+    if (!checked) {
         object["findings"] = nullptr;
         return object;
     }
@@ -54,7 +56,8 @@ Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record)
 
 class JsonWriter : public RecordWriter {
 public:
-    JsonWriter(std::ostream& out, const WriterOptions& options) : out_(out), options_(options) {}
+    JsonWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out), scanTime_(isoTime(scan.time)), scan_(scan), options_(options) {}
 
     void write(const InstallationRecord& record) override {
         if (options_.findingsOnly && record.status == Status::Ok) return;
@@ -62,14 +65,21 @@ public:
         Json object;
         object["format"] = kRecordFormat;
         object["installation"] = record.installation;
+        object["machine"] = record.machine;
+        object["scan_time"] = scanTime_;
+        object["vudfleet_version"] = scan_.vudfleetVersion;
+        object["checker_version"] = scan_.checkerVersion;
         object["source"] = sourceName(record.source);
-        object["status"] = statusName(record.status);
-        const bool error = record.status == Status::Error;
+        // An installation gone since the baseline was not checked: it has no status.
+        const bool gone = record.change == InstallationChange::Gone;
+        object["status"] = gone ? Json() : Json(statusName(record.status));
+        const bool error = record.status == Status::Error && !gone;
         object["error"] = error ? Json(record.error) : Json();
-        if (error) {
+        if (record.change != InstallationChange::None) object["change"] = changeName(record.change);
+        if (error || gone) {
             for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
                 object[key] = nullptr;
-            if (policy) object["policy"] = policyObject(options_.policy, record);
+            if (policy) object["policy"] = policyObject(options_.policy, record, false);
             object["applications"] = Json::array();
         } else {
             Json counts = Json::object();
@@ -80,7 +90,7 @@ public:
             object["damaged"] = record.damaged;
             object["mixed"] = record.mixed;
             object["checker_out_of_date"] = record.checkerOutOfDate;
-            if (policy) object["policy"] = policyObject(options_.policy, record);
+            if (policy) object["policy"] = policyObject(options_.policy, record, true);
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
                            [policy](const ApplicationRecord& application) {
@@ -95,13 +105,16 @@ public:
 
 private:
     std::ostream& out_;
+    std::string scanTime_;
+    ScanMetadata scan_;
     WriterOptions options_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const WriterOptions& options) {
-    return std::make_unique<JsonWriter>(out, options);
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options) {
+    return std::make_unique<JsonWriter>(out, scan, options);
 }
 
 }  // namespace vud::fleet

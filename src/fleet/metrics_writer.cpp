@@ -102,8 +102,4 @@ std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMet
     return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce());
 }
 
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const WriterOptions& options) {
-    return makeMetricsWriter(out, scanStartingNow(), options);
-}
-
 }  // namespace vud::fleet

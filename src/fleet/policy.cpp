@@ -44,9 +44,4 @@ void applyPolicy(const RolloutPolicy& policy, InstallationRecord& record) {
     record.status = statusOf(record);
 }
 
-bool isFinding(const ApplicationRecord& application) {
-    return application.policy.has_value() || application.state == ApplicationState::NoTag ||
-           (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct);
-}
-
 }  // namespace vud::fleet

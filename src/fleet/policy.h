@@ -28,8 +28,4 @@ std::optional<int> hostGenerationOf(std::string_view text, std::string& problem)
 // An error record is left as it is.
 void applyPolicy(const RolloutPolicy& policy, InstallationRecord& record);
 
-// Whether an application is a finding by itself: a build that is not correct, a file
-// without a version tag, or a rule of the rollout broken.
-bool isFinding(const ApplicationRecord& application);
-
 }  // namespace vud::fleet

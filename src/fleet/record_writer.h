@@ -27,13 +27,18 @@ struct WriterOptions {
                                 // the totals still count every installation
 };
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const WriterOptions& options = {});
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const WriterOptions& options = {});
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const WriterOptions& options = {});
-// The whole fleet at its end: totals by application as CSV, or metrics for monitoring.
+// Each record carries the scan's time and versions where the format has room for them;
+// with a baseline, the changes since it (records of installations gone come last).
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options = {});
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan,
+                                            const WriterOptions& options = {});
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options = {});
+// The whole fleet at its end: totals by application as CSV (metrics: totals.h).
 std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {});
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const WriterOptions& options = {});
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const WriterOptions& options = {});
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
+                                         const WriterOptions& options = {});
 
 }  // namespace vud::fleet

@@ -55,6 +55,33 @@ std::string_view policyRuleName(PolicyRule rule) {
     return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
 }
 
+std::string_view changeName(ApplicationChange change) {
+    switch (change) {
+        case ApplicationChange::NewFinding: return "new-finding";
+        case ApplicationChange::Fixed: return "fixed";
+        case ApplicationChange::Changed: return "changed";
+        case ApplicationChange::Unchanged:
+        case ApplicationChange::None: break;
+    }
+    return "unchanged";
+}
+
+std::string_view changeName(InstallationChange change) {
+    switch (change) {
+        case InstallationChange::Added: return "added";
+        case InstallationChange::Gone: return "gone";
+        case InstallationChange::Changed: return "changed";
+        case InstallationChange::Unchanged:
+        case InstallationChange::None: break;
+    }
+    return "unchanged";
+}
+
+bool isFinding(const ApplicationRecord& application) {
+    return application.state == ApplicationState::NoTag ||
+           (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct);
+}
+
 int blockCount(const InstallationRecord& record) {
     return std::accumulate(record.counts.begin(), record.counts.end(), 0);
 }

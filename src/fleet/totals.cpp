@@ -42,6 +42,8 @@ int totalColumnOf(const ApplicationRecord& application) {
 }
 
 void FleetTotals::add(const InstallationRecord& record) {
+    // An installation gone since the baseline was not checked in this scan.
+    if (record.change == InstallationChange::Gone) return;
     ++installations_;
     ++byStatus_[static_cast<std::size_t>(record.status)];
     if (record.status == Status::Error) return;

@@ -17,20 +17,6 @@
 
 namespace vud::fleet {
 
-// When the fleet was scanned and by what. One place, so that the run's own time and
-// versions can give way to those the records carry.
-struct ScanMetadata {
-    std::int64_t time = 0;        // seconds since 1970-01-01 UTC
-    std::string vudfleetVersion;  // of this program
-    std::string checkerVersion;   // of the catalogue the applications were judged by
-};
-
-// The scan that starts now.
-ScanMetadata scanStartingNow();
-
-// `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
-std::string isoTime(std::int64_t seconds);
-
 // The columns of an application's totals: the verdicts in the records' order, then the
 // states of an application without a block (not found, no tag, absent).
 inline constexpr int kTotalColumns = kVerdictKindCount + 3;

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <regex>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -37,6 +39,12 @@ FleetRun runWith(const std::vector<std::string>& arguments, const std::string& i
     std::ostringstream err;
     const int status = runFleet(arguments, {in, out, err, false});
     return {status, out.str(), err.str()};
+}
+
+// CSV or JSON with every scan time as "TIME": runs compared may start in different seconds.
+std::string withoutScanTimes(const std::string& out) {
+    static const std::regex kTime("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    return std::regex_replace(out, kTime, "TIME");
 }
 
 // The text output without its totals by application, for the tests of the lines above them.
@@ -131,7 +139,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     const FleetRun csv = runWith({"--format", "csv", "damaged"});
     EXPECT_EQ(1, csv.status);
     EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
-                                               "vud_mcp.ma,no-tag,,,,,,\r\n"));
+                                               "vud_mcp.ma,no-tag,,,,,,,,20"));
 }
 
 #ifndef _WIN32
@@ -294,6 +302,13 @@ TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
               result.err);
 }
 
+// CSV with the scan's time and vudfleet's version, which change from run to run, as
+// SCAN: "...,machine,SCAN,2.3.0".
+std::string withScanShown(const std::string& csv) {
+    static const std::regex kScan(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ,[^,\r]*,)");
+    return std::regex_replace(csv, kScan, "SCAN,");
+}
+
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t count = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -332,10 +347,11 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
     const FleetRun csv = runWith({"--format", "csv", "--expect-generation", "11", "ok", "gen8"});
     EXPECT_EQ(1, csv.status);
     EXPECT_EQ(0u, csv.out.find("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,"
-                               "name,file,state,tag,size,generation,host,verdict,text,wrong_generation,required,"
-                               "policy\r\n"));
-    EXPECT_EQ(41u, occurrences(csv.out, "Correct Size Match,0,0,\r\n"));
-    EXPECT_EQ(41u, occurrences(csv.out, "Correct Size Match,41,0,wrong-generation\r\n"));
+                               "name,file,state,tag,size,generation,host,verdict,text,machine,scan_time,"
+                               "vudfleet_version,checker_version,wrong_generation,required,policy\r\n"));
+    const std::string rows = withScanShown(csv.out);
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,0,0,\r\n"));
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong-generation\r\n"));
     EXPECT_EQ(41u, occurrences(csv.out, "\r\ngen8,folder,findings,"));
 }
 
@@ -367,10 +383,11 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
     const FleetRun csv = runWith({"--format", "csv", "--findings", "--require-all", "ok", "partial"});
     EXPECT_EQ(1, csv.status);
     EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
-              "tag,size,generation,host,verdict,text,wrong_generation,required,policy\r\n"
+              "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version,"
+              "wrong_generation,required,policy\r\n"
               "partial,folder,findings,,1,0,false,false,40,Revision Cloud and Markup Tracking Tool,vud_rc9.ma,"
-              "not-found,,,,,,,0,1,required\r\n",
-              csv.out);
+              "not-found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
+              withScanShown(csv.out));
 }
 
 // --findings leaves out what needs no attention, but the totals still count every
@@ -407,11 +424,11 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
     // The mixed installation's builds are each correct: one row without an application
     // keeps it in the list.
     EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
-              "tag,size,generation,host,verdict,text\r\n"
-              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no-tag,,,,,,\r\n"
-              "mixed,folder,findings,,0,0,true,false,,,,,,,,,,\r\n"
-              "missing,folder,error,no such file or folder,,,,,,,,,,,,,,\r\n",
-              csv.out);
+              "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version\r\n"
+              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no-tag,,,,,,,,SCAN,2.3.0\r\n"
+              "mixed,folder,findings,,0,0,true,false,,,,,,,,,,,,SCAN,2.3.0\r\n"
+              "missing,folder,error,no such file or folder,,,,,,,,,,,,,,,,SCAN,2.3.0\r\n",
+              withScanShown(csv.out));
 
     arguments[1] = "json";
     const FleetRun json = runWith(arguments);
@@ -446,7 +463,7 @@ TEST_F(FleetCommandLine, OutputKeepsTheInputOrderWhateverTheJobs) {
         std::vector<std::string> parallel = arguments;
         parallel.insert(parallel.begin(), {"--jobs", jobs});
         const FleetRun many = runWith(parallel);
-        EXPECT_EQ(one.out, many.out) << jobs << " jobs";
+        EXPECT_EQ(withoutScanTimes(one.out), withoutScanTimes(many.out)) << jobs << " jobs";
         EXPECT_EQ(one.err, many.err) << jobs << " jobs";
     }
     EXPECT_EQ(1u + 20u * 41u + 20u * 41u + 20u, static_cast<std::size_t>(std::count(one.out.begin(), one.out.end(), '\n')));

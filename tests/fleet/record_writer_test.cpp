@@ -34,6 +34,7 @@ ApplicationRecord block(int position, const char* name, const char* file, const 
 std::vector<InstallationRecord> smallFleet() {
     InstallationRecord findings;
     findings.installation = "\\\\ws1\\c$\\Vud, \"main\"";
+    findings.machine = "ws1";
     findings.source = Source::Folder;
     findings.status = Status::Findings;
     findings.counts = {1, 1, 0, 0, 0, 0, 0, 0};
@@ -77,9 +78,11 @@ std::vector<InstallationRecord> smallFleet() {
     return {findings, error, ok};
 }
 
+const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
+
 std::string written(Format format) {
     std::ostringstream out;
-    const std::unique_ptr<RecordWriter> writer = makeWriter(format, out);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(format, out, kScan);
     for (const InstallationRecord& record : smallFleet()) writer->write(record);
     writer->finish();
     return out.str();
@@ -130,7 +133,7 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
     fleet[0].mixed = true;
     fleet[0].checkerOutOfDate = true;
     std::ostringstream out;
-    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"});
+    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, kScan);
     for (const InstallationRecord& record : fleet) writer->write(record);
     writer->finish();
 
@@ -209,7 +212,7 @@ TEST(RecordWriter, ARolloutAddsAColumnAPerRuleToTheTotals) {
 
 TEST(RecordWriter, ARolloutAddsItsSeriesToTheMetricsBeforeTheScanTime) {
     std::ostringstream out;
-    const std::string text = writtenHeld(makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"}, kHeld), out);
+    const std::string text = writtenHeld(makeMetricsWriter(out, kScan, kHeld), out);
     std::string applications;
     for (int position = 0; position < kApplicationCount; ++position) {
         const std::string series = std::string("vudfleet_policy_applications{application=\"") +
@@ -234,7 +237,7 @@ TEST(RecordWriter, ARolloutAddsItsSeriesToTheMetricsBeforeTheScanTime) {
 
 TEST(RecordWriter, ARolloutAddsItsRulesAndWhatBrokeThemToEveryJsonLine) {
     std::ostringstream out;
-    const std::string text = writtenHeld(makeJsonWriter(out, kHeld), out);
+    const std::string text = writtenHeld(makeJsonWriter(out, kScan, kHeld), out);
     const std::string rules = ",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":true,\"findings\":";
     EXPECT_NE(std::string::npos, text.find("\"checker_out_of_date\":false" + rules +
                                            "{\"wrong-generation\":1,\"required\":1}},\"applications\":[")) << text;
@@ -254,18 +257,20 @@ TEST(ScanMetadata, TimeIsIso8601InUtc) {
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
     const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,1,false,false,";
+    const std::string scan = ",2026-12-10T22:07:31Z,2.4.0,2.3.0\r\n";
     EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
-              "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
+              "position,name,file,state,tag,size,generation,host,verdict,text,"
+              "machine,scan_time,vudfleet_version,checker_version\r\n" +
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
-                  "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
+                  "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match,ws1" + scan +
                   findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
-                  "\"two\nlines\"\r\n" +
-                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n" + findings +
-                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,\r\n"
-                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,\r\n"
+                  "\"two\nlines\",ws1" + scan +
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,,ws1" + scan + findings +
+                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,,ws1" + scan +
+                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,," + scan +
                   "ws3,report,ok,,0,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
-                  "FWP 11.0.x.x,correct,ok\r\n",
+                  "FWP 11.0.x.x,correct,ok," + scan,
               written(Format::Csv));
 }
 
@@ -273,8 +278,9 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
     const std::string noCounts =
         "\"counts\":{\"correct\":1,\"size-mismatch\":0,\"beta\":0,\"test\":0,\"pre-release\":0,\"older\":0,"
         "\"newer\":0,\"unrecognized\":0}";
+    const std::string scan = "\"scan_time\":\"2026-12-10T22:07:31Z\",\"vudfleet_version\":\"2.4.0\",\"checker_version\":\"2.3.0\",";
     EXPECT_EQ(
-        "{\"format\":2,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\","
+        "{\"format\":2,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"machine\":\"ws1\"," + scan +
         "\"source\":\"folder\",\"status\":\"findings\","
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
         "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
@@ -290,10 +296,10 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
         "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
-        "{\"format\":2,\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
+        "{\"format\":2,\"installation\":\"ws2.txt\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"error\","
         "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
         "\"checker_out_of_date\":null,\"applications\":[]}\n"
-        "{\"format\":2,\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
+        "{\"format\":2,\"installation\":\"ws3\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
             ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"checker_out_of_date\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
