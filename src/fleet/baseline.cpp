@@ -264,7 +264,9 @@ bool Baseline::add(std::string_view line, int number, std::string& problem) {
         ApplicationRecord record;
         record.state = known.state;
         record.verdict = known.verdict;
-        known.finding = isFinding(record);
+        // A rule of the rollout broken in the baseline's scan is a finding as well.
+        const Json* policy = field(application, "policy");
+        known.finding = isFinding(record) || (policy != nullptr && policy->is_string());
     }
     const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());
     if (!added) {
@@ -282,7 +284,7 @@ void Baseline::compare(InstallationRecord& record) {
     const Installation* before = at == index_.end() ? &kNone : &installations_[at->second];
     bool changed = false;
     for (ApplicationRecord& application : record.applications) {
-        const bool finding = isFinding(application);
+        const bool finding = isFinding(application) || application.policy.has_value();
         const Application* was = application.position >= 0 && application.position < kApplicationCount
                                      ? &before->applications[static_cast<std::size_t>(application.position)]
                                      : nullptr;

@@ -390,6 +390,37 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
               withScanShown(csv.out));
 }
 
+// Against yesterday's scan under the same rollout, a build put on the generation rolled
+// out is a fix and one put back on an older generation a new finding, though each
+// build is correct.
+TEST_F(FleetCommandLine, UnderARolloutAChangeOfGenerationIsAFixOrANewFinding) {
+    testing::writeInto("gen8", testing::correctInstallation(8));
+    const std::vector<std::string> fleet{"--expect-generation", "11", "ok", "gen8"};
+    std::vector<std::string> arguments = fleet;
+    arguments.insert(arguments.begin(), {"--format", "json"});
+    writeFile("yesterday.json", runWith(arguments).out);
+    testing::writeInto("gen8", {testing::correctInstallation(11)[0]});
+    testing::writeInto("ok", {testing::correctInstallation(8)[1]});
+
+    arguments.insert(arguments.begin(), {"--baseline", "yesterday.json"});
+    const FleetRun json = runWith(arguments);
+    EXPECT_EQ(1, json.status);
+    EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_bsg.ma\",\"state\":\"block\",\"tag\":\"ver 8.0.6\","))
+        << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new-finding\","
+                                               "\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\","));
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"fixed\",\"policy\":null}"));
+
+    std::vector<std::string> text = fleet;
+    text.insert(text.begin(), {"--baseline", "yesterday.json"});
+    const std::string out = runWith(text).out;
+    EXPECT_EQ("  changed  ok  was ok, now findings; new finding: vud_bsg.ma\n"
+              "  changed  gen8  fixed: vud_mcp.ma\n"
+              "0 added, 0 gone, 2 changed, 0 unchanged\n\n",
+              out.substr(out.find('\n') + 1, out.find("\n\n") + 2 - out.find('\n') - 1));
+}
+
 // --findings leaves out what needs no attention, but the totals still count every
 // installation read, so that they add up to the fleet.
 TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
