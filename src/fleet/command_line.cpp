@@ -42,7 +42,18 @@ constexpr char kFooter[] =
     "An application file that is there but holds no version tag is damaged: a finding.\n"
     "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
-    "that could not be read or parsed, or a wrong command line.";
+    "that could not be read or parsed, or a wrong command line.\n"
+    "\n"
+    "An administrator's day, once FWP 11.0 is rolled out:\n"
+    "  at night     mv today.json yesterday.json\n"
+    "               vudfleet --format json --baseline yesterday.json --expect-generation 11\n"
+    "                 --require-all --from workstations.txt --html fleet.html > today.json\n"
+    "  the changes  each record's \"change\": added, gone, changed; each application's:\n"
+    "               new-finding, fixed, changed (text output: listed first)\n"
+    "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
+    "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
+    "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
+    "The manual, vudfleet(1), defines every field.";
 
 // The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
 // LF or CR LF; blank lines and comments skipped.
