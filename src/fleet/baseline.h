@@ -63,9 +63,23 @@ private:
         bool seen = false;
     };
 
+    struct Line {
+        std::string_view text;
+        int number = 0;
+    };
+
     static std::string keyOf(std::string_view machine, const std::string& path);
-    // Reads one line; the reason of a refusal, without its line number, in `problem`.
-    bool add(std::string_view line, int number, std::string& problem);
+    // Takes line `number` into `lines` unless it is blank; refuses one too long.
+    static bool takeLine(std::string_view line, int number, std::vector<Line>& lines, std::string& problem);
+    // Reads one line into `entry` (`kept` false for a line to pass over) and the scan
+    // time into `scanTime` if that is empty; the reason of a refusal, without its line
+    // number, in `problem`.
+    static bool readLine(std::string_view line, int number, Installation& entry, bool& kept, std::string& scanTime,
+                         std::string& problem);
+    // Reads `lines` and adds their installations; the reason of a refusal in `problem`.
+    bool addLines(const std::vector<Line>& lines, std::string& problem);
+    // Whether `lines` lines held any installation; the reason in `problem` when not.
+    bool complete(int lines, std::string& problem) const;
 
     std::vector<Installation> installations_;
     std::unordered_map<std::string, std::size_t> index_;  // by keyOf

@@ -225,14 +225,41 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
          "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
     };
-    for (const auto& example : cases) {
-        SCOPED_TRACE(example.message);
-        testing::writeFile("baseline.json", example.bytes);
+    // A fleet's worth of lines, read in parts side by side: the first line refused in the
+    // file's order is the one told, whichever part it fell in.
+    std::string many;
+    for (int i = 1; i <= 200; ++i) {
+        std::string line = good;
+        line.replace(line.find("ws1"), 3, "ws" + std::to_string(i));
+        many += line;
+    }
+    const auto lineStart = [&many](int number) {
+        std::size_t at = 0;
+        for (int i = 1; i < number; ++i) at = many.find('\n', at) + 1;
+        return at;
+    };
+    std::string lateError = many;
+    lateError.replace(lineStart(190), 1, "[");  // ["installation": is wrong at its colon, byte 16
+    std::string duplicateBeforeError = lateError;
+    duplicateBeforeError.replace(lineStart(120), lineStart(121) - lineStart(120), good);
+    const struct {
+        std::string bytes;
+        std::string message;
+    } fleetCases[] = {
+        {lateError, "line 190: " + expectedLine + "text that is not JSON (at byte 16)"},
+        {duplicateBeforeError, "line 120: expected each installation once, found the installation of line 1 again"},
+    };
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const auto& example : cases) all.emplace_back(example.bytes, example.message);
+    for (const auto& example : fleetCases) all.emplace_back(example.bytes, example.message);
+    for (const auto& [bytes, message] : all) {
+        SCOPED_TRACE(message);
+        testing::writeFile("baseline.json", bytes);
         // A path that, were it scanned, would be an error of its own.
         const FleetRun run = runWith({"--baseline", "baseline.json", "--html", "page.html", "not-there"});
         EXPECT_EQ(2, run.status);
         EXPECT_EQ("", run.out);
-        EXPECT_EQ("vudfleet: baseline.json: " + example.message + "\n", run.err);
+        EXPECT_EQ("vudfleet: baseline.json: " + message + "\n", run.err);
         EXPECT_FALSE(std::filesystem::exists("page.html"));
     }
     const FleetRun missing = runWith({"--baseline", "no-such.json", "not-there"});
