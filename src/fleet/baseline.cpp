@@ -47,7 +47,7 @@ std::string found(const Json* value) {
 constexpr std::array<std::string_view, 8> kInstallationKeys{"installation", "machine",   "source", "status",
                                                             "error",        "change",    "scan_time",
                                                             "applications"};
-constexpr std::array<std::string_view, 5> kApplicationKeys{"file", "state", "tag", "size", "verdict"};
+constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
 // one of its type.
