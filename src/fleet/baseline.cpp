@@ -47,7 +47,7 @@ std::string found(const Json* value) {
 constexpr std::array<std::string_view, 8> kInstallationKeys{"installation", "machine",   "source", "status",
                                                             "error",        "change",    "scan_time",
                                                             "applications"};
-constexpr std::array<std::string_view, 5> kApplicationKeys{"file", "state", "tag", "size", "verdict"};
+constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
 // one of its type.
@@ -442,7 +442,9 @@ bool Baseline::readLine(std::string_view line, int number, Installation& entry, 
         ApplicationRecord record;
         record.state = known.state;
         record.verdict = known.verdict;
-        known.finding = isFinding(record);
+        // A rule of the rollout broken in the baseline's scan is a finding as well.
+        const Json* policy = field(application, "policy");
+        known.finding = isFinding(record) || (policy != nullptr && policy->is_string());
     }
     return true;
 }
@@ -519,7 +521,7 @@ void Baseline::compare(InstallationRecord& record) {
     const Installation* before = at == index_.end() ? &kNone : &installations_[at->second];
     bool changed = false;
     for (ApplicationRecord& application : record.applications) {
-        const bool finding = isFinding(application);
+        const bool finding = isFinding(application) || application.policy.has_value();
         const Application* was = application.position >= 0 && application.position < kApplicationCount
                                      ? &before->applications[static_cast<std::size_t>(application.position)]
                                      : nullptr;

@@ -16,6 +16,7 @@
 #include "fleet/dashboard.h"
 #include "fleet/inputs.h"
 #include "fleet/installation_names.h"
+#include "fleet/policy.h"
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
@@ -41,7 +42,18 @@ constexpr char kFooter[] =
     "An application file that is there but holds no version tag is damaged: a finding.\n"
     "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
-    "that could not be read or parsed, or a wrong command line.";
+    "that could not be read or parsed, or a wrong command line.\n"
+    "\n"
+    "An administrator's day, once FWP 11.0 is rolled out:\n"
+    "  at night     mv today.json yesterday.json\n"
+    "               vudfleet --format json --baseline yesterday.json --expect-generation 11\n"
+    "                 --require-all --from workstations.txt --html fleet.html > today.json\n"
+    "  the changes  each record's \"change\": added, gone, changed; each application's:\n"
+    "               new-finding, fixed, changed (text output: listed first)\n"
+    "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
+    "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
+    "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
+    "The manual, vudfleet(1), defines every field.";
 
 // The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
 // LF or CR LF; blank lines and comments skipped.
@@ -188,6 +200,25 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         ->check(kDecimal)
         ->check(CLI::Range(0, kLargestTimeoutSeconds))
         ->option_text("SECONDS");
+    std::vector<std::string> expectedGenerations;
+    WriterOptions options;
+    app.add_option("--expect-generation", expectedGenerations,
+                   "The host generations rolled out (2, 6 to 12; comma separated,\n"
+                   "repeatable): a build for any other is a finding, wrong generation")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                std::string problem;
+                return hostGenerationOf(text, problem) ? std::string() : problem;
+            },
+            "", "host generation"))
+        ->option_text("G[,G...]");
+    app.add_flag("--require-all", options.policy.requireAll,
+                 "Every application must be there: one not found is a finding");
+    app.add_flag("--findings", options.findingsOnly,
+                 "Writes only installations with findings or errors (CSV: only\n"
+                 "the rows of findings); totals and metrics still count all");
     app.add_option("--baseline", baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
                    "--format json: installations added, gone or changed, applications\n"
                    "with a new finding, fixed or changed")->option_text("FILE");
@@ -201,6 +232,14 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         const int status = app.exit(error, console.out, console.err);
         return status == 0 ? kAllOk : kInputError;
     }
+
+    for (const std::string& text : expectedGenerations) {
+        std::string problem;
+        const int generation = hostGenerationOf(text, problem).value_or(0);
+        std::vector<int>& expected = options.policy.expectedGenerations;
+        if (std::find(expected.begin(), expected.end(), generation) == expected.end()) expected.push_back(generation);
+    }
+    std::sort(options.policy.expectedGenerations.begin(), options.policy.expectedGenerations.end());
 
     const auto standardInputUses =
         std::count(paths.begin(), paths.end(), "-") + std::count(fromFiles.begin(), fromFiles.end(), "-");
@@ -252,9 +291,10 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         }
     }
 
-    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out, scan);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out, scan, options);
     std::unique_ptr<Dashboard> dashboard;
     if (html) dashboard = std::make_unique<Dashboard>(scan);
+    if (dashboard && options.policy.inForce()) dashboard->holdTo(options.policy);
     std::size_t next = 0;  // the input whose record comes next: they come in input order
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
@@ -266,6 +306,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             const auto listedMachine = listedMachines.find(paths[next]);
             record.machine = listedMachine != listedMachines.end() ? listedMachine->second : asUtf8(machineOfPath(paths[next]));
             ++next;
+            // Before the comparison: a baseline written under the same rules has the
+            // same statuses.
+            if (options.policy.inForce()) applyPolicy(options.policy, record);
             if (baseline) baseline->compare(record);
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {

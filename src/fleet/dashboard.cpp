@@ -235,11 +235,22 @@ constexpr std::string_view kMixedWords = "builds for more than one host generati
 constexpr std::string_view kOutdatedWords = "a build newer than this checker knows was found: get a newer checker";
 constexpr std::string_view kNothingWords = "not one application has a version tag here";
 constexpr std::string_view kDamagedWords = "files that hold no version tag: empty, cut short or overwritten";
+constexpr std::string_view kWrongGenerationWords =
+    "builds for a host generation the rollout does not expect, or for one not recognised";
+constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
 
-void appendFlag(std::string& page, std::string_view name, std::string_view words) {
-    page += "<span class=\"flag\" title=\"";
+// Only where a rollout's rules are in force, so that a page without them stays as it was.
+constexpr std::string_view kPolicyStyle =
+    ".flag.policy{background:#ffe3e3;color:#a61e1e}\n"
+    // A red corner at the bottom left, beside the corner of a change at the top right.
+    "td.cell.policy{background-image:linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n"
+    "td.cell.changed.policy{background-image:linear-gradient(225deg,#212529 5px,transparent 5px),"
+    "linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n";
+
+void appendFlag(std::string& page, std::string_view name, std::string_view words, bool policy = false) {
+    page += policy ? "<span class=\"flag policy\" title=\"" : "<span class=\"flag\" title=\"";
     page += words;
     page += "\">";
     page += name;
@@ -265,11 +276,26 @@ static_assert(kApplicationCount == 41);
 // Rows go in tables of this many, each laid out by the browser only when on screen.
 constexpr std::ptrdiff_t kRowsATable = 50;
 
+// What the rollout held the fleet to, in words: "host generation 11 expected; every
+// application required".
+std::string policyInWords(const RolloutPolicy& policy) {
+    std::string words;
+    const std::size_t count = policy.expectedGenerations.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) words += i + 1 == count ? " or " : ", ";
+        words += std::to_string(policy.expectedGenerations[i]);
+    }
+    if (count > 0) words = "host generation " + words + " expected";
+    if (policy.requireAll) words += count > 0 ? "; every application required" : "every application required";
+    return words;
+}
+
 void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
-                const std::array<int, 5>& byChange) {
+                const std::array<int, 5>& byChange, const RolloutPolicy& policy) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
+    if (policy.inForce()) page += kPolicyStyle;
     page += "</style>\n</head>\n<body>\n<h1>Vudmark fleet</h1>\n";
 
     const std::string time = isoTime(scan.time);
@@ -297,6 +323,11 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         }
     }
     page += "</p>\n";
+    if (policy.inForce()) {
+        page += "<p id=\"policy\">Rollout: ";
+        page += policyInWords(policy);
+        page += "</p>\n";
+    }
 
     page += "<table id=\"totals\">\n<caption>Installations</caption>\n";
     appendCount(page, "all", totals.installations());
@@ -315,9 +346,9 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
                   "in a mixed installation, a build for another host generation than most of its applications");
     appendMarkRow(page, " class=\"cell correct changed\">", "changed", "differs from the baseline scan");
-    const auto appendFlagRow = [&page](std::string_view name, std::string_view words) {
+    const auto appendFlagRow = [&page](std::string_view name, std::string_view words, bool policy = false) {
         std::string flag = ">";
-        appendFlag(flag, name, words);
+        appendFlag(flag, name, words, policy);
         appendMarkRow(page, flag, name, words);
     };
     appendFlagRow("mixed", kMixedWords);
@@ -327,6 +358,12 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     if (scan.compared) {
         appendFlagRow("added", kAddedWords);
         appendFlagRow("changed", kChangedWords);
+    }
+    if (policy.inForce()) {
+        appendMarkRow(page, " class=\"cell correct policy\">", "against the rollout",
+                      "breaks a rule of the rollout: a wrong generation, or required and not found");
+        appendFlagRow("wrong generation", kWrongGenerationWords, true);
+        appendFlagRow("required, not found", kRequiredWords, true);
     }
     page += "</table>\n";
 
@@ -400,6 +437,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     page += lookOf(application).name;
     if (minority) page += " minority";
     if (changedSince(application)) page += " changed";
+    if (application.policy) page += " policy";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -428,6 +466,8 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
                                                                       : "changed";
         page += " since the baseline scan";
     }
+    if (application.policy == PolicyRule::WrongGeneration) page += "\nwrong generation for the rollout";
+    if (application.policy == PolicyRule::Required) page += "\nrequired by the rollout";
     page += "\"></td>";
 }
 
@@ -468,7 +508,11 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         appendFlag(page, "no application found", kNothingWords);
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
-    if (installation.outdated) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
+        appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
+    if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
+        appendFlag(page, std::to_string(count) + " required, not found", kRequiredWords, true);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -580,7 +624,8 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct;
+            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
+                   application.policy.has_value();
         }));
     count += installation.damaged;
     if (installation.mixed) ++count;
@@ -656,6 +701,8 @@ Dashboard::Dashboard(ScanMetadata scan) : scan_(std::move(scan)), spool_(std::ma
 
 Dashboard::~Dashboard() = default;
 
+void Dashboard::holdTo(RolloutPolicy policy) { policy_ = std::move(policy); }
+
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
     ++byChange_[static_cast<std::size_t>(installation.change)];
@@ -676,7 +723,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_, byChange_);
+    appendHead(page, scan_, totals_, byChange_, policy_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });

@@ -1,5 +1,6 @@
 #include "fleet/records.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "catalogue/catalogue.h"
@@ -50,6 +51,10 @@ std::string_view statusName(Status status) {
     return "error";
 }
 
+std::string_view policyRuleName(PolicyRule rule) {
+    return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
+}
+
 std::string_view changeName(ApplicationChange change) {
     switch (change) {
         case ApplicationChange::NewFinding: return "new-finding";
@@ -84,7 +89,10 @@ int blockCount(const InstallationRecord& record) {
 Status statusOf(const InstallationRecord& record) {
     const int blocks = blockCount(record);
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed ? Status::Ok : Status::Findings;
+    const bool policyKept = std::all_of(record.policyFindings.begin(), record.policyFindings.end(),
+                                        [](int count) { return count == 0; });
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept ? Status::Ok
+                                                                                                   : Status::Findings;
 }
 
 }  // namespace vud::fleet

@@ -24,6 +24,20 @@ enum class ApplicationState {
 enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
 inline constexpr int kVerdictKindCount = 8;
 
+// The rules of a rollout that an installation may be held to beyond the checker's
+// verdicts (--expect-generation, --require-all), each a finding when broken.
+enum class PolicyRule {
+    WrongGeneration,  // a block for a host generation the rollout does not expect, or an unrecognised one
+    Required,         // not found, where every application is required
+};
+inline constexpr int kPolicyRuleCount = 2;
+
+struct RolloutPolicy {
+    std::vector<int> expectedGenerations;  // generation numbers; empty: any will do
+    bool requireAll = false;
+    bool inForce() const { return !expectedGenerations.empty() || requireAll; }
+};
+
 // What became of an application since the baseline scan (None: no baseline given). A
 // build that is not correct and a damaged file are findings; changed: tag, size or
 // verdict differ, and it was and is a finding or was and is none.
@@ -46,7 +60,13 @@ struct ApplicationRecord {
     VerdictKind verdict = VerdictKind::Correct;
     std::string text;                 // the verdict text as printed, without its indent and final newline
     ApplicationChange change = ApplicationChange::None;  // since the baseline scan
+    std::optional<PolicyRule> policy;  // the rule of the rollout it breaks, if any
 };
+
+// The version of the records' layout, the first field of every JSON line, so that a
+// script can tell the layouts apart: 2 since the flag of a build newer than the
+// checker knows is called checker_out_of_date; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 2;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
@@ -71,8 +91,11 @@ struct InstallationRecord {
     // short, overwritten). A finding, unlike a file not found; a report cannot show it.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
-    bool outdated = false;  // the out-of-date notice was printed
+    // A build newer than this checker knows was found (the out-of-date notice was
+    // printed): get a newer checker. Older builds never set it.
+    bool checkerOutOfDate = false;
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
+    std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
 };
 
@@ -101,6 +124,7 @@ std::string_view stateName(ApplicationState state);      // "block", "not-found"
 std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
 std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
 std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
 
@@ -108,10 +132,11 @@ std::string_view changeName(InstallationChange change); // "added", "gone", "cha
 bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
-// block, every block is correct, no application is damaged and the generations are not
-// mixed; findings otherwise.
+// block, every block is correct, no application is damaged, the generations are not
+// mixed and no rule of the rollout is broken; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
-// always a wrong path. Applications not found are not findings by themselves.
+// always a wrong path. Applications not found are not findings by themselves, only
+// where the rollout requires every application.
 Status statusOf(const InstallationRecord& record);
 
 // The count of blocks (applications that have a verdict) of an installation.

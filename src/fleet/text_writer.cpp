@@ -70,9 +70,16 @@ std::string findingsInWords(const InstallationRecord& record) {
         if (count > 0) add(counted(count, words.one, words.many));
     }
     if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
+    const int wrongGeneration = record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)];
+    if (wrongGeneration > 0) add(counted(wrongGeneration, "wrong generation", "wrong generation"));
     if (record.mixed) add("mixed host generations");
-    if (record.outdated) add("checker out of date");
-    if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));
+    if (record.checkerOutOfDate) add("checker out of date");
+    // Where every application is required, those not found are findings and say so.
+    const int required = record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
+    if (required > 0 && blockCount(record) > 0)
+        add(counted(required, "not found (required)", "not found (required)"));
+    else if (record.notFound > 0 && blockCount(record) > 0)
+        add(counted(record.notFound, "not found", "not found"));
     return text;
 }
 
@@ -108,8 +115,11 @@ std::string changeInWords(const InstallationRecord& record) {
 
 class TextWriter : public RecordWriter {
 public:
-    TextWriter(std::ostream& out, const ScanMetadata& scan)
-        : out_(out), compared_(scan.compared), baselineTime_(scan.baselineTime) {}
+    TextWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out),
+          compared_(scan.compared),
+          baselineTime_(scan.baselineTime),
+          findingsOnly_(options.findingsOnly) {}
 
     void write(const InstallationRecord& record) override {
         if (compared_) noteChange(record);
@@ -117,6 +127,7 @@ public:
         totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
+        if (findingsOnly_ && record.status == Status::Ok) return;
         std::string line = padded(std::string(statusName(record.status)), 10);
         if (record.status == Status::Error) {
             line += padded("-", 11) + padded("", 18);
@@ -169,6 +180,7 @@ private:
     std::ostream& out_;
     bool compared_;
     std::string baselineTime_;
+    bool findingsOnly_;
     std::ostringstream changes_;  // the changes section, with a baseline
     std::ostringstream lines_;    // the installations' lines, with a baseline
     std::array<int, 5> byChange_{};  // by InstallationChange
@@ -179,19 +191,21 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan) {
-    return std::make_unique<TextWriter>(out, scan);
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options) {
+    return std::make_unique<TextWriter>(out, scan, options);
 }
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan) {
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
+                                         const WriterOptions& options) {
     switch (format) {
-        case Format::Csv: return makeCsvWriter(out, scan);
-        case Format::Json: return makeJsonWriter(out, scan);
-        case Format::Totals: return makeTotalsWriter(out);
-        case Format::Metrics: return makeMetricsWriter(out, scan);
+        case Format::Csv: return makeCsvWriter(out, scan, options);
+        case Format::Json: return makeJsonWriter(out, scan, options);
+        case Format::Totals: return makeTotalsWriter(out, options);
+        case Format::Metrics: return makeMetricsWriter(out, scan, options);
         case Format::Text: break;
     }
-    return makeTextWriter(out, scan);
+    return makeTextWriter(out, scan, options);
 }
 
 }  // namespace vud::fleet

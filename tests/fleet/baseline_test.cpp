@@ -158,7 +158,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
                                                std::regex(",[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z,"), ",TIME,");
     const ScanMetadata scan = scanStartingNow();
     const std::string versions = "," + scan.vudfleetVersion + "," + scan.checkerVersion;
-    EXPECT_EQ(0u, csv.find("installation,source,status,error,not_found,damaged,mixed,outdated,position,name,file,"
+    EXPECT_EQ(0u, csv.find("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,"
                                "state,tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,"
                                "checker_version,change,application_change\r\n"));
     EXPECT_NE(std::string::npos,

@@ -12,6 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/fleet_builder.h"
+#include "fleet/policy.h"
 
 namespace vud::fleet {
 namespace {
@@ -86,7 +87,7 @@ std::vector<InstallationRecord> smallFleet() {
     setBlock(mixed, 6, "ver 8.1.9", 114015, 8, "FWP 8.0.x.x", VerdictKind::Correct,
              "vud_gcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
     mixed.mixed = true;
-    mixed.outdated = true;
+    mixed.checkerOutOfDate = true;
 
     return {findings, mixed, errorInstallation("/fleet/ws03", "cannot open: Permission denied")};
 }
@@ -411,6 +412,58 @@ TEST(Dashboard, TheTopSaysWhenAndByWhatTheFleetWasScannedAndWhatTheFlagsMean) {
           "generation than most of its applications</td>"}) {
         EXPECT_NE(std::string::npos, text.find(words)) << words;
     }
+}
+
+// An installation that breaks the rollout's rules: a correct FWP 8.0 build where FWP
+// 11.0 is expected, and an application not found where all are required.
+TEST(Dashboard, WhatBreaksTheRolloutIsMarkedAndTheRulesAreNamedAtTheTop) {
+    InstallationRecord installation = folderInstallation("/fleet/ws8", Status::Ok);
+    setBlock(installation, 0, "ver 8.1.3", 10, 8, "FWP 8.0.x.x", VerdictKind::Correct, "a");
+    for (int position = 2; position < kApplicationCount; ++position)
+        setBlock(installation, position, "ver 11.1.3", 10, 11, "FWP 11.0.x.x", VerdictKind::Correct, "b");
+    const struct {
+        RolloutPolicy policy;
+        const char* words;
+    } rollouts[] = {
+        {{{11}, true}, "host generation 11 expected; every application required"},
+        {{{8, 10, 11}, false}, "host generation 8, 10 or 11 expected"},
+        {{{}, true}, "every application required"},
+    };
+    for (const auto& rollout : rollouts) {
+        SCOPED_TRACE(rollout.words);
+        InstallationRecord held = installation;
+        applyPolicy(rollout.policy, held);
+        Dashboard dashboard(kScan);
+        dashboard.holdTo(rollout.policy);
+        dashboard.add(held);
+        std::ostringstream out;
+        ASSERT_TRUE(dashboard.write(out));
+        EXPECT_NE(std::string::npos, out.str().find("checker 2.3.0</p>\n<p id=\"policy\">Rollout: " +
+                                                    std::string(rollout.words) + "</p>\n"));
+    }
+
+    applyPolicy({{11}, true}, installation);
+    Dashboard dashboard(kScan);
+    dashboard.holdTo({{11}, true});
+    dashboard.add(installation);
+    std::ostringstream out;
+    ASSERT_TRUE(dashboard.write(out));
+    const std::string text = out.str();
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"status\">findings<span class=\"flag policy\" title=\"builds for a host generation "
+                        "the rollout does not expect, or for one not recognised\">1 wrong generation</span>"
+                        "<span class=\"flag policy\" title=\"applications the rollout requires that were not found\">"
+                        "1 required, not found</span></td><td class=\"hosts\" title=\"FWP 8.0.x.x\nFWP 11.0.x.x\">"
+                        "8 11</td><td class=\"cell correct policy\" title=\"vud_mcp.ma: ver 8.1.3, 10 bytes\na\n"
+                        "wrong generation for the rollout\"></td><td class=\"cell not-found policy\" "
+                        "title=\"vud_bsg.ma: not found\nrequired by the rollout\"></td>"
+                        "<td class=\"cell correct\" title=\"vud_cbp.ma: ver 11.1.3, 10 bytes\nb\"></td>"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("td.cell.policy{")) << text;
+    EXPECT_NE(std::string::npos, text.find("<th scope=\"row\">wrong generation</th>")) << text;
+    EXPECT_NE(std::string::npos, text.find("<th scope=\"row\">required, not found</th>")) << text;
+    // Not held to a rollout, the page says nothing of one.
+    EXPECT_EQ(std::string::npos, page({okInstallation("/fleet/ws1")}).find("policy")) << text;
 }
 
 // A fleet larger than any buffer: every row comes back from where it was set aside,

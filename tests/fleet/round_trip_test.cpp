@@ -40,7 +40,7 @@ TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
     std::set<VerdictKind> verdicts;
     std::set<Status> statuses;
     bool mixed = false;
-    bool outdated = false;
+    bool checkerOutOfDate = false;
     bool unrecognisedGeneration = false;
     for (unsigned seed = 0; seed < 240; ++seed) {
         SCOPED_TRACE("installation " + std::to_string(seed));
@@ -55,7 +55,7 @@ TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
 
         statuses.insert(scanned.status);
         mixed = mixed || scanned.mixed;
-        outdated = outdated || scanned.outdated;
+        checkerOutOfDate = checkerOutOfDate || scanned.checkerOutOfDate;
         for (const ApplicationRecord& application : scanned.applications) {
             if (application.state != ApplicationState::Block) continue;
             verdicts.insert(application.verdict);
@@ -67,7 +67,7 @@ TEST(RoundTrip, ReportOfEveryGeneratedInstallationReadsBackAsItsScan) {
         EXPECT_TRUE(verdicts.count(static_cast<VerdictKind>(kind)) == 1) << verdictName(static_cast<VerdictKind>(kind));
     EXPECT_EQ((std::set<Status>{Status::Ok, Status::Findings}), statuses);
     EXPECT_TRUE(mixed);
-    EXPECT_TRUE(outdated);
+    EXPECT_TRUE(checkerOutOfDate);
     EXPECT_TRUE(unrecognisedGeneration);
 }
 
