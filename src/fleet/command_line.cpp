@@ -295,14 +295,14 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     std::unique_ptr<Dashboard> dashboard;
     if (html) dashboard = std::make_unique<Dashboard>(scan);
     if (dashboard && options.policy.inForce()) dashboard->holdTo(options.policy);
-    std::size_t next = 0;  // the input whose record comes next: they come in input order
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     try {
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](InstallationRecord& record) {
+        // `next`: the input whose record comes next, as they come in input order.
+        [&, next = std::size_t{0}](InstallationRecord& record) mutable {
             const auto listedMachine = listedMachines.find(paths[next]);
             record.machine = listedMachine != listedMachines.end() ? listedMachine->second : asUtf8(machineOfPath(paths[next]));
             ++next;

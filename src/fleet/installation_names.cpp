@@ -36,11 +36,10 @@ std::optional<ListedInstallation> listedInstallation(std::string_view line) {
 
 std::string machineOfPath(std::string_view path) {
     // The long form of a share's path, and the long and device forms of local ones.
+    const bool local = startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\");
     if (startsWithNoCase(path, "\\\\?\\UNC\\")) {
         path.remove_prefix(8);
-    } else if (startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\")) {
-        return {};
-    } else if (path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2])) {
+    } else if (!local && path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2])) {
 #ifndef _WIN32
         // "/\x" is a folder named "\x" under the root on Linux, not a share.
         if (path[0] != path[1]) return {};
