@@ -151,6 +151,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     app.footer(kFooter);
     app.set_version_flag("--version", std::string(kProgram) + " " + kCheckerVersion);
     app.get_formatter()->column_width(24);
+    // A path such as //ws042/c$/Vudmark is no option, on Windows as elsewhere.
+    app.allow_windows_style_options(false);
 
     std::vector<std::string> paths;
     std::vector<std::string> fromFiles;
