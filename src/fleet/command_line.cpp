@@ -295,11 +295,11 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     std::unique_ptr<Dashboard> dashboard;
     if (html) dashboard = std::make_unique<Dashboard>(scan);
     if (dashboard && options.policy.inForce()) dashboard->holdTo(options.policy);
-    std::size_t next = 0;  // the input whose record comes next: they come in input order
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     try {
+    std::size_t next = 0;  // the input whose record comes next: they come in input order
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
         [&](InstallationRecord& record) {
