@@ -299,7 +299,6 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     bool findings = false;
     bool errors = false;
     try {
-    std::size_t next = 0;  // the input whose record comes next: they come in input order
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
         // `next`: the input whose record comes next, as they come in input order.
