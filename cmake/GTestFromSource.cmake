@@ -16,6 +16,8 @@ set(INSTALL_GTEST OFF CACHE BOOL "Install GoogleTest with the project")
 # warnings are not ours to fix.
 function(vud_add_googletest)
   set(CMAKE_COMPILE_WARNING_AS_ERROR OFF)
+  include(QuickBuild)
+  vud_build_for_quick_builds()
   add_subdirectory(${VUDCHECK_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endfunction()
 vud_add_googletest()
