@@ -134,7 +134,9 @@ cmake --version | head -1
 packages_of() {
   command -v dpkg-query >/dev/null || return 0
   local file
-  for file in "$@"; do dpkg-query -S "$(realpath "$file")" 2>/dev/null | sed 's/:.*//; s/, /\n/g'; done |
+  for file in "$@"; do
+    [[ -e $file ]] && dpkg-query -S "$(realpath "$file")" 2>/dev/null | sed 's/:.*//; s/, /\n/g'
+  done |
     sort -u | xargs -r dpkg-query -W -f='${Package}=${Version} ' 2>/dev/null || true
 }
 for index in "${!presets[@]}"; do
@@ -142,8 +144,12 @@ for index in "${!presets[@]}"; do
   compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake)
   linker=$("$compiler" -print-prog-name=ld)
   echo "${presets[index]}: $("$compiler" --version | head -1); $("$linker" --version | head -1)"
+  # The compiler, the linker, and what they put into every program: the compiler's own
+  # libraries and the C runtime (glibc's, or mingw-w64's msvcrt import library).
   echo "   Debian packages: $(packages_of "$(command -v "$compiler")" "$(command -v "$linker")" \
-                               "$("$compiler" -print-prog-name=cc1plus)" "$("$compiler" -print-libgcc-file-name)")"
+    "$("$compiler" -print-prog-name=cc1plus)" "$("$compiler" -print-libgcc-file-name)" \
+    "$("$compiler" -print-file-name=libstdc++.a)" "$("$compiler" -print-file-name=crt1.o)" \
+    "$("$compiler" -print-file-name=libmsvcrt.a)")"
 done
 zip -v | sed -n 2p | sed 's/^ *//'
 if command -v wixl >/dev/null; then
