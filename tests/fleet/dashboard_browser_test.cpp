@@ -2,7 +2,7 @@
 // fleet, and a probe appended to a copy of it reads back what was rendered (rows,
 // cells, their classes, colours and marks, the totals). The fleet's paths, tags and
 // errors carry markup that would change the page's title if the browser ever ran it.
-// Skips when Chromium (Debian package chromium) is not installed.
+// Skips when Chromium (tools/setup browser) is not installed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -148,7 +148,7 @@ class DashboardInBrowser : public ::testing::Test {
 protected:
     void SetUp() override {
         chromium_ = findChromium();
-        if (chromium_.empty()) GTEST_SKIP() << "no chromium on PATH (Debian package chromium) to render the page";
+        if (chromium_.empty()) GTEST_SKIP() << "no chromium on PATH (tools/setup browser) to render the page";
     }
 
     // The DOM that Chromium built from `page` once it had loaded it.

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """vudfleet --format metrics as monitoring reads it: parsed by the Prometheus client's
-own text parser (Debian package python3-prometheus-client), over a small fleet made by
+own text parser (group test of tools/packages), over a small fleet made by
 vudsample: two complete correct installations, one with findings, an empty folder and a
 path that does not exist; then the same held to a rollout of FWP 11.0.
 
@@ -19,7 +19,7 @@ import time
 try:
     from prometheus_client.parser import text_string_to_metric_families
 except ImportError:
-    print("skipped: no prometheus_client module (Debian package python3-prometheus-client)")
+    print("skipped: no prometheus_client module (tools/setup test)")
     sys.exit(77)
 
 vudfleet, vudsample = sys.argv[1:3]

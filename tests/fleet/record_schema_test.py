@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Every line vudfleet --format json writes, checked against doc/vudfleet-record.schema.json
-by a real validator (Debian package python3-jsonschema, JSON Schema 2020-12).
+by a real validator (the test group of tools/packages, JSON Schema 2020-12).
 
 The fleet, made by vudsample and vudcheck: installations of two generations, one with
 findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited), a
@@ -23,7 +23,7 @@ import tempfile
 try:
     import jsonschema
 except ImportError:
-    print("skipped: no jsonschema module (Debian package python3-jsonschema)")
+    print("skipped: no jsonschema module (tools/setup test)")
     sys.exit(77)
 
 vudfleet, vudsample, vudcheck, schema_path = map(os.path.abspath, sys.argv[1:5])
