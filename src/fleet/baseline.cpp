@@ -13,6 +13,7 @@
 #include "fleet/inputs.h"
 #include "fleet/installation_names.h"
 #include "fleet/report_parser.h"
+#include "fleet/runner.h"
 
 namespace vud::fleet {
 namespace {
@@ -450,9 +451,10 @@ bool Baseline::readLine(std::string_view line, int number, Installation& entry, 
 }
 
 bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
-    // Lines are read apart from each other, on as many threads as the machine runs at
-    // once, and taken in the file's order: reading a baseline of thousands of
-    // installations costs the run little before its scan can begin.
+    // Lines are read apart from each other, on as many threads as the scan starts by
+    // default (or the machine runs at once, if more), and taken in the file's order:
+    // reading a baseline of thousands of installations delays the scan little, also
+    // on a machine busy with other work, where a process's share follows its threads.
     struct Part {
         std::size_t from = 0;
         std::size_t to = 0;
@@ -461,7 +463,8 @@ bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
         std::size_t wrong = 0;  // the first line refused, `to` when none
         std::string problem;
     };
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1U, 8U);
+    const unsigned threads =
+        std::clamp(std::thread::hardware_concurrency(), static_cast<unsigned>(kDefaultJobs), 64U);
     const std::size_t count = lines.size() < 64 ? 1 : threads;
     std::vector<Part> parts(count);
     for (std::size_t i = 0; i < count; ++i) {
