@@ -75,6 +75,8 @@ struct Element {
     Fields<kApplicationKeys.size()> fields{&kApplicationKeys, {}};
 };
 
+}  // namespace
+
 // One line read as its parser's events, keeping only the fields a baseline is read
 // for: no document of every field is built, which costs some three times the reading.
 class LineFields final : public nlohmann::json_sax<Json> {
@@ -159,6 +161,8 @@ private:
     bool inApplications_ = false;
     std::size_t wrongByte_ = 0;
 };
+
+namespace {
 
 std::string expected(const std::string& where, const char* name, const std::string& what, const Json* value) {
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
@@ -323,9 +327,8 @@ bool Baseline::complete(int lines, std::string& problem) const {
     return false;
 }
 
-bool Baseline::readLine(std::string_view line, int number, Installation& entry, bool& kept, std::string& scanTime,
-                        std::string& problem) {
-    static thread_local LineFields reader;
+bool Baseline::readLine(LineFields& reader, std::string_view line, int number, Installation& entry, bool& kept,
+                        std::string& scanTime, std::string& problem) {
     std::size_t wrongByte = 0;
     if (!reader.read(line, wrongByte)) {
         problem = std::string("expected ") + kWhatALineIs + ", found text that is not JSON (at byte " +
@@ -474,9 +477,11 @@ bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
     const auto readPart = [&lines](Part& part) {
         part.wrong = part.to;
         part.read.reserve(part.to - part.from);
+        // A reader of each part's own, made and gone with its thread.
+        LineFields reader;
         for (std::size_t i = part.from; i < part.to; ++i) {
             bool kept = false;
-            if (!readLine(lines[i].text, lines[i].number, part.read.emplace_back(), kept, part.scanTime,
+            if (!readLine(reader, lines[i].text, lines[i].number, part.read.emplace_back(), kept, part.scanTime,
                           part.problem)) {
                 part.read.pop_back();
                 part.wrong = i;

@@ -16,6 +16,8 @@
 
 namespace vud::fleet {
 
+class LineFields;  // a line's fields, as its JSON parser's events give them
+
 // A baseline file may hold this much: some 50,000 installations.
 inline constexpr std::size_t kLargestBaseline = std::size_t{512} << 20;
 // An installation's line is some 10 KiB; a line far longer is no record of one.
@@ -74,8 +76,8 @@ private:
     // Reads one line into `entry` (`kept` false for a line to pass over) and the scan
     // time into `scanTime` if that is empty; the reason of a refusal, without its line
     // number, in `problem`.
-    static bool readLine(std::string_view line, int number, Installation& entry, bool& kept, std::string& scanTime,
-                         std::string& problem);
+    static bool readLine(LineFields& reader, std::string_view line, int number, Installation& entry, bool& kept,
+                         std::string& scanTime, std::string& problem);
     // Reads `lines` and adds their installations; the reason of a refusal in `problem`.
     bool addLines(const std::vector<Line>& lines, std::string& problem);
     // Whether `lines` lines held any installation; the reason in `problem` when not.
