@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "verify/verdict_kind.h"
+
 namespace vud::fleet {
 
 enum class ApplicationState {
@@ -18,10 +20,6 @@ enum class ApplicationState {
     NoTag,     // scanned: a file without a version tag
     Absent,    // a report has no block for it; a report cannot tell the two above apart
 };
-
-// One for each verdict counter of a run, in the order the record lists them.
-enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
-inline constexpr int kVerdictKindCount = 8;
 
 struct ApplicationRecord {
     int position = 0;  // in the catalogue, 0 to 40, as the listing and the catalogue count them
@@ -46,7 +44,7 @@ struct InstallationRecord {
     Source source = Source::Folder;
     Status status = Status::Error;
     std::string error;  // the reason, for Status::Error
-    std::array<int, kVerdictKindCount> counts{};  // by VerdictKind
+    VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
     // short, overwritten). A finding, unlike a file not found; a report cannot show it.
@@ -56,9 +54,9 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
 };
 
-// The names used in every format: JSON values, CSV cells, the dashboard's classes.
+// The names used in every format: JSON values, CSV cells, the dashboard's classes. The
+// verdicts' names are verdictName's.
 std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
-std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
 
@@ -71,6 +69,12 @@ Status statusOf(const InstallationRecord& record);
 
 // The count of blocks (applications that have a verdict) of an installation.
 int blockCount(const InstallationRecord& record);
+
+// The host generations of an installation's blocks: their numbers in ascending order,
+// each once, `unrecognised` last when a block's generation was not recognised, all
+// joined by `joiner`; empty when there is no block.
+std::string generationsSeen(const InstallationRecord& record, std::string_view joiner,
+                            std::string_view unrecognised);
 
 // The record of the application at catalogue `position` in `state`, with its name and
 // file from the catalogue and nothing else set yet.

@@ -29,19 +29,19 @@ const GenerationLine kGenerationLines[] = {
 };
 
 struct FindingLine {
-    TallyCounter counter;
+    VerdictKind kind;
     const char* text;
 };
 
 // Finding lines, printed in this order and only when their count is above 0.
 const FindingLine kFindingLines[] = {
-    {&RunTally::testCount, "Test Applications Found:     \t"},
-    {&RunTally::preReleaseCount, "Version 12 Pre Release Test Applications Found:     \t"},
-    {&RunTally::unrecognizedCount, "Unrecognized Applications Found:     \t"},
-    {&RunTally::betaCount, "Beta Applications Found:     \t"},
-    {&RunTally::olderCount, "Outdated Applications Found: \t"},
-    {&RunTally::newerCount, "Newer Applications Found:    \t"},
-    {&RunTally::sizeMismatchCount, "Mismatched File Sizes Found:    \t"},
+    {VerdictKind::Test, "Test Applications Found:     \t"},
+    {VerdictKind::PreRelease, "Version 12 Pre Release Test Applications Found:     \t"},
+    {VerdictKind::Unrecognized, "Unrecognized Applications Found:     \t"},
+    {VerdictKind::Beta, "Beta Applications Found:     \t"},
+    {VerdictKind::Older, "Outdated Applications Found: \t"},
+    {VerdictKind::Newer, "Newer Applications Found:    \t"},
+    {VerdictKind::SizeMismatch, "Mismatched File Sizes Found:    \t"},
 };
 
 }  // namespace
@@ -71,18 +71,18 @@ void printRunSummary(const RunTally& tally, std::ostream& out) {
         << std::endl;
 
     for (const FindingLine& line : kFindingLines)
-        if (tally.*line.counter > 0) out << line.text << tally.*line.counter << std::endl;
+        if (tally.count(line.kind) > 0) out << line.text << tally.count(line.kind) << std::endl;
 
-    if (tally.correctCount == kApplicationCount)
+    if (tally.count(VerdictKind::Correct) == kApplicationCount)
         out << "All (" << kApplicationCount
             << ") Applications were Located and All are CORRECT PRODUCTION VERSION" << std::endl;
     else
-        out << tally.correctCount << " of (" << kApplicationCount
+        out << tally.count(VerdictKind::Correct) << " of (" << kApplicationCount
             << ") Applications were Located as CORRECT PRODUCTION VERSIONS" << std::endl;
 
     if (tally.notFoundCount > 0) out << tally.notFoundCount << " Applications NOT FOUND" << std::endl;
 
-    if (tally.newerCount > 0) {
+    if (tally.count(VerdictKind::Newer) > 0) {
         out << "\nWARNING :  Newer Applications Found" << std::endl;
         out << "Verification Application OUT OF DATE - Download New Checker from" << std::endl;
         out << "  Web Site: " << kMakerWebSite << "  or " << std::endl;
