@@ -213,33 +213,6 @@ TEST(ListingReport, LeavesLeftJustificationInForceAndNoWidthBehind) {
     EXPECT_EQ(' ', out.fill());
 }
 
-TEST(ListedGenerations, ReadLikeThePartsTable) {
-    const struct {
-        int generation;
-        const char* generationNumber;
-        int sizeRow;
-        const char* label;
-    } kExpected[] = {
-        {2, "2", 0, "FWP 3.1.x.x or FWP 3.2.x.x"},
-        {3, "7", 1, "FWP 7.00.00.19 & later"},
-        {4, "7", 2, "FWP 7.0.0.0 - 7.00.00.16"},
-        {5, "6", 3, "FWP 7.1.x.x or FWP 7.2.x.x or FWP 7.3.x.x"},
-        {6, "8", 4, "FWP 8.0.x.x"},
-        {7, "9", 5, "FWP 9.0.x.x"},
-        {8, "10", 6, "FWP 10.0.x.x"},
-        {9, "11", 7, "FWP 11.0.x.x"},
-    };
-    static_assert(std::size(kExpected) == kListedGenerationCount);
-    for (int position = 0; position < kListedGenerationCount; ++position) {
-        SCOPED_TRACE("position " + std::to_string(position));
-        const ListedGeneration& listed = kListedGenerations[position];
-        EXPECT_EQ(kExpected[position].generation, listed.generation);
-        EXPECT_STREQ(kExpected[position].generationNumber, listed.generationNumber);
-        EXPECT_EQ(kExpected[position].sizeRow, listed.sizeRow);
-        EXPECT_STREQ(kExpected[position].label, kHostGenerations[listed.generation].label);
-    }
-}
-
 // One-digit numbers replace the F; two-digit ones push the release one place right.
 // The whole 7-byte field is compared, so the NUL padding is checked too.
 TEST(ListedVersionCode, PutsTheGenerationNumberInPlaceOfTheF) {
