@@ -18,17 +18,15 @@ RunTally verifyInstallation(Installation& installation,
             onApplication(outcome);
             continue;
         }
-        std::int32_t tagPosition = -1;
-        const std::optional<VersionTag> tag = findVersionTag(file->data, file->heldCount, tagPosition);
-        if (!tag) {
+        if (file->tagPosition == VersionTagSearch::kNone) {
             outcome.state = ApplicationOutcome::State::NoTag;  // reported nowhere
             onApplication(outcome);
             continue;
         }
         outcome.state = ApplicationOutcome::State::Judged;
-        outcome.tag = *tag;
+        outcome.tag = versionTagAt(file->data, file->heldCount, file->tagPosition);
         outcome.byteCount = file->byteCount;
-        outcome.verdict = judgeApplication(position, *tag, file->byteCount);
+        outcome.verdict = judgeApplication(position, outcome.tag, file->byteCount);
         outcome.verdict.addTo(tally);
         onApplication(outcome);
     }
