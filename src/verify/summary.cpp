@@ -61,34 +61,34 @@ int mixedGenerationCount(const RunTally& tally) {
 
 void printRunSummary(const RunTally& tally, std::ostream& out) {
     if (mixedGenerationCount(tally) > 1) {
-        out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << std::endl;
+        out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << '\n';
         for (const GenerationLine& line : kGenerationLines)
             out << tally.*line.counter << " Applications found for " << kHostGenerations[line.generation].label
-                << std::endl;
+                << '\n';
     }
 
     out << "Verification ver " << kCheckerVersion << "  dated " << kCheckerDate << "  SUMMARY:"
-        << std::endl;
+        << '\n';
 
     for (const FindingLine& line : kFindingLines)
-        if (tally.count(line.kind) > 0) out << line.text << tally.count(line.kind) << std::endl;
+        if (tally.count(line.kind) > 0) out << line.text << tally.count(line.kind) << '\n';
 
     if (tally.count(VerdictKind::Correct) == kApplicationCount)
         out << "All (" << kApplicationCount
-            << ") Applications were Located and All are CORRECT PRODUCTION VERSION" << std::endl;
+            << ") Applications were Located and All are CORRECT PRODUCTION VERSION" << '\n';
     else
         out << tally.count(VerdictKind::Correct) << " of (" << kApplicationCount
-            << ") Applications were Located as CORRECT PRODUCTION VERSIONS" << std::endl;
+            << ") Applications were Located as CORRECT PRODUCTION VERSIONS" << '\n';
 
-    if (tally.notFoundCount > 0) out << tally.notFoundCount << " Applications NOT FOUND" << std::endl;
+    if (tally.notFoundCount > 0) out << tally.notFoundCount << " Applications NOT FOUND" << '\n';
 
     if (tally.count(VerdictKind::Newer) > 0) {
-        out << "\nWARNING :  Newer Applications Found" << std::endl;
-        out << "Verification Application OUT OF DATE - Download New Checker from" << std::endl;
-        out << "  Web Site: " << kMakerWebSite << "  or " << std::endl;
-        out << "  Contact " << kMakerCompany << std::endl;
-        out << kIndent << "email : " << kMakerEmail << std::endl;
-        out << kIndent << "phone : " << kMakerPhone << std::endl;
+        out << "\nWARNING :  Newer Applications Found" << '\n';
+        out << "Verification Application OUT OF DATE - Download New Checker from" << '\n';
+        out << "  Web Site: " << kMakerWebSite << "  or " << '\n';
+        out << "  Contact " << kMakerCompany << '\n';
+        out << kIndent << "email : " << kMakerEmail << '\n';
+        out << kIndent << "phone : " << kMakerPhone << '\n';
     }
 }
 

@@ -36,16 +36,21 @@ RunTally verifyInstallation(Installation& installation,
 void printApplicationBlock(std::ostream& out, const char* fileName, const VersionTag& tag,
                            std::int64_t byteCount, const Verdict& verdict) {
     out << "Application: " << fileName << "\tVersion: " << printableTag(tag) << "  Size: " << byteCount
-        << std::endl;
-    out << verdict.statusLine << std::endl;
-    out << "    " << verdict.verdictText << std::endl;
+        << '\n';
+    out << verdict.statusLine << '\n';
+    out << "    " << verdict.verdictText << '\n';
 }
 
 void runVerification(Installation& installation, std::ostream& out) {
     const RunTally tally = verifyInstallation(installation, [&out](const ApplicationOutcome& outcome) {
-        if (outcome.state == ApplicationOutcome::State::Judged)
-            printApplicationBlock(out, kApplicationCatalogue[outcome.position].fileName, outcome.tag,
-                                  outcome.byteCount, outcome.verdict);
+        if (outcome.state != ApplicationOutcome::State::Judged) return;
+        printApplicationBlock(out, kApplicationCatalogue[outcome.position].fileName, outcome.tag,
+                              outcome.byteCount, outcome.verdict);
+        // Each block is sent as soon as its application is judged, in one write: on a
+        // share where every file takes a while to read, the user sees the report grow
+        // application by application rather than wait for the whole of it. Within a
+        // block nothing is flushed, and the summary leaves with the caller's flush.
+        out.flush();
     });
     printRunSummary(tally, out);
 }
