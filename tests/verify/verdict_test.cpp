@@ -209,6 +209,21 @@ TEST(TwoDigitVerdict, EveryWayABuildIsJudged) {
     for (const VerdictCase& c : kTwoDigitCases) expectVerdict(c);
 }
 
+// A generation number added to the host-generation table must not be shadowed by one
+// before it (a one-digit 1 would swallow 10 to 12) nor read in the wrong layout. Both
+// FWP 7.0 ranges carry 7: a tag saying 7 reads as the later range, the first of them.
+TEST(ReadGeneration, EveryNumberATagCanCarryReadsAsItsOwnGeneration) {
+    for (int index = 0; index < kGenerationLabelCount; ++index) {
+        const std::string number = kHostGenerations[index].generationNumber;
+        if (number.empty()) continue;
+        SCOPED_TRACE(kHostGenerations[index].label);
+        const GenerationReading reading = readGeneration(tagOf("ver " + number + ".1.7"));
+        EXPECT_EQ(index == kGenerationFwp70Earlier ? kGenerationFwp70Later : index, reading.generationIndex);
+        EXPECT_EQ(number.size() == 2, reading.twoDigit);
+        EXPECT_EQ(kHostGenerations[reading.generationIndex].sizeRow, reading.sizeRow.value_or(kNoSizeRow));
+    }
+}
+
 TEST(PrintableTag, ShowsControlAndHighBytesAsQuestionMarks) {
     // The bytes behind the NUL reach the tag, and the console sees none of them.
     const VersionTag cutShort = tagOf("ver 8.1.7\0\x1b["s);
