@@ -42,8 +42,8 @@ constexpr char kPreRelease11[] =
     "%s is Test Rel %s - Initial ver 11 Pre RELEASE  - Final Ver will be %s\n";
 constexpr char kTwoDigitTest[] = "%s is Test Rel %s - NOT FINAL RELEASE  - Final Ver %s\n";
 
-// A correct release for generation 7 fits both FWP 7.0 ranges; the verdict below the
-// status says which one its size belongs to.
+// A build that carries generation 7 may be for either FWP 7.0 range: the status names
+// neither, and the verdict below it tells them apart by size where it can.
 constexpr char kGeneration7Host[] = "FWP 7.0.x.x (see below)";
 
 // Fills each %s or %d of `pattern` with the next argument, already written as text.
