@@ -33,7 +33,7 @@ void applyTally(const RunTally& tally, InstallationRecord& record) {
     record.counts = tally.verdicts;
     record.notFound = tally.notFoundCount;
     record.mixed = mixedGenerationCount(tally) > 1;
-    record.outdated = tally.count(VerdictKind::Newer) > 0;
+    record.checkerOutOfDate = tally.count(VerdictKind::Newer) > 0;
     record.status = statusOf(record);
 }
 

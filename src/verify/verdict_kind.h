@@ -3,6 +3,7 @@
 // them or fails to compile.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,15 @@ namespace vud {
 
 enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
 inline constexpr int kVerdictKindCount = static_cast<int>(VerdictKind::Unrecognized) + 1;
+
+// Every kind, in order.
+constexpr std::array<VerdictKind, kVerdictKindCount> allVerdictKinds() {
+    std::array<VerdictKind, kVerdictKindCount> kinds{};
+    int next = 0;
+    std::generate(kinds.begin(), kinds.end(), [&next] { return static_cast<VerdictKind>(next++); });
+    return kinds;
+}
+inline constexpr std::array<VerdictKind, kVerdictKindCount> kVerdictKinds = allVerdictKinds();
 
 // How many applications got each kind, by VerdictKind.
 using VerdictCounts = std::array<std::int32_t, kVerdictKindCount>;
