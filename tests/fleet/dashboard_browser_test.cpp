@@ -51,7 +51,7 @@ std::vector<InstallationRecord> fleetWithHostileNames() {
              std::string("vud_mrn.ma is unrecognized Rel ver ") + kAttributeBreak);
     setState(findings, 9, ApplicationState::NoTag);
     findings.mixed = true;
-    findings.outdated = true;
+    findings.checkerOutOfDate = true;
 
     InstallationRecord report = reportInstallation(kImageName, Status::Findings);
     setBlock(report, 40, "ver 8.0.3", 4000, 8, "FWP 8.0.x.x", VerdictKind::Older, "older");
