@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -101,6 +102,10 @@ std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, s
     return once;
 }
 
+// The characters of the progress line on the terminal now, for a signal handler.
+std::atomic<std::size_t> progressWidth{0};
+static_assert(std::atomic<std::size_t>::is_always_lock_free);
+
 // The progress line on a terminal: rewritten in place, as wide as a narrow console.
 class ProgressLine {
 public:
@@ -138,10 +143,13 @@ private:
     void write(const std::string& line) {
         const auto characters = static_cast<std::size_t>(std::count_if(
             line.begin(), line.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        // While the line is rewritten, a signal handler clears the wider of the two.
+        progressWidth = std::max(width_, characters);
         err_ << '\r' << line;
         if (characters < width_) err_ << std::string(width_ - characters, ' ') << '\r' << line;
         err_ << std::flush;
         width_ = characters;
+        progressWidth = characters;
     }
 
     std::ostream& err_;
@@ -151,6 +159,8 @@ private:
 };
 
 }  // namespace
+
+std::size_t progressLineWidth() { return progressWidth.load(); }
 
 int runFleet(const std::vector<std::string>& arguments, Console console) {
     CLI::App app(kDescription, kProgram);
@@ -239,7 +249,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     if (!htmlFile.empty()) {
         html = std::make_unique<std::ofstream>(pathFromUtf8(htmlFile), std::ios::binary);
         if (!*html) {
-            console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
+            console.err << kProgram << ": " << shownSafely(asUtf8(htmlFile)) << ": cannot be written\n";
             return kInputError;
         }
     }
@@ -250,9 +260,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
+    // A thread given up on a share that never answers keeps its copy of the check after
+    // this returns: it holds nothing of this frame, only the standard input stream.
+    std::istream* const standardInput = &console.in;
     try {
     checkAll(
-        paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
+        paths, jobs, std::chrono::seconds(timeoutSeconds),
+        [standardInput](const std::string& path) { return checkInput(path, *standardInput); },
         [&](const InstallationRecord& record) {
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
@@ -263,6 +277,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             }
             writer->write(record);
             if (dashboard) dashboard->add(record);
+            // A reader gone from the pipe (where SIGPIPE is ignored, and on Windows): the
+            // rest of the fleet would be checked for nobody.
+            return !console.out.fail();
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
     } catch (const std::system_error& error) {
@@ -278,7 +295,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         const bool complete = dashboard->write(*html);
         html->close();
         if (!complete || !*html) {
-            console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
+            console.err << kProgram << ": " << shownSafely(asUtf8(htmlFile)) << ": cannot be written\n";
             return kInputError;
         }
     }

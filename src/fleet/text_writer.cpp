@@ -87,7 +87,8 @@ public:
             line += padded("-", 11) + padded("", 18);
         } else {
             const int blocks = blockCount(record);
-            line += padded(generationsSeen(record), 11) +
+            // Two spaces at least after each column, however many generations are seen.
+            line += padded(generationsSeen(record), 9) + "  " +
                     rightAligned(record.counts[static_cast<int>(VerdictKind::Correct)], 2) + " of " +
                     rightAligned(blocks, 2) + " correct  ";
         }
