@@ -38,9 +38,14 @@ constexpr char kDescription[] =
 
 constexpr char kFooter[] =
     "An application file that is there but holds no version tag is damaged: a finding.\n"
-    "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
+    "A report is refused unless it says exactly what vudcheck prints for its blocks:\n"
+    "an edited or damaged report is an error record. A report or standard input holds\n"
+    "at most 1 MiB; a FIFO or a device is refused unread. In names, control characters\n"
+    "and bytes that are not UTF-8 show as escapes (\\r, \\x1b, \\xff).\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
-    "that could not be read or parsed, or a wrong command line.";
+    "that could not be read or parsed, an installation timed out, or a wrong command\n"
+    "line. Ended by Ctrl-C or by a pipe's reader going, it clears its progress line and\n"
+    "ends by that signal, as other programs do.";
 
 // The path a line of a list names: trailing spaces, tabs and CR trimmed; none for a
 // blank line or a comment (# first).
@@ -214,7 +219,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         ->check(CLI::Range(0, kLargestTimeoutSeconds))
         ->option_text("SECONDS");
     app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
-                   "first, ok installations folded, totals under the grid")->option_text("FILE");
+                   "first, ok installations folded, totals under the grid (FILE is\n"
+                   "opened before any installation is checked)")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {

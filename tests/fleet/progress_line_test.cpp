@@ -152,7 +152,7 @@ TEST(ProgressLine, IsClearedWhenTheRunIsInterrupted) {
         child.sendSignal(number);
         const testing::ChildEnd& end = child.wait(30s);
         ASSERT_FALSE(end.timedOut);
-        EXPECT_EQ(number, end.signal());
+        EXPECT_EQ(number, end.signal()) << "exit status " << end.exitStatus() << ": " << terminal.shown();
         EXPECT_EQ("", lastLine(terminal.shown())) << terminal.shown();
     }
 }

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -168,8 +169,15 @@ int main(int argc, char* argv[]) {
     if (anyHangs) {
         // A request that never answers holds its thread: the others need threads of their
         // own. Interrupts reach it (intr), so that a program killed while it waits ends.
+        // The library tells the thread of an interrupted request with SIGUSR1, which
+        // would end the server unless handled.
+        struct sigaction wake {};
+        wake.sa_handler = [](int) {};
+        sigemptyset(&wake.sa_mask);
+        sigaction(SIGUSR1, &wake, nullptr);
         operations.init = [](fuse_conn_info*, fuse_config* config) -> void* {
             config->intr = 1;
+            config->intr_signal = SIGUSR1;
             return nullptr;
         };
         char* threaded[] = {program, foreground, option, timeouts, argv[1], nullptr};
