@@ -25,6 +25,8 @@
 #           thousands, built from the commit VUD_FLEET_DASHBOARD_BASE (default the last
 #           one before it); and the peak memory of vudfleet --html over both lists of
 #           10,000.
+#   baseline the 1,000 local installations to JSON, with --baseline (the JSON of an
+#           earlier scan of them) and without: what comparing with the last scan costs.
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
@@ -118,8 +120,14 @@ serve() {  # <mount point> [hanging folder]: the share-source 1 ms late
 serve "$work/share"
 echo "== serving them again at $work/share-hang, where ws0025 never answers"
 serve "$work/share-hang" /ws0025
+# Each time spelled anew (local/ws0001, local/./ws0001, ...): the same spelling is
+# checked once.
 echo "== listing 10,000 installations (the local ones ten times) in $work/fleet-10000.txt"
-for _ in 1 2 3 4 5 6 7 8 9 10; do printf '%s\n' "$work"/local/ws*; done >"$work/fleet-10000.txt"
+dots=
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  for folder in "$work"/local/ws*; do printf '%s\n' "$work/local/$dots${folder##*/}"; done
+  dots+=./
+done >"$work/fleet-10000.txt"
 # Installation i is ok when i mod 5 is 1 or 3 (the complete correct samples): nine
 # lines in ten name one of those, the tenth one with findings.
 echo "== listing 10,000 installations, nine in ten ok, in $work/fleet-mostly-ok.txt"
@@ -131,15 +139,19 @@ findings = [i for i in range(1, 1001) if i % 5 not in (1, 3)]
 with open(f"{work}/fleet-mostly-ok.txt", "w") as out:
     for j in range(10000):
         i = findings[(j // 10) % len(findings)] if j % 10 == 0 else ok[j % len(ok)]
-        out.write(f"{work}/local/ws{i:04d}\n")
+        # Spelled anew every 400 lines, so that no line repeats another.
+        out.write(f"{work}/local/{'./' * (j // 400)}ws{i:04d}\n")
 PYTHON
 
 # The same report from vudfleet and from the loop, installation by installation: a
 # benchmark of a program that skipped work would mean nothing.
+# Each row carries the second its scan started, which is left out of the comparison.
 cd "$work"
+untimed() { sed -E 's/,[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z,/,,/' "$@"; }
 "$vudfleet" --format csv local/* >"$results/local.csv" || true
 "$vudfleet" --format csv share/* >"$results/share.csv" || true
-sed 's/^share\//local\//' "$results/share.csv" | cmp -s - <(head -n "$(wc -l <"$results/share.csv")" "$results/local.csv") ||
+untimed "$results/share.csv" | sed 's/^share\//local\//' |
+  cmp -s - <(head -n "$(wc -l <"$results/share.csv")" "$results/local.csv" | untimed) ||
   { echo "fleet_compare.sh: vudfleet reads the slow share differently from the local disk" >&2; exit 1; }
 echo "   the same CSV for the 50 on the slow share as for their local copies"
 # One hanging installation costs the run an error record, and nothing else.
@@ -149,10 +161,16 @@ hang_status=0
 [[ $(grep -c '^share-hang/ws0025,folder,error,timed out after 5 s,' "$results/hang.csv") == 1 ]] ||
   { echo "fleet_compare.sh: no error record for the hanging installation" >&2; exit 1; }
 "$vudfleet" --format csv local/ws00{01..24} local/ws00{26..50} >"$results/local-49.csv" || true
-grep -v '^share-hang/ws0025,' "$results/hang.csv" | sed 's/^share-hang\//local\//' | cmp -s - "$results/local-49.csv" ||
+grep -v '^share-hang/ws0025,' "$results/hang.csv" | untimed | sed 's/^share-hang\//local\//' |
+  cmp -s - <(untimed "$results/local-49.csv") ||
   { echo "fleet_compare.sh: the 49 that answer read differently beside a hanging one" >&2; exit 1; }
-echo "   with ws0025 hanging: $(($(cut -d, -f1 "$results/hang.csv" | sort -u | wc -l) - 2)) installations read as on local disk," \
-  "$(grep -c ',error,' "$results/hang.csv") error record, exit status 2"
+python3 - "$results/hang.csv" <<'PYTHON'
+import csv, sys
+statuses = {row["installation"]: row["status"] for row in csv.DictReader(open(sys.argv[1], newline=""))}
+errors = sum(status == "error" for status in statuses.values())
+print(f"   with ws0025 hanging: {len(statuses) - errors} installations read as on local disk, {errors} error record,"
+      " exit status 2")
+PYTHON
 
 # One word for the shell and for hyperfine's command splitting.
 quote() { local text=${1//\'/\'\\\'\'}; printf "'%s'" "$text"; }
@@ -160,6 +178,7 @@ vudcheck_q=$(quote "$vudcheck")
 vudfleet_q=$(quote "$vudfleet")
 loop() { printf 'sh -c %s' "$(quote "for d in $1/*; do (cd \"\$d\" && exec $vudcheck_q); done >/dev/null")"; }
 fleet() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format csv $1/* >/dev/null")"; }
+fleet_json() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format json $2 $1/* >/dev/null")"; }
 
 echo
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -242,6 +261,14 @@ echo "$largest" >"$results/rss-html-10000.txt"
 tail -n 1 "$results/rss.txt" >"$results/rss-html-10000-before.txt"
 
 echo
+echo "== 6. --baseline, 1,000 installations: vudfleet --format json with last night's JSON and without"
+"$vudfleet" --format json local/* >"$work/baseline.json" || true
+echo "   the baseline: $(wc -l <"$work/baseline.json") installations, $(du -h "$work/baseline.json" | cut -f1)"
+time_rounds baseline 3 1 \
+  -n without "$(fleet_json local)" \
+  -n with "$(fleet_json local "--baseline $work/baseline.json")"
+
+echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
 python3 - "$results" <<'PYTHON'
 import glob, json, os, statistics, sys
@@ -259,6 +286,7 @@ def medians(name):
 local = medians("local") | medians("local-cat")
 share = medians("share")
 hang = medians("hang")
+baseline = medians("baseline")
 render = medians("render")
 number = lambda name: int(open(os.path.join(results, name)).read())
 rss = number("rss-10000.txt") / 1024
@@ -272,6 +300,7 @@ def line(what, figures):
 line("local disk, 1,000 installations", local)
 line("slow share, 50 installations", share)
 line("slow share, one of 50 hanging", hang)
+line("--baseline, 1,000 installations", baseline)
 line("dashboard of 10,000, Chromium", render)
 print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
 net = (render["now"][0] - render["empty"][0]) / (render["before"][0] - render["empty"][0])
@@ -289,6 +318,7 @@ targets = [
     ("peak memory, 10,000 with --html, MiB", rss_html, "<=", 64),
     ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),
     ("dashboard render time, now / before", render["now"][0] / render["before"][0], "<=", 0.2),
+    ("vudfleet --baseline / without, 1,000", baseline["with"][0] / baseline["without"][0], "<=", 1.2),
 ]
 missed = 0
 for what, value, sense, limit in targets:
