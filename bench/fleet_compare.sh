@@ -9,6 +9,10 @@
 #           late, as a share over a network does (bench/slow_share.cpp, many threads,
 #           nothing cached by the kernel): vudfleet with its default jobs against the
 #           loop of vudcheck;
+#   hanging the same 50 on a second such share where one of them (ws0025) never
+#           answers: vudfleet --timeout 5 over the 50 against vudfleet over the 49
+#           others, which must end within 5 s plus 1.2 times the 49's time, with the
+#           49's records as on local disk and one error record;
 #   memory  10,000 installations (the local ones ten times over, through --from) to CSV:
 #           the peak resident memory of vudfleet;
 #   reports saved reports of 1 MiB read in process (bench/report_reading.cpp): a
@@ -65,11 +69,11 @@ base_vudfleet=$(find "$build-base/build" -type f -name vudfleet -perm -u+x | hea
 [[ -n $base_vudfleet ]] || { echo "fleet_compare.sh: the earlier vudfleet was not built" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudfleet-compare.XXXXXX")
-mounted=
-server=
+mounted=()
+servers=()
 cleanup() {
-  if [[ -n $mounted ]]; then fusermount3 -u "$mounted" 2>/dev/null || umount -l "$mounted" 2>/dev/null || true; fi
-  if [[ -n $server ]]; then wait "$server" 2>/dev/null || true; fi
+  for mount in "${mounted[@]}"; do fusermount3 -u "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true; done
+  for server in "${servers[@]}"; do wait "$server" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -102,17 +106,28 @@ make_fleet "$work/local" 1000
 echo "   $(du -sh "$work" | cut -f1) on disk for $(find "$work/local" -name '*.ma' | wc -l) application files"
 echo "== linking 50 installations in $work/share-source, and serving them 1 ms late at $work/share"
 make_fleet "$work/share-source" 50
-mkdir -p "$work/share"
-"$slow_share" "$work/share-source" "$work/share" 1000 2>"$work/slow-share.err" &
-server=$!
-for _ in $(seq 100); do
-  mountpoint -q "$work/share" && break
-  sleep 0.1
-done
-mountpoint -q "$work/share" || { cat "$work/slow-share.err" >&2; echo "fleet_compare.sh: the slow share did not mount" >&2; exit 1; }
-mounted=$work/share
+serve() {  # <mount point> [hanging folder]: the share-source 1 ms late
+  mkdir -p "$1"
+  "$slow_share" "$work/share-source" "$1" 1000 "${@:2}" 2>"$1.err" &
+  servers+=($!)
+  for _ in $(seq 100); do
+    mountpoint -q "$1" && break
+    sleep 0.1
+  done
+  mountpoint -q "$1" || { cat "$1.err" >&2; echo "fleet_compare.sh: the slow share did not mount at $1" >&2; exit 1; }
+  mounted+=("$1")
+}
+serve "$work/share"
+echo "== serving them again at $work/share-hang, where ws0025 never answers"
+serve "$work/share-hang" /ws0025
+# Each time spelled anew (local/ws0001, local/./ws0001, ...): the same spelling is
+# checked once.
 echo "== listing 10,000 installations (the local ones ten times) in $work/fleet-10000.txt"
-for _ in 1 2 3 4 5 6 7 8 9 10; do printf '%s\n' "$work"/local/ws*; done >"$work/fleet-10000.txt"
+dots=
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  for folder in "$work"/local/ws*; do printf '%s\n' "$work/local/$dots${folder##*/}"; done
+  dots+=./
+done >"$work/fleet-10000.txt"
 # Installation i is ok when i mod 5 is 1 or 3 (the complete correct samples): nine
 # lines in ten name one of those, the tenth one with findings.
 echo "== listing 10,000 installations, nine in ten ok, in $work/fleet-mostly-ok.txt"
@@ -124,17 +139,38 @@ findings = [i for i in range(1, 1001) if i % 5 not in (1, 3)]
 with open(f"{work}/fleet-mostly-ok.txt", "w") as out:
     for j in range(10000):
         i = findings[(j // 10) % len(findings)] if j % 10 == 0 else ok[j % len(ok)]
-        out.write(f"{work}/local/ws{i:04d}\n")
+        # Spelled anew every 400 lines, so that no line repeats another.
+        out.write(f"{work}/local/{'./' * (j // 400)}ws{i:04d}\n")
 PYTHON
 
 # The same report from vudfleet and from the loop, installation by installation: a
 # benchmark of a program that skipped work would mean nothing.
+# Each row carries the second its scan started, which is left out of the comparison.
 cd "$work"
+untimed() { sed -E 's/,[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z,/,,/' "$@"; }
 "$vudfleet" --format csv local/* >"$results/local.csv" || true
 "$vudfleet" --format csv share/* >"$results/share.csv" || true
-sed 's/^share\//local\//' "$results/share.csv" | cmp -s - <(head -n "$(wc -l <"$results/share.csv")" "$results/local.csv") ||
+untimed "$results/share.csv" | sed 's/^share\//local\//' |
+  cmp -s - <(head -n "$(wc -l <"$results/share.csv")" "$results/local.csv" | untimed) ||
   { echo "fleet_compare.sh: vudfleet reads the slow share differently from the local disk" >&2; exit 1; }
 echo "   the same CSV for the 50 on the slow share as for their local copies"
+# One hanging installation costs the run an error record, and nothing else.
+hang_status=0
+"$vudfleet" --timeout 5 --format csv share-hang/* >"$results/hang.csv" || hang_status=$?
+((hang_status == 2)) || { echo "fleet_compare.sh: exit status $hang_status with a hanging installation, not 2" >&2; exit 1; }
+[[ $(grep -c '^share-hang/ws0025,folder,error,timed out after 5 s,' "$results/hang.csv") == 1 ]] ||
+  { echo "fleet_compare.sh: no error record for the hanging installation" >&2; exit 1; }
+"$vudfleet" --format csv local/ws00{01..24} local/ws00{26..50} >"$results/local-49.csv" || true
+grep -v '^share-hang/ws0025,' "$results/hang.csv" | untimed | sed 's/^share-hang\//local\//' |
+  cmp -s - <(untimed "$results/local-49.csv") ||
+  { echo "fleet_compare.sh: the 49 that answer read differently beside a hanging one" >&2; exit 1; }
+python3 - "$results/hang.csv" <<'PYTHON'
+import csv, sys
+statuses = {row["installation"]: row["status"] for row in csv.DictReader(open(sys.argv[1], newline=""))}
+errors = sum(status == "error" for status in statuses.values())
+print(f"   with ws0025 hanging: {len(statuses) - errors} installations read as on local disk, {errors} error record,"
+      " exit status 2")
+PYTHON
 
 # One word for the shell and for hyperfine's command splitting.
 quote() { local text=${1//\'/\'\\\'\'}; printf "'%s'" "$text"; }
@@ -173,6 +209,13 @@ echo "== 2. slow share, 50 installations: vudfleet with its default jobs, the lo
 time_rounds share 1 0 \
   -n vudfleet "$(fleet share)" \
   -n loop "$(loop share)"
+
+echo
+echo "== 2b. slow share, ws0025 hanging: vudfleet --timeout 5 over the 50, and over the 49 others alone"
+the49=$(printf ' share-hang/%s' ws00{01..24} ws00{26..50})
+time_rounds hang 1 0 \
+  -n hanging "sh -c $(quote "exec $vudfleet_q --timeout 5 --format csv share-hang/* >/dev/null")" \
+  -n alone "sh -c $(quote "exec $vudfleet_q --timeout 5 --format csv$the49 >/dev/null")"
 
 echo
 echo "== 3. peak resident memory of vudfleet --format csv over 10,000 installations (largest of 3)"
@@ -242,6 +285,7 @@ def medians(name):
 
 local = medians("local") | medians("local-cat")
 share = medians("share")
+hang = medians("hang")
 baseline = medians("baseline")
 render = medians("render")
 number = lambda name: int(open(os.path.join(results, name)).read())
@@ -255,6 +299,7 @@ def line(what, figures):
 
 line("local disk, 1,000 installations", local)
 line("slow share, 50 installations", share)
+line("slow share, one of 50 hanging", hang)
 line("--baseline, 1,000 installations", baseline)
 line("dashboard of 10,000, Chromium", render)
 print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
@@ -268,6 +313,7 @@ targets = [
     ("vudfleet / loop of vudcheck, local", local["vudfleet"][0] / local["loop"][0], "<=", 0.5),
     ("vudfleet / cat of every file, local", local["vudfleet"][0] / local["cat"][0], "<=", 0.5),
     ("vudfleet / loop of vudcheck, slow share", share["vudfleet"][0] / share["loop"][0], "<=", 0.15),
+    ("one of 50 hanging, --timeout 5, seconds", hang["hanging"][0], "<=", round(5 + 1.2 * hang["alone"][0], 3)),
     ("peak memory, 10,000 installations, MiB", rss, "<=", 64),
     ("peak memory, 10,000 with --html, MiB", rss_html, "<=", 64),
     ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),

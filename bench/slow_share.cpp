@@ -2,8 +2,12 @@
 // answers every request a fixed time late, as a share over a network does. The fleet
 // benchmark mounts it to show what checking installations in parallel gains there.
 //
-//   vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS]   (default 1000)
+//   vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING]]   (default 1000)
 //
+// HANGING names a folder of SOURCE (such as /ws0025) whose files never answer, as a
+// workstation that went down while its share was being read: every request for a path
+// inside it waits until the kernel interrupts it, which it does for a program that is
+// ending, so a program that gave up on it can still end.
 // The delay is slept in the thread that handles the request, and requests are handled
 // by many threads, so requests that arrive together are answered together, as a
 // server answers many clients. The kernel caches neither content (direct I/O) nor
@@ -18,6 +22,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +34,7 @@ namespace {
 struct Share {
     std::string source;
     std::chrono::microseconds delay{1000};
+    std::string hanging;  // with its leading '/' and a trailing one; empty: none
 };
 
 // Read once by the handlers after main has set it and before the loop starts.
@@ -36,16 +42,25 @@ Share share;
 
 std::string sourcePath(const char* path) { return share.source + path; }
 
-void answerLate() { std::this_thread::sleep_for(share.delay); }
+// Sleeps the delay; for a path inside the hanging folder, until the request is
+// interrupted, and then tells so.
+int answerLate(const char* path) {
+    if (!share.hanging.empty() && std::string(path).rfind(share.hanging, 0) == 0) {
+        while (fuse_interrupted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return -EINTR;
+    }
+    std::this_thread::sleep_for(share.delay);
+    return 0;
+}
 
 int getAttributes(const char* path, struct stat* status, fuse_file_info*) {
-    answerLate();
+    if (const int interrupted = answerLate(path)) return interrupted;
     return ::lstat(sourcePath(path).c_str(), status) == 0 ? 0 : -errno;
 }
 
 int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
                fuse_readdir_flags) {
-    answerLate();
+    if (const int interrupted = answerLate(path)) return interrupted;
     DIR* folder = ::opendir(sourcePath(path).c_str());
     if (folder == nullptr) return -errno;
     while (const dirent* entry = ::readdir(folder)) {
@@ -59,7 +74,7 @@ int readFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse
 }
 
 int openFile(const char* path, fuse_file_info* info) {
-    answerLate();
+    if (const int interrupted = answerLate(path)) return interrupted;
     if ((info->flags & O_ACCMODE) != O_RDONLY) return -EROFS;
     const int descriptor = ::open(sourcePath(path).c_str(), O_RDONLY);
     if (descriptor < 0) return -errno;
@@ -68,8 +83,8 @@ int openFile(const char* path, fuse_file_info* info) {
     return 0;
 }
 
-int readFile(const char*, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
-    answerLate();
+int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info* info) {
+    if (const int interrupted = answerLate(path)) return interrupted;
     const ssize_t count = ::pread(static_cast<int>(info->fh), buffer, size, offset);
     return count < 0 ? -errno : static_cast<int>(count);
 }
@@ -82,8 +97,8 @@ int releaseFile(const char*, fuse_file_info* info) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS]\n");
+    if (argc < 3 || argc > 5) {
+        std::fprintf(stderr, "usage: vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING]]\n");
         return 2;
     }
     char* resolved = ::realpath(argv[1], nullptr);
@@ -93,7 +108,8 @@ int main(int argc, char* argv[]) {
     }
     share.source = resolved;
     std::free(resolved);
-    if (argc == 4) share.delay = std::chrono::microseconds(std::strtol(argv[3], nullptr, 10));
+    if (argc >= 4) share.delay = std::chrono::microseconds(std::strtol(argv[3], nullptr, 10));
+    if (argc == 5) share.hanging = std::string(argv[4]) + "/";
 
     fuse_operations operations{};
     operations.getattr = getAttributes;
@@ -101,6 +117,17 @@ int main(int argc, char* argv[]) {
     operations.open = openFile;
     operations.read = readFile;
     operations.release = releaseFile;
+    // An interrupted request is told to its thread by SIGUSR1, which would end the
+    // server unless handled; the wait above then sees it.
+    struct sigaction wake {};
+    wake.sa_handler = [](int) {};
+    sigemptyset(&wake.sa_mask);
+    sigaction(SIGUSR1, &wake, nullptr);
+    operations.init = [](fuse_conn_info*, fuse_config* config) -> void* {
+        config->intr = 1;
+        config->intr_signal = SIGUSR1;
+        return nullptr;
+    };
     // Foreground and multi-threaded (no -s), with threads enough for every request a
     // fleet run keeps in flight.
     char program[] = "vud_slow_share";

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -40,9 +41,14 @@ constexpr char kDescription[] =
 
 constexpr char kFooter[] =
     "An application file that is there but holds no version tag is damaged: a finding.\n"
-    "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
+    "A report is refused unless it says exactly what vudcheck prints for its blocks:\n"
+    "an edited or damaged report is an error record. A report or standard input holds\n"
+    "at most 1 MiB; a FIFO or a device is refused unread. In names, control characters\n"
+    "and bytes that are not UTF-8 show as escapes (\\r, \\x1b, \\xff).\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
-    "that could not be read or parsed, or a wrong command line.\n"
+    "that could not be read or parsed, an installation timed out, or a wrong command\n"
+    "line. Ended by Ctrl-C or by a pipe's reader going, it clears its progress line and\n"
+    "ends by that signal, as other programs do.\n"
     "\n"
     "An administrator's day, once FWP 11.0 is rolled out:\n"
     "  at night     mv today.json yesterday.json\n"
@@ -95,6 +101,10 @@ std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, s
     return once;
 }
 
+// The characters of the progress line on the terminal now, for a signal handler.
+std::atomic<std::size_t> progressWidth{0};
+static_assert(std::atomic<std::size_t>::is_always_lock_free);
+
 // The progress line on a terminal: rewritten in place, as wide as a narrow console.
 class ProgressLine {
 public:
@@ -132,10 +142,13 @@ private:
     void write(const std::string& line) {
         const auto characters = static_cast<std::size_t>(std::count_if(
             line.begin(), line.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        // While the line is rewritten, a signal handler clears the wider of the two.
+        progressWidth = std::max(width_, characters);
         err_ << '\r' << line;
         if (characters < width_) err_ << std::string(width_ - characters, ' ') << '\r' << line;
         err_ << std::flush;
         width_ = characters;
+        progressWidth = characters;
     }
 
     std::ostream& err_;
@@ -145,6 +158,8 @@ private:
 };
 
 }  // namespace
+
+std::size_t progressLineWidth() { return progressWidth.load(); }
 
 int runFleet(const std::vector<std::string>& arguments, Console console) {
     CLI::App app(kDescription, kProgram);
@@ -223,7 +238,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
                    "--format json: installations added, gone or changed, applications\n"
                    "with a new finding, fixed or changed")->option_text("FILE");
     app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
-                   "first, ok installations folded, totals under the grid")->option_text("FILE");
+                   "first, ok installations folded, totals under the grid (FILE is\n"
+                   "opened before any installation is checked)")->option_text("FILE");
 
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
@@ -286,7 +302,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     if (!htmlFile.empty()) {
         html = std::make_unique<std::ofstream>(pathFromUtf8(htmlFile), std::ios::binary);
         if (!*html) {
-            console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
+            console.err << kProgram << ": " << shownSafely(asUtf8(htmlFile)) << ": cannot be written\n";
             return kInputError;
         }
     }
@@ -298,9 +314,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
+    // A thread given up on a share that never answers keeps its copy of the check after
+    // this returns: it holds nothing of this frame, only the standard input stream.
+    std::istream* const standardInput = &console.in;
     try {
     checkAll(
-        paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
+        paths, jobs, std::chrono::seconds(timeoutSeconds),
+        [standardInput](const std::string& path) { return checkInput(path, *standardInput); },
         // `next`: the input whose record comes next, as they come in input order.
         [&, next = std::size_t{0}](InstallationRecord& record) mutable {
             const auto listedMachine = listedMachines.find(paths[next]);
@@ -319,6 +339,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             }
             writer->write(record);
             if (dashboard) dashboard->add(record);
+            // A reader gone from the pipe (where SIGPIPE is ignored, and on Windows): the
+            // rest of the fleet would be checked for nobody.
+            return !console.out.fail();
         },
         [&progress](const RunProgress& shown) { progress.show(shown); });
     } catch (const std::system_error& error) {
@@ -340,7 +363,7 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         const bool complete = dashboard->write(*html);
         html->close();
         if (!complete || !*html) {
-            console.err << kProgram << ": " << htmlFile << ": cannot be written\n";
+            console.err << kProgram << ": " << shownSafely(asUtf8(htmlFile)) << ": cannot be written\n";
             return kInputError;
         }
     }

@@ -27,4 +27,8 @@ struct Console {
 // returns its exit status.
 int runFleet(const std::vector<std::string>& arguments, Console console);
 
+// The characters of the progress line standard error shows now, 0 when none. Read
+// without a lock, so that a signal handler can clear the line before the program ends.
+std::size_t progressLineWidth();
+
 }  // namespace vud::fleet

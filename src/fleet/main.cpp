@@ -16,11 +16,64 @@
 #include "fleet/console_output.h"
 #else
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace {
 
+// Output stopped from outside: Ctrl-C, a request to end, or the reader of a pipe gone
+// (vudfleet ... | head -2). The program ends as that signal ends any program (the shell
+// shows 128 and its number), but first clears the progress line, which would otherwise
+// stay on the terminal as if the run went on, under the shell's next prompt.
+#ifdef _WIN32
+BOOL WINAPI clearProgressOnInterrupt(DWORD event) {
+    const std::size_t width = vud::fleet::progressLineWidth();
+    if (width > 0 && width < 200) {
+        std::wstring blank = L"\r" + std::wstring(width, L' ') + L"\r";
+        DWORD written = 0;
+        WriteConsoleW(GetStdHandle(STD_ERROR_HANDLE), blank.data(), static_cast<DWORD>(blank.size()), &written,
+                      nullptr);
+    }
+    (void)event;
+    return FALSE;  // the system's own handling ends the program, with STATUS_CONTROL_C_EXIT
+}
+
+void clearProgressWhenOutputStops() { SetConsoleCtrlHandler(clearProgressOnInterrupt, TRUE); }
+#else
+extern "C" void clearProgressAndEnd(int number) {
+    // Only what a signal handler may call: a lock-free load, write, signal and raise.
+    const std::size_t width = vud::fleet::progressLineWidth();
+    char blank[256];
+    if (width > 0 && width + 2 <= sizeof blank) {
+        blank[0] = '\r';
+        for (std::size_t i = 1; i <= width; ++i) blank[i] = ' ';
+        blank[width + 1] = '\r';
+        if (write(STDERR_FILENO, blank, width + 2) < 0) {
+            // Standard error is gone too: nothing to clear.
+        }
+    }
+    std::signal(number, SIG_DFL);
+    std::raise(number);  // taken as this handler returns
+}
+
+void clearProgressWhenOutputStops() {
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction action {};
+        sigaction(number, nullptr, &action);
+        // One that the caller ignores (SIGHUP under nohup, SIGINT in a background job)
+        // stays ignored.
+        if (action.sa_handler == SIG_IGN) continue;
+        action = {};
+        action.sa_handler = clearProgressAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(number, &action, nullptr);
+    }
+}
+#endif
+
 int run(const std::vector<std::string>& arguments, bool progress) {
+    if (progress) clearProgressWhenOutputStops();
     const int status = vud::fleet::runFleet(arguments, {std::cin, std::cout, std::cerr, progress});
     if (vud::fleet::workAbandoned()) {
         // A thread still blocked on a share that stopped answering uses what static

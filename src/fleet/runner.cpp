@@ -11,6 +11,11 @@
 
 #include "fleet/utf8.h"
 
+#ifndef _WIN32
+#include <pthread.h>
+#include <csignal>
+#endif
+
 namespace vud::fleet {
 namespace {
 
@@ -34,7 +39,8 @@ struct RunState {
     std::size_t nextToWrite = 0;
     std::size_t lastStarted = 0;
     int done = 0;
-    int running = 0;  // threads still taking work, the abandoned ones not counted
+    int running = 0;       // threads still taking work, the abandoned ones not counted
+    bool stopped = false;  // the records are no longer wanted: start nothing more
 };
 
 // One thread's share: installations in turn until none is left, or until the one it
@@ -44,9 +50,10 @@ void work(const std::shared_ptr<RunState>& state) {
     std::unique_lock lock(run.mutex);
     for (;;) {
         run.changed.wait(lock, [&] {
-            return run.nextToStart >= run.inputs.size() || run.nextToStart < run.nextToWrite + run.window;
+            return run.stopped || run.nextToStart >= run.inputs.size() ||
+                   run.nextToStart < run.nextToWrite + run.window;
         });
-        if (run.nextToStart >= run.inputs.size()) break;
+        if (run.stopped || run.nextToStart >= run.inputs.size()) break;
         const std::size_t index = run.nextToStart++;
         const std::size_t slot = index % run.window;
         run.lastStarted = index;
@@ -68,12 +75,26 @@ void work(const std::shared_ptr<RunState>& state) {
 
 // False when the system starts no more threads.
 bool startWorker(const std::shared_ptr<RunState>& state) {
+#ifndef _WIN32
+    // A thread inherits the signal mask of the one that starts it. Ctrl-C, a closed pipe
+    // or a request to end must reach the thread that writes, which clears the progress
+    // line; a thread blocked on a dead share might never take them.
+    sigset_t interruptions;
+    sigemptyset(&interruptions);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&interruptions, number);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &interruptions, &previous);
+#endif
+    bool started = true;
     try {
         std::thread([state] { work(state); }).detach();
-        return true;
     } catch (const std::system_error&) {
-        return false;
+        started = false;
     }
+#ifndef _WIN32
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+#endif
+    return started;
 }
 
 }  // namespace
@@ -82,7 +103,7 @@ bool workAbandoned() { return abandoned.load(); }
 
 void checkAll(const std::vector<std::string>& inputs, int jobs, std::chrono::seconds timeout,
               const std::function<InstallationRecord(const std::string&)>& check,
-              const std::function<void(InstallationRecord&)>& onRecord,
+              const std::function<bool(InstallationRecord&)>& onRecord,
               const std::function<void(const RunProgress&)>& onProgress) {
     const std::size_t count = inputs.size();
     const std::size_t threads = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)), 1,
@@ -152,12 +173,28 @@ void checkAll(const std::vector<std::string>& inputs, int jobs, std::chrono::sec
         ++run.nextToWrite;
         run.changed.notify_all();
         lock.unlock();
-        onRecord(record);
+        const bool wanted = onRecord(record);
         lock.lock();
+        if (!wanted) {
+            run.stopped = true;
+            run.changed.notify_all();
+            break;
+        }
     }
-    // The threads still taking work end with the last installation.
-    run.changed.wait(lock, [&] { return run.running == 0; });
+    // The threads still taking work end with the last installation, or with the one
+    // they check when the run stopped; those blocked past the timeout are left behind.
+    const Clock::time_point deadline = Clock::now() + timeout;
+    while (run.running > 0) {
+        if (timeout.count() == 0) {
+            run.changed.wait(lock);
+        } else if (run.changed.wait_until(lock, deadline) == std::cv_status::timeout && run.running > 0) {
+            abandoned = true;
+            break;
+        }
+    }
+    const bool stopped = run.stopped;
     lock.unlock();
+    if (stopped) return;
     progress.done = static_cast<int>(count);
     onProgress(progress);
 }

@@ -30,6 +30,11 @@ struct RunProgress {
 // Runs `check` over every input on `jobs` threads and hands each record to `onRecord`,
 // in input order, on the calling thread; `onProgress` is called there too, whenever
 // another installation is done or started. At most a few records per thread wait at once.
+// When `onRecord` returns false (its output is gone) the run stops: no installation is
+// started any more, and checkAll returns once those under way are done or given up.
+//
+// The threads that check start with the asynchronous signals blocked (POSIX), so an
+// interruption reaches the calling thread, never one blocked on a share.
 //
 // An installation not checked within `timeout` (zero: no limit) gets an error record
 // "timed out after N s" in its place; its thread is left to its blocked call and another
@@ -38,7 +43,7 @@ struct RunProgress {
 // Throws std::system_error when not a single thread can be started.
 void checkAll(const std::vector<std::string>& inputs, int jobs, std::chrono::seconds timeout,
               const std::function<InstallationRecord(const std::string&)>& check,
-              const std::function<void(InstallationRecord&)>& onRecord,
+              const std::function<bool(InstallationRecord&)>& onRecord,
               const std::function<void(const RunProgress&)>& onProgress);
 
 // True once a run left a thread blocked in a call that never returned. Such a thread

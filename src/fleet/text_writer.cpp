@@ -117,9 +117,10 @@ public:
             line += padded("-", 11) + padded("", 18);
         } else {
             const int blocks = blockCount(record);
-            // The host generations as "8+11", "?" for one not recognised.
+            // The host generations as "8+11", "?" for one not recognised; two spaces at
+            // least after them, however many are seen.
             const std::string generations = generationsSeen(record, "+", "?");
-            line += padded(generations.empty() ? "-" : generations, 11) +
+            line += padded(generations.empty() ? "-" : generations, 9) + "  " +
                     rightAligned(record.counts[static_cast<int>(VerdictKind::Correct)], 2) + " of " +
                     rightAligned(blocks, 2) + " correct  ";
         }

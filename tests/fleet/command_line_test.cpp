@@ -252,6 +252,9 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         {{"--jobs", "0x10", "ok"}, "--jobs: not a whole number in decimal digits: 0x10\n"},
         {{"--timeout", "1e3", "ok"}, "--timeout: not a whole number in decimal digits: 1e3\n"},
         {{"--from", "-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
+        // Refused before any installation is checked, not after the whole scan.
+        {{"--html", "no-such-folder/fleet.html", "missing", "ok"},
+         "vudfleet: no-such-folder/fleet.html: cannot be written\n"},
         {{"--expect-generation", "5", "ok"},
          "--expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
         {{"--expect-generation", "11,13", "ok"},
@@ -267,6 +270,21 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         EXPECT_EQ("", result.out);
         EXPECT_EQ(command.message, result.err.substr(0, result.err.find('\n') + 1));
     }
+}
+
+// Standard output that can no longer be written, as a pipe whose reader is gone where
+// SIGPIPE is ignored: the run stops at once instead of checking the rest for nobody.
+TEST_F(FleetCommandLine, ARunWhoseOutputIsGoneStopsAtOnce) {
+    struct Gone : std::streambuf {
+        int_type overflow(int_type) override { return traits_type::eof(); }
+        std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+    } gone;
+    std::ostream out(&gone);
+    std::istringstream in;
+    std::ostringstream err;
+    const int status = runFleet({"--jobs", "1", "ok", "missing", "./ok", "gone"}, {in, out, err, false});
+    EXPECT_EQ(2, status);
+    EXPECT_EQ("vudfleet: standard output cannot be written\n", err.str());
 }
 
 TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {

@@ -105,6 +105,45 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               written(Format::Text));
 }
 
+// An installation's line whatever its columns hold: as many host generations as there
+// are, unrecognised ones among them, two-digit counts. Two spaces at least part them.
+TEST(RecordWriter, TextColumnsKeepTwoSpacesBetweenThemWhateverACellHolds) {
+    const struct {
+        std::vector<std::optional<int>> generations;  // of the blocks, in catalogue order
+        int correct;                                  // the first ones; the others are older
+        const char* line;
+    } cases[] = {
+        {{}, 0, "findings  -           0 of  0 correct  ws  no application found\n"},
+        {{11}, 1, "ok        11          1 of  1 correct  ws\n"},
+        {{2, 6, 7, 8, 9}, 1, "findings  2+6+7+8+9   1 of  5 correct  ws  4 older releases\n"},
+        {{2, 6, 7, 8, 10}, 1, "findings  2+6+7+8+10   1 of  5 correct  ws  4 older releases\n"},
+        {{10, 10, 10, 10, 10, 10, 10, 2, 6, 7, 8, 10}, 10,
+         "findings  2+6+7+8+10  10 of 12 correct  ws  2 older releases\n"},
+        {{2, 6, 7, 8, 9, 10, 11, 12, std::nullopt, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11,
+          11, 11, 11, 11, 11, 11, 11, 11, 11, 11},
+         15, "findings  2+6+7+8+9+10+11+12+?  15 of 35 correct  ws  20 older releases\n"},
+    };
+    for (const auto& example : cases) {
+        SCOPED_TRACE(example.line);
+        InstallationRecord record;
+        record.installation = "ws";
+        const int blocks = static_cast<int>(example.generations.size());
+        record.status = blocks > 0 && example.correct == blocks ? Status::Ok : Status::Findings;
+        record.counts[static_cast<int>(VerdictKind::Correct)] = example.correct;
+        record.counts[static_cast<int>(VerdictKind::Older)] = blocks - example.correct;
+        for (int position = 0; position < blocks; ++position) {
+            ApplicationRecord application =
+                block(position, "Application", "vud_app.ma", "ver 8.0.1", 1,
+                      position < example.correct ? VerdictKind::Correct : VerdictKind::Older, "as judged");
+            application.generation = example.generations[static_cast<std::size_t>(position)];
+            record.applications.push_back(application);
+        }
+        std::ostringstream out;
+        makeTextWriter(out, kScan)->write(record);
+        EXPECT_EQ(example.line, out.str());
+    }
+}
+
 // The host generations column of a mixed installation, one of whose blocks names a
 // generation the checker does not know; the dashboard writes the same as "8 11 NA".
 TEST(RecordWriter, TextNamesTheGenerationsSeenInAscendingOrderThenTheUnrecognised) {

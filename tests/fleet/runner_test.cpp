@@ -45,7 +45,10 @@ TEST(Runner, ASlowInstallationHoldsBackOnlyABoundedNumberOfOthers) {
     int lastDone = 0;
     checkAll(
         inputs, 4, std::chrono::seconds(0), check,
-        [&](InstallationRecord& record) { order.push_back(record.installation); },
+        [&](InstallationRecord& record) {
+            order.push_back(record.installation);
+            return true;
+        },
         [&](const RunProgress& progress) {
             EXPECT_GE(progress.done, lastDone);
             EXPECT_EQ(200, progress.all);
@@ -64,7 +67,10 @@ TEST(Runner, ManyQuickInstallationsComeOutOnceInOrder) {
     for (int i = 0; i < 2000; ++i) inputs.push_back(std::to_string(i));
     std::vector<std::string> order;
     checkAll(inputs, 8, std::chrono::seconds(0), recordNamed,
-             [&](InstallationRecord& record) { order.push_back(record.installation); }, [](const RunProgress&) {});
+             [&](InstallationRecord& record) {
+            order.push_back(record.installation);
+            return true;
+        }, [](const RunProgress&) {});
     EXPECT_EQ(inputs, order);
 }
 
@@ -83,7 +89,11 @@ TEST(Runner, AnInstallationThatNeverAnswersIsGivenUpAndTheOthersGoOn) {
     std::vector<InstallationRecord> records;
     const auto begun = std::chrono::steady_clock::now();
     checkAll(inputs, 2, std::chrono::seconds(1), check,
-             [&](InstallationRecord& record) { records.push_back(record); }, [](const RunProgress&) {});
+             [&](InstallationRecord& record) {
+                 records.push_back(record);
+                 return true;
+             },
+             [](const RunProgress&) {});
     EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(5));
     ASSERT_EQ(4U, records.size());
     EXPECT_EQ("a", records[0].installation);

@@ -172,6 +172,10 @@ const ChildEnd& ChildProcess::wait(std::chrono::milliseconds limit) {
     return end_;
 }
 
+void ChildProcess::sendSignal(int number) {
+    if (!ended()) ::kill(pid_, number);
+}
+
 bool onPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     const std::string folders = path != nullptr ? path : "/usr/bin:/bin";

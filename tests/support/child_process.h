@@ -52,6 +52,11 @@ public:
     // Whether it has ended, without waiting.
     bool ended();
 
+#ifndef _WIN32
+    // Sends `number` to the child alone, as a terminal's Ctrl-C or a kill would.
+    void sendSignal(int number);
+#endif
+
     // Waits for its end for at most `limit`; a child still running then is ended with
     // its whole group (SIGKILL), and the end says it timed out.
     const ChildEnd& wait(std::chrono::milliseconds limit);

@@ -6,7 +6,8 @@
 //
 // A '~' after DELIVERED makes every read of the file wait for ever, and a REPORTED of
 // '~' the file's look-up, as on a share whose server stopped answering; the other
-// requests are still served, each on a thread of its own.
+// requests are still served, each on a thread of its own. Such a request answers only
+// when the kernel interrupts it, as it does for a program that is ending.
 //
 // Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. A '!'
 // after DELIVERED makes every read from offset FAILING on fail with EIO, as a bad
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +43,11 @@ struct LyingFile {
     bool lookUpHangs = false;
 };
 
-[[noreturn]] void hang() {
-    for (;;) pause();
+// Never answers, unless the kernel interrupts the request because the program waiting
+// on it is ending: then the program can end, as a share's client lets it go too.
+int hang() {
+    while (fuse_interrupted() == 0) usleep(10000);
+    return -EINTR;
 }
 
 bool anyHangs = false;
@@ -64,7 +69,7 @@ int getAttributes(const char* path, struct stat* status, fuse_file_info*) {
     }
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (file->lookUpHangs) hang();
+    if (file->lookUpHangs) return hang();
     status->st_mode = S_IFREG | 0444;
     status->st_nlink = 1;
     status->st_size = file->reported;
@@ -90,7 +95,7 @@ int openFile(const char* path, fuse_file_info* info) {
 int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (file->readHangs) hang();
+    if (file->readHangs) return hang();
     if (file->failing >= 0 && offset >= file->failing) return -EIO;
     if (offset >= file->delivered) return 0;
     off_t end = std::min(offset + static_cast<off_t>(size), file->delivered);
@@ -162,7 +167,19 @@ int main(int argc, char* argv[]) {
     char timeouts[] = "attr_timeout=0,entry_timeout=0,negative_timeout=0";
     char* fuseArguments[] = {program, foreground, singleThread, option, timeouts, argv[1], nullptr};
     if (anyHangs) {
-        // A request that never answers holds its thread: the others need threads of their own.
+        // A request that never answers holds its thread: the others need threads of their
+        // own. Interrupts reach it (intr), so that a program killed while it waits ends.
+        // The library tells the thread of an interrupted request with SIGUSR1, which
+        // would end the server unless handled.
+        struct sigaction wake {};
+        wake.sa_handler = [](int) {};
+        sigemptyset(&wake.sa_mask);
+        sigaction(SIGUSR1, &wake, nullptr);
+        operations.init = [](fuse_conn_info*, fuse_config* config) -> void* {
+            config->intr = 1;
+            config->intr_signal = SIGUSR1;
+            return nullptr;
+        };
         char* threaded[] = {program, foreground, option, timeouts, argv[1], nullptr};
         return fuse_main(5, threaded, &operations, nullptr);
     }
