@@ -17,7 +17,8 @@
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
-#include "fleet/utf8.h"
+#include "text/path.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -76,11 +77,7 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
 // The installation a path names, as far as its spelling tells: "ws042" and "ws042/"
 // are one.
 std::string installationKey(const std::string& path) {
-#ifdef _WIN32
-    constexpr std::string_view kSeparators = "/\\";
-#else
-    constexpr std::string_view kSeparators = "/";
-#endif
+    constexpr char kSeparators[] = {'/', kPathSeparator, '\0'};
     const std::size_t end = path.find_last_not_of(kSeparators);
     return end == std::string::npos ? path : path.substr(0, end + 1);
 }
@@ -126,18 +123,10 @@ private:
     static constexpr std::size_t kColumns = 79;
 
     // At most kColumns characters, cut at a character's start, so a line never wraps.
-    static std::string clipped(const std::string& line) {
-        std::size_t characters = 0;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;
-            if (++characters > kColumns) return line.substr(0, i);
-        }
-        return line;
-    }
+    static std::string clipped(const std::string& line) { return std::string(firstCharacters(line, kColumns)); }
 
     void write(const std::string& line) {
-        const auto characters = static_cast<std::size_t>(std::count_if(
-            line.begin(), line.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        const std::size_t characters = characterCount(line);
         err_ << '\r' << line;
         if (characters < width_) err_ << std::string(width_ - characters, ' ') << '\r' << line;
         err_ << std::flush;

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "fleet/utf8.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
