@@ -10,11 +10,13 @@ namespace vud {
 // but not inside "\\?\" paths, where it is part of a name.
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+inline constexpr bool kBackslashSeparates = true;
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr bool kBackslashSeparates = false;
 #endif
 
-inline bool isPathSeparator(char c) { return c == '/' || c == kPathSeparator; }
+inline bool isPathSeparator(char c) { return c == '/' || (kBackslashSeparates && c == '\\'); }
 
 #ifdef _WIN32
 // `path` (UTF-8) as Windows' wide calls take it. A full path of MAX_PATH - 12

@@ -1,5 +1,7 @@
 #include "text/utf8.h"
 
+#include <algorithm>
+
 #include "text/path.h"
 
 namespace vud {
@@ -99,7 +101,7 @@ std::string asUtf8(std::string_view bytes) {
     forEachSequence(
         bytes,
         [&](std::string_view sequence) {
-            if (kPathSeparator != '\\' && sequence == "\\") text += '\\';
+            if (!kBackslashSeparates && sequence == "\\") text += '\\';
             text.append(sequence);
         },
         [&](unsigned char byte) { appendHexEscape(text, 'x', byte, 2); });
@@ -174,9 +176,7 @@ bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0
 }  // namespace
 
 std::size_t characterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (const char c : text) count += isContinuation(c) ? 0 : 1;
-    return count;
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return !isContinuation(c); }));
 }
 
 std::string_view firstCharacters(std::string_view text, std::size_t count) {
