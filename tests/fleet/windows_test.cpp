@@ -125,11 +125,6 @@ std::string makeDeepTree() {
     return longPath;
 }
 
-void removeDeepTree() {
-    removeTree(L"\\\\?\\" + wide(std::filesystem::current_path().string()) + L"\\folder-of-a-deep-tree-" +
-               std::wstring(30, L'a'));
-}
-
 std::string oneCorrectInstallation(const std::string& name) {
     return "ok        11         41 of 41 correct  " + name + "\n" + "\nBy application, of 1 installation read:\n" +
            testing::applicationTotalLines(0, "1 correct") + "\n1 installation: 1 ok, 0 with findings, 0 errors\n";
@@ -146,7 +141,8 @@ TEST(FleetOnWindows, PathLongerThanMaxPath) {
     EXPECT_EQ(0, run.status) << run.out;
     EXPECT_EQ(1u + 41u + 41u, static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')));
     EXPECT_EQ(std::string::npos, run.out.find(",not-found,"));
-    removeDeepTree();
+    removeTree(L"\\\\?\\" + wide(std::filesystem::current_path().string()) + L"\\folder-of-a-deep-tree-" +
+               std::wstring(30, L'a'));
 }
 
 // Inside "\\?\" paths "/" is part of a name: the applications of such a folder are
@@ -161,18 +157,25 @@ TEST(FleetOnWindows, FolderInTheLongPathForm) {
 }
 
 // A short relative name in a deep working folder is as long as the full path it stands
-// for: whether it goes behind "\\?\" is judged on that. Wine opens such a path either
-// way, so the conversion is asked directly as well as the program run.
+// for: whether it goes behind "\\?\" is judged on that. The working folder itself
+// stays below MAX_PATH, as Windows wants it; an application's file in "ws" inside it is
+// not. Wine opens such a path either way, so the conversion is asked directly as well
+// as the program run.
 TEST(FleetOnWindows, ShortRelativePathInADeepWorkingFolder) {
     const testing::ScratchFolder scratch;
-    const std::string longPath = makeDeepTree();
-    ASSERT_TRUE(SetCurrentDirectoryW((L"\\\\?\\" + wide(longPath)).c_str()) != 0) << GetLastError();
-    const std::wstring converted = widePath("ws");
+    std::string deep = std::filesystem::current_path().string();
+    ASSERT_LT(deep.size(), 200u);
+    deep += "\\deep-" + std::string(240 - deep.size() - 6, 'd');  // 240 characters in all
+    makeFolder(wide(deep));
+    ASSERT_TRUE(SetCurrentDirectoryW(wide(deep).c_str()) != 0) << GetLastError();
+    testing::writeInto("ws", testing::correctInstallation(11));
+    const std::wstring folder = widePath("ws");
+    const std::wstring file = widePath("ws\\vud_mcp.ma");
     const WideRun run = runFleetWide({"ws"});
     std::filesystem::current_path(scratch.path());
-    removeDeepTree();
 
-    EXPECT_EQ(L"\\\\?\\" + wide(longPath) + L"\\ws", converted);
+    EXPECT_EQ(L"ws", folder);  // 243 characters in full
+    EXPECT_EQ(L"\\\\?\\" + wide(deep) + L"\\ws\\vud_mcp.ma", file);
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ(oneCorrectInstallation("ws"), run.out);
 }
