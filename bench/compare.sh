@@ -170,7 +170,7 @@ if [[ -n $slow_fs ]]; then
   fi
   wait "$slow_fs_pid" || true
 else
-  echo "   left out: needs FUSE (libfuse3-dev, fuse3, a writable /dev/fuse)"
+  echo "   left out: needs FUSE (tools/setup benchmarks, and a writable /dev/fuse)"
 fi
 
 echo

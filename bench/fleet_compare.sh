@@ -21,6 +21,8 @@
 #           thousands, built from the commit VUD_FLEET_DASHBOARD_BASE (default the last
 #           one before it); and the peak memory of vudfleet --html over both lists of
 #           10,000.
+#   baseline the 1,000 local installations to JSON, with --baseline (the JSON of an
+#           earlier scan of them) and without: what comparing with the last scan costs.
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
@@ -140,6 +142,7 @@ vudcheck_q=$(quote "$vudcheck")
 vudfleet_q=$(quote "$vudfleet")
 loop() { printf 'sh -c %s' "$(quote "for d in $1/*; do (cd \"\$d\" && exec $vudcheck_q); done >/dev/null")"; }
 fleet() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format csv $1/* >/dev/null")"; }
+fleet_json() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format json $2 $1/* >/dev/null")"; }
 
 echo
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -215,6 +218,14 @@ echo "$largest" >"$results/rss-html-10000.txt"
 tail -n 1 "$results/rss.txt" >"$results/rss-html-10000-before.txt"
 
 echo
+echo "== 6. --baseline, 1,000 installations: vudfleet --format json with last night's JSON and without"
+"$vudfleet" --format json local/* >"$work/baseline.json" || true
+echo "   the baseline: $(wc -l <"$work/baseline.json") installations, $(du -h "$work/baseline.json" | cut -f1)"
+time_rounds baseline 3 1 \
+  -n without "$(fleet_json local)" \
+  -n with "$(fleet_json local "--baseline $work/baseline.json")"
+
+echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
 python3 - "$results" <<'PYTHON'
 import glob, json, os, statistics, sys
@@ -231,6 +242,7 @@ def medians(name):
 
 local = medians("local") | medians("local-cat")
 share = medians("share")
+baseline = medians("baseline")
 render = medians("render")
 number = lambda name: int(open(os.path.join(results, name)).read())
 rss = number("rss-10000.txt") / 1024
@@ -243,6 +255,7 @@ def line(what, figures):
 
 line("local disk, 1,000 installations", local)
 line("slow share, 50 installations", share)
+line("--baseline, 1,000 installations", baseline)
 line("dashboard of 10,000, Chromium", render)
 print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
 net = (render["now"][0] - render["empty"][0]) / (render["before"][0] - render["empty"][0])
@@ -259,6 +272,7 @@ targets = [
     ("peak memory, 10,000 with --html, MiB", rss_html, "<=", 64),
     ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),
     ("dashboard render time, now / before", render["now"][0] / render["before"][0], "<=", 0.2),
+    ("vudfleet --baseline / without, 1,000", baseline["with"][0] / baseline["without"][0], "<=", 1.2),
 ]
 missed = 0
 for what, value, sense, limit in targets:

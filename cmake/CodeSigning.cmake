@@ -9,9 +9,10 @@
 #   VUDCHECK_SIGNING_PASSWORD   its password
 #   VUDCHECK_SIGNING_TIMESTAMP  optional: URL of an RFC 3161 time-stamping service, so
 #                               that the signature outlives the certificate
-# With neither of the first two set, nothing is signed. osslsigncode (Debian:
-# osslsigncode) signs; the password reaches it on standard input, never on a command line.
+# With neither of the first two set, nothing is signed. osslsigncode (group release of
+# tools/packages) signs; the password reaches it on standard input, never on a command line.
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/DebianPackages.cmake)
 
 # <result> is TRUE when the release is to be signed; stops on half a configuration,
 # since a release meant to be signed must not go out unsigned.
@@ -35,10 +36,8 @@ function(vud_signing_requested result)
   if(NOT EXISTS "$ENV{VUDCHECK_SIGNING_PKCS12}" OR IS_DIRECTORY "$ENV{VUDCHECK_SIGNING_PKCS12}")
     message(FATAL_ERROR "VUDCHECK_SIGNING_PKCS12 names no file: $ENV{VUDCHECK_SIGNING_PKCS12}")
   endif()
-  find_program(VUD_OSSLSIGNCODE osslsigncode)
-  if(NOT VUD_OSSLSIGNCODE)
-    message(FATAL_ERROR "osslsigncode not found, which signs the release (Debian: apt-get install osslsigncode)")
-  endif()
+  vud_find_debian_program(osslsigncode VUD_OSSLSIGNCODE osslsigncode FATAL_ERROR
+                          "osslsigncode not found, which signs the release")
   set(${result} TRUE PARENT_SCOPE)
 endfunction()
 

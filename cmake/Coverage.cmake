@@ -26,9 +26,10 @@ add_custom_target(coverage-clear ALL
   COMMENT "Clearing the coverage counts of earlier runs"
   VERBATIM)
 
-find_program(VUDCHECK_GCOVR gcovr)
+include(DebianPackages)
+vud_find_debian_program(gcovr VUDCHECK_GCOVR gcovr WARNING
+                        "VUDCHECK_COVERAGE: gcovr not found, so the target coverage is left out")
 if(NOT VUDCHECK_GCOVR)
-  message(WARNING "VUDCHECK_COVERAGE: gcovr not found (Debian package gcovr); the target coverage is left out")
   return()
 endif()
 

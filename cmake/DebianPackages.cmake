@@ -1,15 +1,32 @@
-# Libraries found through these two macros come from the Debian package they name, so
-# a configure that cannot find one says which package to install. Every package named
-# here is in tools/packages: the test package_list (tools/check_packages.cmake) fails
-# when one is not, or when a find_package elsewhere bypasses these macros.
+# Libraries and tools found through these macros come from the Debian package they
+# name, so a configure that cannot find one says which package to install, and which
+# group of tools/packages holds it. Every package named in their calls is in
+# tools/packages: the test package_list (tools/check_packages.cmake) fails when one is
+# not, when a find_package elsewhere bypasses these macros, or when another file names
+# packages on its own. Also included by cpack's scripts (ReleaseArchive.cmake).
+set(vud_package_list ${CMAKE_CURRENT_LIST_DIR}/../tools/packages)
+
+# vud_debian_package_missing(DEBIAN_PACKAGE MODE TEXT...): message(MODE) with TEXT and
+# the package that holds what is missing, for what the other macros cannot find.
+function(vud_debian_package_missing package mode)
+  string(REGEX REPLACE "([+.])" "\\\\\\1" pattern "${package}")
+  file(STRINGS ${vud_package_list} lines REGEX "^[a-z0-9-]+:.*[ \t]${pattern}([ \t#]|$)")
+  set(group "")
+  if(lines)
+    list(GET lines 0 group)
+    string(REGEX REPLACE ":.*" "" group "${group}")
+    set(group " (tools/setup ${group} installs it with the rest of its group)")
+  endif()
+  string(JOIN "" text ${ARGN})
+  message(${mode} "${text}: install the Debian package ${package}${group}")
+endfunction()
 
 # vud_find_debian_package(DEBIAN_PACKAGE NAME [find_package arguments...]): a required
 # CMake package.
 macro(vud_find_debian_package vud_debian_package vud_name)
   find_package(${vud_name} ${ARGN} QUIET)
   if(NOT ${vud_name}_FOUND)
-    message(FATAL_ERROR "${vud_name} not found: install the Debian package ${vud_debian_package} "
-                        "(tools/setup build test installs everything the build and the tests need)")
+    vud_debian_package_missing(${vud_debian_package} FATAL_ERROR "${vud_name} not found")
   endif()
 endmacro()
 
@@ -22,7 +39,28 @@ macro(vud_find_optional_debian_module vud_debian_package vud_prefix vud_module)
     pkg_check_modules(${vud_prefix} QUIET IMPORTED_TARGET ${vud_module})
   endif()
   if(NOT ${vud_prefix}_FOUND)
-    message(STATUS "${vud_module} not found (Debian packages pkg-config and ${vud_debian_package}): "
-                   "what needs it skips and says why")
+    vud_debian_package_missing(${vud_debian_package} STATUS
+      "${vud_module} not found with pkg-config, so what needs it skips and says why")
+  endif()
+endmacro()
+
+# vud_find_debian_headers(DEBIAN_PACKAGE RESULT FOLDER): the build host's folder that
+# holds the header folder FOLDER (CLI/, nlohmann/), for a cross build that takes a
+# header-only library from the host and nothing else.
+macro(vud_find_debian_headers vud_debian_package vud_result vud_folder)
+  find_path(${vud_result} ${vud_folder}
+    PATHS /usr/include /usr/local/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT ${vud_result})
+    vud_debian_package_missing(${vud_debian_package} FATAL_ERROR
+      "${vud_folder}/ headers not found on the build host")
+  endif()
+endmacro()
+
+# vud_find_debian_program(DEBIAN_PACKAGE RESULT PROGRAM MODE TEXT...): find_program, and
+# message(MODE) with TEXT and the package when the program is not there.
+macro(vud_find_debian_program vud_debian_package vud_result vud_program vud_mode)
+  find_program(${vud_result} ${vud_program})
+  if(NOT ${vud_result})
+    vud_debian_package_missing(${vud_debian_package} ${vud_mode} ${ARGN})
   endif()
 endmacro()

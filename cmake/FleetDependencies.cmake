@@ -1,5 +1,5 @@
 # The fleet checker's two header-only libraries, CLI11 (options) and nlohmann/json
-# (JSON Lines), from Debian's libcli11-dev and nlohmann-json3-dev. A native build finds
+# (JSON Lines), from Debian's packages of them (group build of tools/packages). A native build finds
 # them as packages. A Windows cross build looks in the build host's headers too, but
 # takes only those two folders from there (copied into the build tree), so that no other
 # host header, nor any host library, reaches a Windows program.
@@ -10,8 +10,8 @@ endif()
 add_library(vud_cli11 INTERFACE)
 add_library(vud_nlohmann_json INTERFACE)
 
+include(DebianPackages)
 if(NOT CMAKE_CROSSCOMPILING)
-  include(DebianPackages)
   vud_find_debian_package(libcli11-dev CLI11 CONFIG)
   vud_find_debian_package(nlohmann-json3-dev nlohmann_json 3.9)
   target_link_libraries(vud_cli11 INTERFACE CLI11::CLI11)
@@ -20,12 +20,9 @@ if(NOT CMAKE_CROSSCOMPILING)
 endif()
 
 set(vud_host_headers ${PROJECT_BINARY_DIR}/host-headers)
+vud_find_debian_headers(libcli11-dev vud_CLI_root CLI)
+vud_find_debian_headers(nlohmann-json3-dev vud_nlohmann_root nlohmann)
 foreach(vud_header_folder CLI nlohmann)
-  find_path(vud_${vud_header_folder}_root ${vud_header_folder}
-    PATHS /usr/include /usr/local/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-  if(NOT vud_${vud_header_folder}_root)
-    message(FATAL_ERROR "${vud_header_folder}/ headers not found on the build host: install libcli11-dev and nlohmann-json3-dev")
-  endif()
   file(COPY ${vud_${vud_header_folder}_root}/${vud_header_folder} DESTINATION ${vud_host_headers})
 endforeach()
 target_include_directories(vud_cli11 SYSTEM INTERFACE ${vud_host_headers})

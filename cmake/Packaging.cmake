@@ -27,11 +27,9 @@ set(CPACK_STRIP_FILES ON)
 
 # Read by ReleaseArchive.cmake, which makes the installer package beside the ZIP.
 include(WindowsInstaller)
-vud_windows_installer_tools_missing(vud_missing)
-if(vud_missing)
-  message(WARNING "No Windows Installer packages: ${vud_missing} not found "
-                  "(Debian: apt-get install wixl msitools faketime). cpack makes the ZIP alone.")
-else()
+vud_windows_installer_tools_missing(vud_missing WARNING
+  "so cpack makes the release ZIP alone, without its Windows Installer package")
+if(NOT vud_missing)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(CPACK_VUDCHECK_MSI_ARCH x64)
   else()

@@ -30,11 +30,8 @@ include(${CMAKE_CURRENT_LIST_DIR}/ReleaseTime.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsInstaller.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/CodeSigning.cmake)
 
-find_program(VUD_ZIP zip)
-if(NOT VUD_ZIP)
-  message(FATAL_ERROR "zip (Info-ZIP) not found: it makes the release packages byte for byte "
-                      "reproducible (Debian: apt-get install zip)")
-endif()
+vud_find_debian_program(zip VUD_ZIP zip FATAL_ERROR
+                        "zip (Info-ZIP) not found, which makes the release packages byte for byte reproducible")
 
 vud_release_time(release_time "${CPACK_VUDCHECK_SOURCE_DIR}")
 vud_signing_requested(sign)

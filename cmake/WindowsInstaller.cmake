@@ -3,7 +3,7 @@
 # packaging step (ReleaseArchive.cmake), which makes one beside each release ZIP from
 # the same files, and by the test that installs it under Wine.
 #
-# wixl (Debian: wixl) builds it from packaging/vudcheck.wxs.in; msibuild (msitools)
+# wixl builds it from packaging/vudcheck.wxs.in; msibuild (msitools)
 # then adds what wixl cannot express: the system PATH entry (wixl has no Environment
 # element), the Vudmark folder as one to remove once empty (wixl puts a RemoveFolder in
 # its component's own folder, whatever folder it names), and the package code (wixl
@@ -29,16 +29,25 @@ cmake_minimum_required(VERSION 3.25)
 set(VUD_MSI_UPGRADE_CODE "9A7A3F79-1BD0-4F21-BDFA-284A10795CAD")
 set(vud_msi_namespace "1A4D8C0A-B2A1-49FE-85A3-70D9FD1669CF")
 
+include(${CMAKE_CURRENT_LIST_DIR}/DebianPackages.cmake)
+
 # Whether the tools are there; <result> is empty when they are, else names what is missing.
+# With MODE (WARNING, FATAL_ERROR), says so for each missing tool, with the package
+# (group release of tools/packages) and <consequence>.
+#   vud_windows_installer_tools_missing(<result> [<MODE> <consequence>])
 function(vud_windows_installer_tools_missing result)
-  find_program(VUD_WIXL wixl)
-  find_program(VUD_MSIBUILD msibuild)
-  find_program(VUD_FAKETIME faketime)
   set(missing "")
-  foreach(tool IN ITEMS WIXL MSIBUILD FAKETIME)
-    if(NOT VUD_${tool})
-      string(TOLOWER "${tool}" name)
-      list(APPEND missing ${name})
+  foreach(tool_and_package IN ITEMS wixl:wixl msibuild:msitools faketime:faketime)
+    string(REPLACE ":" ";" tool_and_package "${tool_and_package}")
+    list(GET tool_and_package 0 tool)
+    list(GET tool_and_package 1 package)
+    string(TOUPPER "VUD_${tool}" variable)
+    find_program(${variable} ${tool})
+    if(NOT ${variable})
+      list(APPEND missing ${tool})
+      if(ARGC GREATER 1)
+        vud_debian_package_missing(${package} ${ARGV1} "${tool} not found, ${ARGV2}")
+      endif()
     endif()
   endforeach()
   string(JOIN ", " missing ${missing})
@@ -58,10 +67,7 @@ endfunction()
 function(vud_make_windows_installer)
   cmake_parse_arguments(PARSE_ARGV 0 arg ""
     "FOLDER;VERSION;ARCH;RELEASE_TIME;TEMPLATE;SCRATCH;PRODUCT_NAME;MANUFACTURER;DESCRIPTION;OUTPUT" "FILES")
-  vud_windows_installer_tools_missing(missing)
-  if(missing)
-    message(FATAL_ERROR "cannot make ${arg_OUTPUT} without ${missing} (Debian: wixl msitools faketime)")
-  endif()
+  vud_windows_installer_tools_missing(missing FATAL_ERROR "so ${arg_OUTPUT} cannot be made")
   if(arg_ARCH STREQUAL "x64")
     set(VUD_MSI_PROGRAM_FILES ProgramFiles64Folder)
     set(VUD_MSI_WIN64 yes)

@@ -14,15 +14,16 @@ find_program(VUDCHECK_WINE NAMES wine64 wine PATHS /usr/lib/wine DOC "Wine, to r
 find_program(VUDCHECK_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine DOC "Wine's server")
 if(NOT VUDCHECK_WINE OR NOT VUDCHECK_WINESERVER)
   # The build itself lists each test program's cases by running it.
-  message(FATAL_ERROR "Wine not found, which runs the Windows tests: install wine64, "
-                      "or configure with -DBUILD_TESTING=OFF to build the program alone")
+  include(DebianPackages)
+  vud_debian_package_missing(wine64 FATAL_ERROR "Wine not found, which runs the Windows tests "
+                             "(or configure with -DBUILD_TESTING=OFF to build the program alone)")
 endif()
 
 set(VUDCHECK_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 set(vud_wine_environment WINEPREFIX=${VUDCHECK_WINEPREFIX} WINEDEBUG=-all)
 
 # One 64-bit prefix runs the programs of both Windows builds; a 32-bit program needs
-# the prefix's 32-bit part (Debian's wine32:i386). A prefix made while that package was
+# the prefix's 32-bit part (Wine's i386 package, group windows of tools/packages). A prefix made while that package was
 # missing has none, and every 32-bit program in it dies with "could not load
 # kernel32.dll": such a prefix is made afresh.
 set(vud_wine_32bit_part ${VUDCHECK_WINEPREFIX}/drive_c/windows/syswow64/kernel32.dll)
@@ -50,9 +51,9 @@ if(NOT EXISTS ${VUDCHECK_WINEPREFIX}/system.reg)
   endif()
 endif()
 if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT EXISTS ${vud_wine_32bit_part})
-  message(FATAL_ERROR "Wine cannot run the 32-bit build: install Wine's 32-bit part "
-                      "(dpkg --add-architecture i386; apt-get update; apt-get install wine32:i386), "
-                      "or configure with -DBUILD_TESTING=OFF to build the program alone")
+  include(DebianPackages)
+  vud_debian_package_missing(wine32:i386 FATAL_ERROR "Wine cannot run the 32-bit build without its 32-bit part "
+                             "(or configure with -DBUILD_TESTING=OFF to build the program alone)")
 endif()
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY

@@ -53,7 +53,8 @@ std::string findReportReaderMismatch(const std::uint8_t* data, std::size_t size)
     fleet::InstallationRecord fromTally;
     fleet::applyTally(readBack.tally, fromTally);
     if (fromTally.counts != record.counts || fromTally.notFound != record.notFound ||
-        fromTally.mixed != record.mixed || fromTally.outdated != record.outdated || fromTally.status != record.status)
+        fromTally.mixed != record.mixed || fromTally.checkerOutOfDate != record.checkerOutOfDate ||
+        fromTally.status != record.status)
         return "a record whose counts are not those of the summary";
     const auto blocks = std::count_if(record.applications.begin(), record.applications.end(),
                                       [](const fleet::ApplicationRecord& application) {

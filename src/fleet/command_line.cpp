@@ -12,12 +12,14 @@
 #include <system_error>
 
 #include "catalogue/catalogue.h"
+#include "fleet/baseline.h"
 #include "fleet/dashboard.h"
 #include "fleet/inputs.h"
+#include "fleet/installation_names.h"
+#include "fleet/policy.h"
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
-#include "text/path.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {
@@ -40,19 +42,22 @@ constexpr char kFooter[] =
     "An application file that is there but holds no version tag is damaged: a finding.\n"
     "A report is refused unless it says exactly what vudcheck prints for its blocks.\n"
     "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
-    "that could not be read or parsed, or a wrong command line.";
-
-// The path a line of a list names: trailing spaces, tabs and CR trimmed; none for a
-// blank line or a comment (# first).
-std::optional<std::string> listedPath(std::string_view line) {
-    const std::size_t end = line.find_last_not_of(" \t\r");
-    if (end == std::string_view::npos || line.front() == '#') return std::nullopt;
-    return std::string(line.substr(0, end + 1));
-}
+    "that could not be read or parsed, or a wrong command line.\n"
+    "\n"
+    "An administrator's day, once FWP 11.0 is rolled out:\n"
+    "  at night     mv today.json yesterday.json\n"
+    "               vudfleet --format json --baseline yesterday.json --expect-generation 11\n"
+    "                 --require-all --from workstations.txt --html fleet.html > today.json\n"
+    "  the changes  each record's \"change\": added, gone, changed; each application's:\n"
+    "               new-finding, fixed, changed (text output: listed first)\n"
+    "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
+    "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
+    "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
+    "The manual, vudfleet(1), defines every field.";
 
 // The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
 // LF or CR LF; blank lines and comments skipped.
-std::optional<std::vector<std::string>> readPathList(const std::string& name, std::istream& standardInput,
+std::optional<std::vector<ListedInstallation>> readPathList(const std::string& name, std::istream& standardInput,
                                                      std::string& problem) {
     std::string bytes;
     if (name == "-") {
@@ -62,24 +67,16 @@ std::optional<std::vector<std::string>> readPathList(const std::string& name, st
     }
     const std::string text = reportText(bytes, problem);
     if (!problem.empty()) return std::nullopt;
-    std::vector<std::string> paths;
+    std::vector<ListedInstallation> paths;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        if (std::optional<std::string> path = listedPath(std::string_view(text).substr(start, end - start)))
+        if (std::optional<ListedInstallation> path = listedInstallation(std::string_view(text).substr(start, end - start)))
             paths.push_back(std::move(*path));
         start = end + 1;
     }
     return paths;
-}
-
-// The installation a path names, as far as its spelling tells: "ws042" and "ws042/"
-// are one.
-std::string installationKey(const std::string& path) {
-    constexpr char kSeparators[] = {'/', kPathSeparator, '\0'};
-    const std::size_t end = path.find_last_not_of(kSeparators);
-    return end == std::string::npos ? path : path.substr(0, end + 1);
 }
 
 // `paths` with each installation once: a fleet counted twice would tell wrong totals.
@@ -146,10 +143,13 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
     app.footer(kFooter);
     app.set_version_flag("--version", std::string(kProgram) + " " + kCheckerVersion);
     app.get_formatter()->column_width(24);
+    // A path such as //ws042/c$/Vudmark is no option, on Windows as elsewhere.
+    app.allow_windows_style_options(false);
 
     std::vector<std::string> paths;
     std::vector<std::string> fromFiles;
     std::string htmlFile;
+    std::string baselineFile;
     int jobs = kDefaultJobs;
     int timeoutSeconds = kDefaultTimeoutSeconds;
     const std::map<std::string, Format> formats{{"text", Format::Text},     {"csv", Format::Csv},
@@ -177,8 +177,8 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
             "", "format name"))
         ->option_text("FORMAT");
     app.add_option("--from", fromFiles,
-                   "Reads further PATHs from FILE, one a line, # comments (- standard input; "
-                   "repeatable; at most 64 MiB)")
+                   "Reads further PATHs from FILE, one a line, MACHINE<tab>PATH to name\n"
+                   "its machine, # comments (- standard input; repeatable; at most 64 MiB)")
         ->allow_extra_args(false)
         ->option_text("FILE");
     app.add_option("--jobs", jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
@@ -192,6 +192,28 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         ->check(kDecimal)
         ->check(CLI::Range(0, kLargestTimeoutSeconds))
         ->option_text("SECONDS");
+    std::vector<std::string> expectedGenerations;
+    WriterOptions options;
+    app.add_option("--expect-generation", expectedGenerations,
+                   "The host generations rolled out (2, 6 to 12; comma separated,\n"
+                   "repeatable): a build for any other is a finding, wrong generation")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                std::string problem;
+                return hostGenerationOf(text, problem) ? std::string() : problem;
+            },
+            "", "host generation"))
+        ->option_text("G[,G...]");
+    app.add_flag("--require-all", options.policy.requireAll,
+                 "Every application must be there: one not found is a finding");
+    app.add_flag("--findings", options.findingsOnly,
+                 "Writes only installations with findings or errors (CSV: only\n"
+                 "the rows of findings); totals and metrics still count all");
+    app.add_option("--baseline", baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
+                   "--format json: installations added, gone or changed, applications\n"
+                   "with a new finding, fixed or changed")->option_text("FILE");
     app.add_option("--html", htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
                    "first, ok installations folded, totals under the grid")->option_text("FILE");
 
@@ -203,25 +225,53 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         return status == 0 ? kAllOk : kInputError;
     }
 
+    for (const std::string& text : expectedGenerations) {
+        std::string problem;
+        const int generation = hostGenerationOf(text, problem).value_or(0);
+        std::vector<int>& expected = options.policy.expectedGenerations;
+        if (std::find(expected.begin(), expected.end(), generation) == expected.end()) expected.push_back(generation);
+    }
+    std::sort(options.policy.expectedGenerations.begin(), options.policy.expectedGenerations.end());
+
     const auto standardInputUses =
         std::count(paths.begin(), paths.end(), "-") + std::count(fromFiles.begin(), fromFiles.end(), "-");
     if (standardInputUses > 1) {
         console.err << kProgram << ": standard input (-) can be read only once\n";
         return kInputError;
     }
+    // The machines named in the lists, by path; the first naming wins.
+    std::map<std::string, std::string> listedMachines;
     for (const std::string& fromFile : fromFiles) {
         std::string problem;
-        const std::optional<std::vector<std::string>> listed = readPathList(fromFile, console.in, problem);
+        const std::optional<std::vector<ListedInstallation>> listed = readPathList(fromFile, console.in, problem);
         if (!listed) {
             console.err << kProgram << ": " << shownSafely(asUtf8(fromFile)) << ": " << problem << '\n';
             return kInputError;
         }
-        paths.insert(paths.end(), listed->begin(), listed->end());
+        for (const ListedInstallation& installation : *listed) {
+            paths.push_back(installation.path);
+            if (!installation.machine.empty()) listedMachines.emplace(installation.path, installation.machine);
+        }
     }
     paths = withoutRepeats(paths, console.err);
     if (paths.empty()) {
         console.err << kProgram << ": no installation given\n" << "Run with --help for more information.\n";
         return kInputError;
+    }
+
+    // Read whole and judged before the scan: a wrong file costs no scan.
+    std::optional<Baseline> baseline;
+    ScanMetadata scan = scanStartingNow();
+    if (!baselineFile.empty()) {
+        std::string problem;
+        baseline = Baseline::read(baselineFile, problem);
+        if (!baseline) {
+            console.err << kProgram << ": " << shownSafely(asUtf8(baselineFile)) << ": " << shownSafely(problem)
+                        << '\n';
+            return kInputError;
+        }
+        scan.compared = true;
+        scan.baselineTime = baseline->scanTime();
     }
 
     std::unique_ptr<std::ofstream> html;
@@ -233,16 +283,25 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         }
     }
 
-    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(formats.at(formatName), console.out, scan, options);
     std::unique_ptr<Dashboard> dashboard;
-    if (html) dashboard = std::make_unique<Dashboard>(scanStartingNow());
+    if (html) dashboard = std::make_unique<Dashboard>(scan);
+    if (dashboard && options.policy.inForce()) dashboard->holdTo(options.policy);
     ProgressLine progress(console.err, console.progress);
     bool findings = false;
     bool errors = false;
     try {
+    std::size_t next = 0;  // the input whose record comes next: they come in input order
     checkAll(
         paths, jobs, std::chrono::seconds(timeoutSeconds), [&console](const std::string& path) { return checkInput(path, console.in); },
-        [&](const InstallationRecord& record) {
+        [&](InstallationRecord& record) {
+            const auto listedMachine = listedMachines.find(paths[next]);
+            record.machine = listedMachine != listedMachines.end() ? listedMachine->second : asUtf8(machineOfPath(paths[next]));
+            ++next;
+            // Before the comparison: a baseline written under the same rules has the
+            // same statuses.
+            if (options.policy.inForce()) applyPolicy(options.policy, record);
+            if (baseline) baseline->compare(record);
             findings = findings || record.status == Status::Findings;
             if (record.status == Status::Error) {
                 errors = true;
@@ -260,6 +319,12 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
         return kInputError;
     }
     progress.clear();
+    if (baseline) {
+        for (const InstallationRecord& record : baseline->gone()) {
+            writer->write(record);
+            if (dashboard) dashboard->add(record);
+        }
+    }
     writer->finish();
     console.out.flush();
 

@@ -1,7 +1,7 @@
 // One row per application of each installation, for spreadsheets and scripts: comma
 // separated, CR LF after every row, a field quoted when it holds a comma, a quote or a
 // line break, its quotes doubled. An installation that could not be read has one row
-// with its error.
+// with its error. A rollout's rules add three columns at the end of every row.
 #include <string>
 #include <string_view>
 
@@ -11,8 +11,14 @@ namespace vud::fleet {
 namespace {
 
 constexpr char kHeader[] =
-    "installation,source,status,error,not_found,damaged,mixed,outdated,"
-    "position,name,file,state,tag,size,generation,host,verdict,text\r\n";
+    "installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
+    "position,name,file,state,tag,size,generation,host,verdict,text,"
+    "machine,scan_time,vudfleet_version,checker_version";
+// With a baseline: what became of the installation, and of the row's application.
+constexpr char kChangeHeader[] = ",change,application_change";
+// With a rollout's rules: how many applications of the installation break each, and
+// the rule the row's application breaks.
+constexpr char kPolicyHeader[] = ",wrong_generation,required,policy";
 
 std::string field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -26,19 +32,40 @@ std::string field(std::string_view text) {
 
 class CsvWriter : public RecordWriter {
 public:
-    explicit CsvWriter(std::ostream& out) : out_(out) { out_ << kHeader; }
+    CsvWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out),
+          scan_(',' + isoTime(scan.time) + ',' + field(scan.vudfleetVersion) + ',' + field(scan.checkerVersion)),
+          compared_(scan.compared),
+          policy_(options.policy.inForce()),
+          findingsOnly_(options.findingsOnly) {
+        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "") << "\r\n";
+    }
 
     void write(const InstallationRecord& record) override {
-        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) +
-                                   ',' + std::string(statusName(record.status)) + ',' + field(record.error) + ',';
-        if (record.status == Status::Error) {
-            out_ << installation << ",,,,,,,,,,,,,\r\n";
+        const bool gone = record.change == InstallationChange::Gone;
+        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) + ',' +
+                                   std::string(gone ? "" : statusName(record.status)) + ',' +
+                                   field(gone ? "" : record.error) + ',';
+        // The columns after an application's: the same on every row of an installation.
+        std::string after = ',' + field(record.machine) + scan_;
+        if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
+        if (record.status == Status::Error || gone) {
+            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "") << "\r\n";
             return;
         }
+        if (findingsOnly_ && record.status == Status::Ok) return;
         installation += std::to_string(record.notFound) + ',' + std::to_string(record.damaged) + ',' +
                         (record.mixed ? "true" : "false") + ',' +
-                        (record.outdated ? "true" : "false") + ',';
+                        (record.checkerOutOfDate ? "true" : "false") + ',';
+        std::string policy;
+        if (policy_) {
+            policy = ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]) +
+                     ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]) + ',';
+        }
+        bool written = false;
         for (const ApplicationRecord& application : record.applications) {
+            if (findingsOnly_ && !isFinding(application) && !application.policy) continue;
+            written = true;
             out_ << installation << application.position << ',' << field(application.name) << ','
                  << field(application.file) << ',' << stateName(application.state) << ',';
             if (application.state == ApplicationState::Block) {
@@ -49,16 +76,30 @@ public:
             } else {
                 out_ << ",,,,,";
             }
+            out_ << after;
+            if (compared_) out_ << changeName(application.change);
+            if (policy_) out_ << policy << (application.policy ? policyRuleName(*application.policy) : "");
             out_ << "\r\n";
         }
+        // Findings of the installation as a whole (mixed host generations of correct
+        // builds, not one application found) name no application: one row without
+        // application columns keeps the installation in the list.
+        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << "\r\n";
     }
 
 private:
     std::ostream& out_;
+    std::string scan_;  // the scan's columns, each with the comma before it
+    bool compared_;
+    bool policy_;
+    bool findingsOnly_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out) { return std::make_unique<CsvWriter>(out); }
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan,
+                                            const WriterOptions& options) {
+    return std::make_unique<CsvWriter>(out, scan, options);
+}
 
 }  // namespace vud::fleet

@@ -114,6 +114,8 @@ constexpr std::string_view kPageStart =
     "tr.ok td.status,#totals .ok{color:#2b8a3e}\n"
     "tr.findings td.status,#totals .findings{color:#d9480f}\n"
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
+    "tr.gone td.status,tr.gone td.reason{color:#868e96}\n"
+    "#grid .machine{font-weight:bold;margin-right:.4em}\n"
     ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
@@ -194,9 +196,22 @@ constexpr std::string_view kMixedWords = "builds for more than one host generati
 constexpr std::string_view kOutdatedWords = "a build newer than this checker knows was found: get a newer checker";
 constexpr std::string_view kNothingWords = "not one application has a version tag here";
 constexpr std::string_view kDamagedWords = "files that hold no version tag: empty, cut short or overwritten";
+constexpr std::string_view kWrongGenerationWords =
+    "builds for a host generation the rollout does not expect, or for one not recognised";
+constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
+constexpr std::string_view kAddedWords = "not in the baseline scan";
+constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
 
-void appendFlag(std::string& page, std::string_view name, std::string_view words) {
-    page += "<span class=\"flag\" title=\"";
+// Only where a rollout's rules are in force, so that a page without them stays as it was.
+constexpr std::string_view kPolicyStyle =
+    ".flag.policy{background:#ffe3e3;color:#a61e1e}\n"
+    // A red corner at the bottom left, beside the corner of a change at the top right.
+    "td.cell.policy{background-image:linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n"
+    "td.cell.changed.policy{background-image:linear-gradient(225deg,#212529 5px,transparent 5px),"
+    "linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n";
+
+void appendFlag(std::string& page, std::string_view name, std::string_view words, bool policy = false) {
+    page += policy ? "<span class=\"flag policy\" title=\"" : "<span class=\"flag\" title=\"";
     page += words;
     page += "\">";
     page += name;
@@ -222,10 +237,26 @@ static_assert(kApplicationCount == 41);
 // Rows go in tables of this many, each laid out by the browser only when on screen.
 constexpr std::ptrdiff_t kRowsATable = 50;
 
-void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals) {
+// What the rollout held the fleet to, in words: "host generation 11 expected; every
+// application required".
+std::string policyInWords(const RolloutPolicy& policy) {
+    std::string words;
+    const std::size_t count = policy.expectedGenerations.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) words += i + 1 == count ? " or " : ", ";
+        words += std::to_string(policy.expectedGenerations[i]);
+    }
+    if (count > 0) words = "host generation " + words + " expected";
+    if (policy.requireAll) words += count > 0 ? "; every application required" : "every application required";
+    return words;
+}
+
+void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
+                const std::array<int, 5>& byChange, const RolloutPolicy& policy) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
+    if (policy.inForce()) page += kPolicyStyle;
     page += "</style>\n</head>\n<body>\n<h1>Vudmark fleet</h1>\n";
 
     const std::string time = isoTime(scan.time);
@@ -237,7 +268,27 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendEscaped(page, scan.vudfleetVersion);
     page += ", judged by the catalogue of checker ";
     appendEscaped(page, scan.checkerVersion);
+    if (scan.compared) {
+        page += ". Since the baseline scan";
+        if (!scan.baselineTime.empty()) {
+            page += " of ";
+            appendEscaped(page, scan.baselineTime);
+        }
+        page += ": ";
+        const char* const names[] = {"added", "gone", "changed", "unchanged"};
+        for (std::size_t i = 0; i < 4; ++i) {
+            page += i == 0 ? "" : ", ";
+            page += std::to_string(byChange[i + 1]);
+            page += ' ';
+            page += names[i];
+        }
+    }
     page += "</p>\n";
+    if (policy.inForce()) {
+        page += "<p id=\"policy\">Rollout: ";
+        page += policyInWords(policy);
+        page += "</p>\n";
+    }
 
     page += "<table id=\"totals\">\n<caption>Installations</caption>\n";
     appendCount(page, "all", totals.installations());
@@ -256,18 +307,25 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
                   "in a mixed installation, a build for another host generation than most of its applications");
     appendMarkRow(page, " class=\"cell correct changed\">", "changed", "differs from the baseline scan");
-    std::string flag = ">";
-    appendFlag(flag, "mixed", kMixedWords);
-    appendMarkRow(page, flag, "mixed", kMixedWords);
-    flag = ">";
-    appendFlag(flag, "checker out of date", kOutdatedWords);
-    appendMarkRow(page, flag, "checker out of date", kOutdatedWords);
-    flag = ">";
-    appendFlag(flag, "no application found", kNothingWords);
-    appendMarkRow(page, flag, "no application found", kNothingWords);
-    flag = ">";
-    appendFlag(flag, "damaged", kDamagedWords);
-    appendMarkRow(page, flag, "damaged", kDamagedWords);
+    const auto appendFlagRow = [&page](std::string_view name, std::string_view words, bool policy = false) {
+        std::string flag = ">";
+        appendFlag(flag, name, words, policy);
+        appendMarkRow(page, flag, name, words);
+    };
+    appendFlagRow("mixed", kMixedWords);
+    appendFlagRow("checker out of date", kOutdatedWords);
+    appendFlagRow("no application found", kNothingWords);
+    appendFlagRow("damaged", kDamagedWords);
+    if (scan.compared) {
+        appendFlagRow("added", kAddedWords);
+        appendFlagRow("changed", kChangedWords);
+    }
+    if (policy.inForce()) {
+        appendMarkRow(page, " class=\"cell correct policy\">", "against the rollout",
+                      "breaks a rule of the rollout: a wrong generation, or required and not found");
+        appendFlagRow("wrong generation", kWrongGenerationWords, true);
+        appendFlagRow("required, not found", kRequiredWords, true);
+    }
     page += "</table>\n";
 
     page += "<div id=\"grid\">\n<table class=\"head\">";
@@ -320,6 +378,18 @@ void appendHosts(std::string& page, const InstallationRecord& installation) {
 
 std::string generationName(int generation) { return generation < 0 ? "NA" : std::to_string(generation); }
 
+bool changedSince(const ApplicationRecord& application) {
+    return application.change != ApplicationChange::None && application.change != ApplicationChange::Unchanged;
+}
+
+// The machine, when one is named, before the path.
+void appendMachine(std::string& page, const InstallationRecord& installation) {
+    if (installation.machine.empty()) return;
+    page += "<span class=\"machine\">";
+    appendEscaped(page, installation.machine);
+    page += "</span>";
+}
+
 // `majority` is the installation's majority generation when it is mixed, or empty.
 void appendCell(std::string& page, const ApplicationRecord& application, std::optional<int> majority) {
     const bool minority = majority && application.state == ApplicationState::Block &&
@@ -327,7 +397,8 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     page += "<td class=\"cell ";
     page += lookOf(application).name;
     if (minority) page += " minority";
-    if (application.changed) page += " changed";
+    if (changedSince(application)) page += " changed";
+    if (application.policy) page += " policy";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -349,21 +420,48 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
         page += ", most of this installation for ";
         page += generationName(*majority);
     }
-    if (application.changed) page += "\nchanged since the baseline scan";
+    if (changedSince(application)) {
+        page += '\n';
+        page += application.change == ApplicationChange::NewFinding ? "new finding"
+                : application.change == ApplicationChange::Fixed    ? "fixed"
+                                                                      : "changed";
+        page += " since the baseline scan";
+    }
+    if (application.policy == PolicyRule::WrongGeneration) page += "\nwrong generation for the rollout";
+    if (application.policy == PolicyRule::Required) page += "\nrequired by the rollout";
     page += "\"></td>";
 }
 
 void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "<tr class=\"";
-    page += statusName(installation.status);
+    page += installation.change == InstallationChange::Gone ? "gone" : statusName(installation.status);
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
     appendEscaped(page, installation.installation);
+    if (!installation.machine.empty()) {
+        page += "\non ";
+        appendEscaped(page, installation.machine);
+    }
     page += "\"><span>";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
     page += "</span></th><td class=\"status\">";
+    if (installation.change == InstallationChange::Gone) {
+        page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
+        page += std::to_string(kApplicationCount);
+        page += "\">in the baseline scan";
+        if (installation.previous) {
+            page += " (";
+            page += statusName(installation.previous->status);
+            page += ')';
+        }
+        page += ", not in this one</td></tr>\n";
+        return;
+    }
     page += statusName(installation.status);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
+    if (installation.change == InstallationChange::Changed) appendFlag(page, "changed", kChangedWords);
     if (installation.mixed) appendFlag(page, "mixed", kMixedWords);
     // The fleet counts an installation without a single application as a finding, as
     // it is almost always a wrong path; say so, since its row is otherwise all blank.
@@ -371,7 +469,11 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         appendFlag(page, "no application found", kNothingWords);
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
-    if (installation.outdated) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
+        appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
+    if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
+        appendFlag(page, std::to_string(count) + " required, not found", kRequiredWords, true);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -405,7 +507,9 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += "<li class=\"";
     page += sourceName(installation.source);
     page += "\">";
+    appendMachine(page, installation);
     appendEscaped(page, installation.installation);
+    if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
     page += "</span> ";
@@ -459,19 +563,21 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "</tfoot></table>\n";
 }
 
-// Ranks: errors, then findings by how many (more first), then ok installations that
-// changed since the baseline, then the rest of the ok ones, folded.
+// Ranks: errors, installations gone since the baseline, then findings by how many (more
+// first), then ok installations that changed since the baseline, then the rest of the
+// ok ones, folded.
 constexpr std::uint32_t kMostFindings = 1000;
 
 std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
+    if (installation.change == InstallationChange::Gone) return 1;
     switch (installation.status) {
         case Status::Error: return 0;
         case Status::Findings:
-            return 1 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
+            return 2 + kMostFindings - static_cast<std::uint32_t>(std::clamp(findingCount(installation), 0,
                                                                                static_cast<int>(kMostFindings)));
         case Status::Ok: break;
     }
-    return folded ? kMostFindings + 3 : kMostFindings + 2;
+    return folded ? kMostFindings + 4 : kMostFindings + 3;
 }
 
 }  // namespace
@@ -479,7 +585,8 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct;
+            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
+                   application.policy.has_value();
         }));
     count += installation.damaged;
     if (installation.mixed) ++count;
@@ -555,10 +662,13 @@ Dashboard::Dashboard(ScanMetadata scan) : scan_(std::move(scan)), spool_(std::ma
 
 Dashboard::~Dashboard() = default;
 
+void Dashboard::holdTo(RolloutPolicy policy) { policy_ = std::move(policy); }
+
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
-    const bool changed = std::any_of(installation.applications.begin(), installation.applications.end(),
-                                     [](const ApplicationRecord& application) { return application.changed; });
+    ++byChange_[static_cast<std::size_t>(installation.change)];
+    const bool changed = installation.change == InstallationChange::Changed ||
+                         std::any_of(installation.applications.begin(), installation.applications.end(), changedSince);
     Row row;
     row.folded = installation.status == Status::Ok && !changed;
     row.rank = rankOf(installation, row.folded);
@@ -574,7 +684,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_);
+    appendHead(page, scan_, totals_, byChange_, policy_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });

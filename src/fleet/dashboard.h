@@ -5,6 +5,7 @@
 // legend above, the totals of each application under the grid.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -29,6 +30,8 @@ public:
     Dashboard(const Dashboard&) = delete;
     Dashboard& operator=(const Dashboard&) = delete;
 
+    // The rollout's rules the records were held to, named at the top with their marks.
+    void holdTo(RolloutPolicy policy);
     void add(const InstallationRecord& installation);
     // Writes the page: errors first, then installations with findings, most findings
     // first, then the ok ones folded; in input order within each. False when the rows
@@ -46,9 +49,11 @@ private:
     class Spool;
 
     ScanMetadata scan_;
+    RolloutPolicy policy_;
     FleetTotals totals_;
     std::unique_ptr<Spool> spool_;
     std::vector<Row> rows_;
+    std::array<int, 5> byChange_{};  // installations by InstallationChange
     std::string buffer_;
 };
 
@@ -62,8 +67,9 @@ void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& in
 std::string escapeHtml(std::string_view text);
 
 // How many findings an installation shows, the key of its place among those with
-// findings: its applications whose build is not correct, and one each for mixed host
-// generations and for not one application found.
+// findings: its applications whose build is not correct or that break a rule of the
+// rollout, its damaged ones, and one each for mixed host generations and for not one
+// application found.
 int findingCount(const InstallationRecord& installation);
 
 }  // namespace vud::fleet

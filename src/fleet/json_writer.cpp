@@ -12,7 +12,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json applicationObject(const ApplicationRecord& application) {
+Json applicationObject(const ApplicationRecord& application, bool policy) {
     Json object;
     object["position"] = application.position;
     object["name"] = application.name;
@@ -28,22 +28,58 @@ Json applicationObject(const ApplicationRecord& application) {
     } else {
         for (const char* key : {"tag", "size", "generation", "host", "verdict", "text"}) object[key] = nullptr;
     }
+    if (application.change != ApplicationChange::None) object["change"] = changeName(application.change);
+    if (policy) object["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
+    return object;
+}
+
+// The rollout's rules, so that each line says what it was held to, and how many
+// applications broke each; `findings` null where nothing was checked (an error, an
+// installation gone since the baseline).
+Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record, bool checked) {
+    Json object;
+    Json generations = Json::array();
+    std::transform(policy.expectedGenerations.begin(), policy.expectedGenerations.end(),
+                   std::back_inserter(generations), [](int generation) { return std::to_string(generation); });
+    object["expected_generations"] = std::move(generations);
+    object["require_all"] = policy.requireAll;
+    if (!checked) {
+        object["findings"] = nullptr;
+        return object;
+    }
+    Json findings = Json::object();
+    for (const PolicyRule rule : {PolicyRule::WrongGeneration, PolicyRule::Required})
+        findings[std::string(policyRuleName(rule))] = record.policyFindings[static_cast<std::size_t>(rule)];
+    object["findings"] = std::move(findings);
     return object;
 }
 
 class JsonWriter : public RecordWriter {
 public:
-    explicit JsonWriter(std::ostream& out) : out_(out) {}
+    JsonWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out), scanTime_(isoTime(scan.time)), scan_(scan), options_(options) {}
 
     void write(const InstallationRecord& record) override {
+        if (options_.findingsOnly && record.status == Status::Ok) return;
+        const bool policy = options_.policy.inForce();
         Json object;
+        object["format"] = kRecordFormat;
         object["installation"] = record.installation;
+        object["machine"] = record.machine;
+        object["scan_time"] = scanTime_;
+        object["vudfleet_version"] = scan_.vudfleetVersion;
+        object["checker_version"] = scan_.checkerVersion;
         object["source"] = sourceName(record.source);
-        object["status"] = statusName(record.status);
-        const bool error = record.status == Status::Error;
+        // An installation gone since the baseline was not checked: it has no status.
+        const bool gone = record.change == InstallationChange::Gone;
+        object["status"] = gone ? Json() : Json(statusName(record.status));
+        const bool error = record.status == Status::Error && !gone;
         object["error"] = error ? Json(record.error) : Json();
-        if (error) {
-            for (const char* key : {"counts", "not_found", "damaged", "mixed", "outdated"}) object[key] = nullptr;
+        if (record.change != InstallationChange::None) object["change"] = changeName(record.change);
+        if (error || gone) {
+            for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
+                object[key] = nullptr;
+            if (policy) object["policy"] = policyObject(options_.policy, record, false);
             object["applications"] = Json::array();
         } else {
             Json counts = Json::object();
@@ -53,10 +89,13 @@ public:
             object["not_found"] = record.notFound;
             object["damaged"] = record.damaged;
             object["mixed"] = record.mixed;
-            object["outdated"] = record.outdated;
+            object["checker_out_of_date"] = record.checkerOutOfDate;
+            if (policy) object["policy"] = policyObject(options_.policy, record, true);
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
-                           applicationObject);
+                           [policy](const ApplicationRecord& application) {
+                               return applicationObject(application, policy);
+                           });
             object["applications"] = std::move(applications);
         }
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
@@ -66,10 +105,16 @@ public:
 
 private:
     std::ostream& out_;
+    std::string scanTime_;
+    ScanMetadata scan_;
+    WriterOptions options_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out) { return std::make_unique<JsonWriter>(out); }
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options) {
+    return std::make_unique<JsonWriter>(out, scan, options);
+}
 
 }  // namespace vud::fleet

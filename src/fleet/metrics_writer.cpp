@@ -27,7 +27,8 @@ std::string labelValue(std::string_view text) {
 
 class MetricsWriter : public RecordWriter {
 public:
-    MetricsWriter(std::ostream& out, ScanMetadata scan) : out_(out), scan_(std::move(scan)) {}
+    MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy)
+        : out_(out), scan_(std::move(scan)), policy_(policy) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
@@ -57,6 +58,7 @@ public:
                 out_ << ' ' << totals_.of(position, column) << '\n';
             }
         }
+        if (policy_) writePolicy();
         family("vudfleet_scan_timestamp_seconds", "When the scan started, in seconds since 1970-01-01 UTC.");
         out_ << "vudfleet_scan_timestamp_seconds " << scan_.time << '\n';
         family("vudfleet_info", "The versions of vudfleet and of the checker catalogue the scan judged by.");
@@ -65,21 +67,39 @@ public:
     }
 
 private:
+    // Only where a rollout's rules are in force: an alert on them then means the
+    // rollout is not done.
+    void writePolicy() {
+        static constexpr PolicyRule kRules[] = {PolicyRule::WrongGeneration, PolicyRule::Required};
+        family("vudfleet_policy_installations",
+               "Installations that break a rule of the rollout: wrong-generation (a build for a host generation "
+               "not expected) or required (an application not found).");
+        for (const PolicyRule rule : kRules)
+            out_ << "vudfleet_policy_installations{rule=\"" << policyRuleName(rule) << "\"} "
+                 << totals_.installationsBreaking(rule) << '\n';
+        family("vudfleet_policy_applications", "Installations by application and the rule of the rollout it breaks.");
+        for (int position = 0; position < kApplicationCount; ++position)
+            for (const PolicyRule rule : kRules)
+                out_ << "vudfleet_policy_applications{application=\""
+                     << labelValue(kApplicationCatalogue[position].fileName) << "\",rule=\"" << policyRuleName(rule)
+                     << "\"} " << totals_.breaking(position, rule) << '\n';
+    }
+
     void family(std::string_view name, std::string_view help) {
         out_ << "# HELP " << name << ' ' << help << "\n# TYPE " << name << " gauge\n";
     }
 
     std::ostream& out_;
     ScanMetadata scan_;
+    bool policy_;
     FleetTotals totals_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan) {
-    return std::make_unique<MetricsWriter>(out, scan);
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
+                                                const WriterOptions& options) {
+    return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce());
 }
-
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out) { return makeMetricsWriter(out, scanStartingNow()); }
 
 }  // namespace vud::fleet

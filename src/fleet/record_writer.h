@@ -19,13 +19,26 @@ public:
 
 enum class Format { Text, Csv, Json, Totals, Metrics };
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out);
-// The whole fleet at its end: totals by application as CSV, or metrics for monitoring.
-std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out);
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out);
+// What the command line asks of the formats beyond the records themselves. Without a
+// policy and without findingsOnly every format is written as it always was.
+struct WriterOptions {
+    RolloutPolicy policy;       // in force: the formats add what the rollout's rules found
+    bool findingsOnly = false;  // only installations with findings or errors (CSV: only such rows);
+                                // the totals still count every installation
+};
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out);
+// Each record carries the scan's time and versions where the format has room for them;
+// with a baseline, the changes since it (records of installations gone come last).
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options = {});
+std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadata& scan,
+                                            const WriterOptions& options = {});
+std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options = {});
+// The whole fleet at its end: totals by application as CSV (metrics: totals.h).
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {});
+
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
+                                         const WriterOptions& options = {});
 
 }  // namespace vud::fleet

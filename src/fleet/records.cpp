@@ -1,5 +1,6 @@
 #include "fleet/records.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "catalogue/catalogue.h"
@@ -50,6 +51,37 @@ std::string_view statusName(Status status) {
     return "error";
 }
 
+std::string_view policyRuleName(PolicyRule rule) {
+    return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
+}
+
+std::string_view changeName(ApplicationChange change) {
+    switch (change) {
+        case ApplicationChange::NewFinding: return "new-finding";
+        case ApplicationChange::Fixed: return "fixed";
+        case ApplicationChange::Changed: return "changed";
+        case ApplicationChange::Unchanged:
+        case ApplicationChange::None: break;
+    }
+    return "unchanged";
+}
+
+std::string_view changeName(InstallationChange change) {
+    switch (change) {
+        case InstallationChange::Added: return "added";
+        case InstallationChange::Gone: return "gone";
+        case InstallationChange::Changed: return "changed";
+        case InstallationChange::Unchanged:
+        case InstallationChange::None: break;
+    }
+    return "unchanged";
+}
+
+bool isFinding(const ApplicationRecord& application) {
+    return application.state == ApplicationState::NoTag ||
+           (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct);
+}
+
 int blockCount(const InstallationRecord& record) {
     return std::accumulate(record.counts.begin(), record.counts.end(), 0);
 }
@@ -57,7 +89,10 @@ int blockCount(const InstallationRecord& record) {
 Status statusOf(const InstallationRecord& record) {
     const int blocks = blockCount(record);
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed ? Status::Ok : Status::Findings;
+    const bool policyKept = std::all_of(record.policyFindings.begin(), record.policyFindings.end(),
+                                        [](int count) { return count == 0; });
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept ? Status::Ok
+                                                                                                   : Status::Findings;
 }
 
 }  // namespace vud::fleet

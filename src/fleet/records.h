@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vud::fleet {
@@ -23,6 +24,29 @@ enum class ApplicationState {
 enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
 inline constexpr int kVerdictKindCount = 8;
 
+// The rules of a rollout that an installation may be held to beyond the checker's
+// verdicts (--expect-generation, --require-all), each a finding when broken.
+enum class PolicyRule {
+    WrongGeneration,  // a block for a host generation the rollout does not expect, or an unrecognised one
+    Required,         // not found, where every application is required
+};
+inline constexpr int kPolicyRuleCount = 2;
+
+struct RolloutPolicy {
+    std::vector<int> expectedGenerations;  // generation numbers; empty: any will do
+    bool requireAll = false;
+    bool inForce() const { return !expectedGenerations.empty() || requireAll; }
+};
+
+// What became of an application since the baseline scan (None: no baseline given). A
+// build that is not correct and a damaged file are findings; changed: tag, size or
+// verdict differ, and it was and is a finding or was and is none.
+enum class ApplicationChange { None, NewFinding, Fixed, Changed, Unchanged };
+
+// What became of an installation since the baseline scan (None: no baseline given).
+// Gone: in the baseline but not in this scan; its record holds its path and machine only.
+enum class InstallationChange { None, Added, Gone, Changed, Unchanged };
+
 struct ApplicationRecord {
     int position = 0;  // in the catalogue, 0 to 40, as the listing and the catalogue count them
     std::string name;  // the catalogue's display name
@@ -35,14 +59,29 @@ struct ApplicationRecord {
     std::string host;                 // the host label of the status line
     VerdictKind verdict = VerdictKind::Correct;
     std::string text;                 // the verdict text as printed, without its indent and final newline
-    bool changed = false;             // differs from the baseline scan; the dashboard marks the cell
+    ApplicationChange change = ApplicationChange::None;  // since the baseline scan
+    std::optional<PolicyRule> policy;  // the rule of the rollout it breaks, if any
 };
+
+// The version of the records' layout, the first field of every JSON line, so that a
+// script can tell the layouts apart: 2 since the flag of a build newer than the
+// checker knows is called checker_out_of_date; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 2;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
 
+// What a baseline scan said of an installation, for the words of its change.
+struct PreviousScan {
+    Source source = Source::Folder;
+    Status status = Status::Error;
+    std::string error;
+};
+
 struct InstallationRecord {
     std::string installation;  // the path as given, "-" for standard input
+    std::string machine;       // named in the list, or by a share's path; empty when neither
+    InstallationChange change = InstallationChange::None;
     Source source = Source::Folder;
     Status status = Status::Error;
     std::string error;  // the reason, for Status::Error
@@ -52,21 +91,52 @@ struct InstallationRecord {
     // short, overwritten). A finding, unlike a file not found; a report cannot show it.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
-    bool outdated = false;  // the out-of-date notice was printed
+    // A build newer than this checker knows was found (the out-of-date notice was
+    // printed): get a newer checker. Older builds never set it.
+    bool checkerOutOfDate = false;
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
+    std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
+    std::optional<PreviousScan> previous;         // the baseline's record of it, if any
 };
+
+// When the fleet was scanned and by what, which every record of the run carries; and
+// the baseline scan it is compared with, if any.
+struct ScanMetadata {
+    ScanMetadata() = default;
+    ScanMetadata(std::int64_t time, std::string vudfleetVersion, std::string checkerVersion)
+        : time(time), vudfleetVersion(std::move(vudfleetVersion)), checkerVersion(std::move(checkerVersion)) {}
+
+    std::int64_t time = 0;        // seconds since 1970-01-01 UTC
+    std::string vudfleetVersion;  // of this program
+    std::string checkerVersion;   // of the catalogue the applications were judged by
+    bool compared = false;        // a baseline was given
+    std::string baselineTime;     // its scan time as it recorded it; empty when it did not
+};
+
+// The scan that starts now.
+ScanMetadata scanStartingNow();
+
+// `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
+std::string isoTime(std::int64_t seconds);
 
 // The names used in every format: JSON values, CSV cells, the dashboard's classes.
 std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
 std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
+std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
+std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
+
+// A build that is not correct, or a file without a version tag.
+bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
-// block, every block is correct, no application is damaged and the generations are not
-// mixed; findings otherwise.
+// block, every block is correct, no application is damaged, the generations are not
+// mixed and no rule of the rollout is broken; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
-// always a wrong path. Applications not found are not findings by themselves.
+// always a wrong path. Applications not found are not findings by themselves, only
+// where the rollout requires every application.
 Status statusOf(const InstallationRecord& record);
 
 // The count of blocks (applications that have a verdict) of an installation.

@@ -421,7 +421,7 @@ InstallationRecord parseReport(std::string_view bytes, const std::string& instal
         record.applications.clear();
         record.counts = {};
         record.notFound = 0;
-        record.mixed = record.outdated = false;
+        record.mixed = record.checkerOutOfDate = false;
         if (readBack != nullptr) *readBack = {};
     }
     return record;

@@ -70,7 +70,7 @@ void applyTally(const RunTally& tally, InstallationRecord& record) {
     for (int kind = 0; kind < kVerdictKindCount; ++kind) record.counts[kind] = counts[kind];
     record.notFound = tally.notFoundCount;
     record.mixed = mixedGenerationCount(tally) > 1;
-    record.outdated = tally.newerCount > 0;
+    record.checkerOutOfDate = tally.newerCount > 0;
     record.status = statusOf(record);
 }
 

@@ -2,6 +2,8 @@
 //   findings  8+11       38 of 40 correct  /srv/ws042  1 size mismatch, 1 beta, mixed host generations
 // the status, the host generations seen, the correct applications of those found, the
 // installation, and what was found in words; then one line for the fleet.
+#include <array>
+#include <sstream>
 #include <string>
 
 #include "fleet/record_writer.h"
@@ -68,20 +70,64 @@ std::string findingsInWords(const InstallationRecord& record) {
         if (count > 0) add(counted(count, words.one, words.many));
     }
     if (record.damaged > 0) add(counted(record.damaged, "damaged (no version tag)", "damaged (no version tag)"));
+    const int wrongGeneration = record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)];
+    if (wrongGeneration > 0) add(counted(wrongGeneration, "wrong generation", "wrong generation"));
     if (record.mixed) add("mixed host generations");
-    if (record.outdated) add("checker out of date");
-    if (record.notFound > 0 && blockCount(record) > 0) add(counted(record.notFound, "not found", "not found"));
+    if (record.checkerOutOfDate) add("checker out of date");
+    // Where every application is required, those not found are findings and say so.
+    const int required = record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
+    if (required > 0 && blockCount(record) > 0)
+        add(counted(required, "not found (required)", "not found (required)"));
+    else if (record.notFound > 0 && blockCount(record) > 0)
+        add(counted(record.notFound, "not found", "not found"));
+    return text;
+}
+
+// The names of `record`'s applications that changed as `change` says, "; " before.
+std::string applicationsThat(const InstallationRecord& record, ApplicationChange change, const char* words) {
+    std::string text;
+    for (const ApplicationRecord& application : record.applications)
+        if (application.change == change) text.append(text.empty() ? words : ", ").append(application.file);
+    return text;
+}
+
+std::string statusWords(Status status, const std::string& error) {
+    return std::string(statusName(status)) + (status == Status::Error ? ": " + error : "");
+}
+
+// What changed in an installation since the baseline, in words.
+std::string changeInWords(const InstallationRecord& record) {
+    const std::optional<PreviousScan>& before = record.previous;
+    std::string text;
+    const auto add = [&text](const std::string& words) {
+        if (!words.empty()) text += (text.empty() ? "" : "; ") + words;
+    };
+    if (before && (before->status != record.status || before->error != record.error))
+        add("was " + statusWords(before->status, before->error) + ", now " + std::string(statusName(record.status)));
+    if (before && before->source != record.source)
+        add(std::string("was a ") + (before->source == Source::Report ? "report" : "folder") + ", now a " +
+            (record.source == Source::Report ? "report" : "folder"));
+    add(applicationsThat(record, ApplicationChange::NewFinding, "new finding: "));
+    add(applicationsThat(record, ApplicationChange::Fixed, "fixed: "));
+    add(applicationsThat(record, ApplicationChange::Changed, "changed: "));
     return text;
 }
 
 class TextWriter : public RecordWriter {
 public:
-    explicit TextWriter(std::ostream& out) : out_(out) {}
+    TextWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
+        : out_(out),
+          compared_(scan.compared),
+          baselineTime_(scan.baselineTime),
+          findingsOnly_(options.findingsOnly) {}
 
     void write(const InstallationRecord& record) override {
+        if (compared_) noteChange(record);
+        if (record.change == InstallationChange::Gone) return;
         totals_.add(record);
         ++installations_;
         ++byStatus_[static_cast<int>(record.status)];
+        if (findingsOnly_ && record.status == Status::Ok) return;
         std::string line = padded(std::string(statusName(record.status)), 10);
         if (record.status == Status::Error) {
             line += padded("-", 11) + padded("", 18);
@@ -96,10 +142,18 @@ public:
         line += shownSafely(record.installation);
         const std::string words = findingsInWords(record);
         if (!words.empty()) line += "  " + shownSafely(words);
-        out_ << line << '\n';
+        // With a baseline the changes come first: the lines wait for the end.
+        (compared_ ? lines_ : out_) << line << '\n';
     }
 
     void finish() override {
+        if (compared_) {
+            out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + baselineTime_)
+                 << ":\n"
+                 << changes_.str() << byChange_[1] << " added, " << byChange_[2] << " gone, " << byChange_[3]
+                 << " changed, " << byChange_[4] << " unchanged\n\n"
+                 << lines_.str();
+        }
         writeApplicationTotals(out_, totals_);
         out_ << counted(installations_, "installation", "installations") << ": "
              << byStatus_[static_cast<int>(Status::Ok)] << " ok, "
@@ -108,7 +162,28 @@ public:
     }
 
 private:
+    void noteChange(const InstallationRecord& record) {
+        ++byChange_[static_cast<std::size_t>(record.change)];
+        if (record.change == InstallationChange::Unchanged) return;
+        std::string line = "  " + padded(std::string(changeName(record.change)), 9);
+        if (!record.machine.empty()) line += shownSafely(record.machine) + "  ";
+        line += shownSafely(record.installation);
+        std::string words;
+        if (record.change == InstallationChange::Gone && record.previous)
+            words = "was " + statusWords(record.previous->status, record.previous->error);
+        else if (record.change == InstallationChange::Changed)
+            words = changeInWords(record);
+        if (!words.empty()) line += "  " + shownSafely(words);
+        changes_ << line << '\n';
+    }
+
     std::ostream& out_;
+    bool compared_;
+    std::string baselineTime_;
+    bool findingsOnly_;
+    std::ostringstream changes_;  // the changes section, with a baseline
+    std::ostringstream lines_;    // the installations' lines, with a baseline
+    std::array<int, 5> byChange_{};  // by InstallationChange
     int installations_ = 0;
     int byStatus_[3] = {};
     FleetTotals totals_;
@@ -116,17 +191,21 @@ private:
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out) { return std::make_unique<TextWriter>(out); }
+std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan,
+                                             const WriterOptions& options) {
+    return std::make_unique<TextWriter>(out, scan, options);
+}
 
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out) {
+std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
+                                         const WriterOptions& options) {
     switch (format) {
-        case Format::Csv: return makeCsvWriter(out);
-        case Format::Json: return makeJsonWriter(out);
-        case Format::Totals: return makeTotalsWriter(out);
-        case Format::Metrics: return makeMetricsWriter(out);
+        case Format::Csv: return makeCsvWriter(out, scan, options);
+        case Format::Json: return makeJsonWriter(out, scan, options);
+        case Format::Totals: return makeTotalsWriter(out, options);
+        case Format::Metrics: return makeMetricsWriter(out, scan, options);
         case Format::Text: break;
     }
-    return makeTextWriter(out);
+    return makeTextWriter(out, scan, options);
 }
 
 }  // namespace vud::fleet

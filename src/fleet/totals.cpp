@@ -42,15 +42,21 @@ int totalColumnOf(const ApplicationRecord& application) {
 }
 
 void FleetTotals::add(const InstallationRecord& record) {
+    // An installation gone since the baseline was not checked in this scan.
+    if (record.change == InstallationChange::Gone) return;
     ++installations_;
     ++byStatus_[static_cast<std::size_t>(record.status)];
     if (record.status == Status::Error) return;
     mixed_ += record.mixed ? 1 : 0;
-    outdated_ += record.outdated ? 1 : 0;
-    for (const ApplicationRecord& application : record.applications)
-        if (application.position >= 0 && application.position < kApplicationCount)
-            ++byApplication_[static_cast<std::size_t>(application.position)]
-                            [static_cast<std::size_t>(totalColumnOf(application))];
+    checkerOutOfDate_ += record.checkerOutOfDate ? 1 : 0;
+    for (const ApplicationRecord& application : record.applications) {
+        if (application.position < 0 || application.position >= kApplicationCount) continue;
+        const auto position = static_cast<std::size_t>(application.position);
+        ++byApplication_[position][static_cast<std::size_t>(totalColumnOf(application))];
+        if (application.policy) ++policyByApplication_[position][static_cast<std::size_t>(*application.policy)];
+    }
+    for (std::size_t rule = 0; rule < policyByInstallation_.size(); ++rule)
+        policyByInstallation_[rule] += record.policyFindings[rule] > 0 ? 1 : 0;
 }
 
 int FleetTotals::ofColumn(int column) const {
@@ -58,6 +64,20 @@ int FleetTotals::ofColumn(int column) const {
     for (int position = 0; position < kApplicationCount; ++position) total += of(position, column);
     return total;
 }
+
+namespace {
+
+// "N name" after the other counts of a line: `lead` before the first of a list, ", "
+// before each after it.
+void appendCounted(std::string& line, bool& first, std::string_view lead, int count, std::string_view name) {
+    if (count == 0) return;
+    line += first ? lead : ", ";
+    line += std::to_string(count) + ' ';
+    line += name;
+    first = false;
+}
+
+}  // namespace
 
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
     const int read = totals.installations() - totals.withStatus(Status::Error);
@@ -67,15 +87,12 @@ void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
         line += kApplicationCatalogue[position].fileName;
         line.resize(14, ' ');
         bool first = true;
-        for (int column = 0; column < kTotalColumns; ++column) {
-            const int count = totals.of(position, column);
-            if (count == 0) continue;
-            line += first ? "" : ", ";
-            line += std::to_string(count) + ' ';
-            line += totalColumnName(column);
-            first = false;
-        }
+        for (int column = 0; column < kTotalColumns; ++column)
+            appendCounted(line, first, "", totals.of(position, column), totalColumnName(column));
         if (first) line += "none";
+        first = true;
+        for (const PolicyRule rule : {PolicyRule::WrongGeneration, PolicyRule::Required})
+            appendCounted(line, first, "; policy: ", totals.breaking(position, rule), policyRuleName(rule));
         out << line << '\n';
     }
     out << '\n';
@@ -86,9 +103,11 @@ namespace {
 // One row per catalogue application, for a spreadsheet or a script: its position, file
 // and name, then how many installations have it in each total column. Comma separated,
 // CR LF after every row, as the records' CSV.
+// Where a rollout's rules are in force, a column for each follows: how many
+// installations break it with the application.
 class TotalsWriter : public RecordWriter {
 public:
-    explicit TotalsWriter(std::ostream& out) : out_(out) {}
+    TotalsWriter(std::ostream& out, const WriterOptions& options) : out_(out), policy_(options.policy.inForce()) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
@@ -99,23 +118,30 @@ public:
             std::replace(name.begin(), name.end(), '-', '_');
             out_ << ',' << name;
         }
+        if (policy_) out_ << ",wrong_generation,required";
         out_ << "\r\n";
         // Names and files hold letters, digits, spaces, points and slashes: no quoting.
         for (int position = 0; position < kApplicationCount; ++position) {
             out_ << position << ',' << kApplicationCatalogue[position].fileName << ','
                  << kApplicationCatalogue[position].displayName;
             for (int column = 0; column < kTotalColumns; ++column) out_ << ',' << totals_.of(position, column);
+            if (policy_)
+                out_ << ',' << totals_.breaking(position, PolicyRule::WrongGeneration) << ','
+                     << totals_.breaking(position, PolicyRule::Required);
             out_ << "\r\n";
         }
     }
 
 private:
     std::ostream& out_;
+    bool policy_;
     FleetTotals totals_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out) { return std::make_unique<TotalsWriter>(out); }
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options) {
+    return std::make_unique<TotalsWriter>(out, options);
+}
 
 }  // namespace vud::fleet

@@ -17,20 +17,6 @@
 
 namespace vud::fleet {
 
-// When the fleet was scanned and by what. One place, so that the run's own time and
-// versions can give way to those the records carry.
-struct ScanMetadata {
-    std::int64_t time = 0;        // seconds since 1970-01-01 UTC
-    std::string vudfleetVersion;  // of this program
-    std::string checkerVersion;   // of the catalogue the applications were judged by
-};
-
-// The scan that starts now.
-ScanMetadata scanStartingNow();
-
-// `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
-std::string isoTime(std::int64_t seconds);
-
 // The columns of an application's totals: the verdicts in the records' order, then the
 // states of an application without a block (not found, no tag, absent).
 inline constexpr int kTotalColumns = kVerdictKindCount + 3;
@@ -44,27 +30,37 @@ public:
     int installations() const { return installations_; }
     int withStatus(Status status) const { return byStatus_[static_cast<std::size_t>(status)]; }
     int mixed() const { return mixed_; }
-    int checkerOutOfDate() const { return outdated_; }
+    int checkerOutOfDate() const { return checkerOutOfDate_; }
     // Installations whose application at catalogue `position` falls in `column`.
     int of(int position, int column) const {
         return byApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(column)];
     }
     // The whole fleet's applications that fall in `column`.
     int ofColumn(int column) const;
+    // Installations whose application at catalogue `position` breaks `rule` of the
+    // rollout, and installations in which any application does.
+    int breaking(int position, PolicyRule rule) const {
+        return policyByApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(rule)];
+    }
+    int installationsBreaking(PolicyRule rule) const { return policyByInstallation_[static_cast<std::size_t>(rule)]; }
 
 private:
     int installations_ = 0;
     std::array<int, 3> byStatus_{};
     int mixed_ = 0;
-    int outdated_ = 0;
+    int checkerOutOfDate_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
+    std::array<std::array<int, kPolicyRuleCount>, kApplicationCount> policyByApplication_{};
+    std::array<int, kPolicyRuleCount> policyByInstallation_{};
 };
 
 // The metrics of a fleet scanned as `scan` says.
-std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan);
+std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
+                                                const WriterOptions& options = {});
 
 // The text output's section after the installations: one line per application with its
-// counts that are not zero.
+// counts that are not zero, then, after a semicolon, how many installations break each
+// rule of the rollout with it.
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals);
 
 }  // namespace vud::fleet

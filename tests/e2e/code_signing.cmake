@@ -17,7 +17,7 @@ cmake_minimum_required(VERSION 3.25)
 find_program(OPENSSL openssl)
 find_program(OSSLSIGNCODE osslsigncode)
 if(NOT OPENSSL OR NOT OSSLSIGNCODE)
-  message("SKIPPED: signing needs openssl and osslsigncode (Debian: openssl osslsigncode)")
+  message("SKIPPED: signing needs openssl and osslsigncode (tools/setup release)")
   return()
 endif()
 

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <regex>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -37,6 +39,12 @@ FleetRun runWith(const std::vector<std::string>& arguments, const std::string& i
     std::ostringstream err;
     const int status = runFleet(arguments, {in, out, err, false});
     return {status, out.str(), err.str()};
+}
+
+// CSV or JSON with every scan time as "TIME": runs compared may start in different seconds.
+std::string withoutScanTimes(const std::string& out) {
+    static const std::regex kTime("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z");
+    return std::regex_replace(out, kTime, "TIME");
 }
 
 // The text output without its totals by application, for the tests of the lines above them.
@@ -131,7 +139,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     const FleetRun csv = runWith({"--format", "csv", "damaged"});
     EXPECT_EQ(1, csv.status);
     EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
-                                               "vud_mcp.ma,no-tag,,,,,,\r\n"));
+                                               "vud_mcp.ma,no-tag,,,,,,,,20"));
 }
 
 #ifndef _WIN32
@@ -258,6 +266,13 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         {{"--jobs", "0x10", "ok"}, "--jobs: not a whole number in decimal digits: 0x10\n"},
         {{"--timeout", "1e3", "ok"}, "--timeout: not a whole number in decimal digits: 1e3\n"},
         {{"--from", "-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
+        {{"--expect-generation", "5", "ok"},
+         "--expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+        {{"--expect-generation", "11,13", "ok"},
+         "--expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+        {{"--expect-generation", "FWP11", "ok"}, "--expect-generation: not a whole number in decimal digits: FWP11\n"},
+        {{"--expect-generation", "0x0b", "ok"}, "--expect-generation: not a whole number in decimal digits: 0x0b\n"},
+        {{"--expect-generation", "", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(command.message);
@@ -301,6 +316,179 @@ TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
               result.err);
 }
 
+// CSV with the scan's time and vudfleet's version, which change from run to run, as
+// SCAN: "...,machine,SCAN,2.3.0".
+std::string withScanShown(const std::string& csv) {
+    static const std::regex kScan(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ,[^,\r]*,)");
+    return std::regex_replace(csv, kScan, "SCAN,");
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// A complete, correct FWP 8.0 workstation is ok to the checker: exactly the machine an
+// administrator looks for once FWP 11.0 is rolled out.
+TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) {
+    testing::writeInto("gen8", testing::correctInstallation(8));
+    EXPECT_EQ(0, runWith({"ok", "gen8"}).status);
+    EXPECT_EQ(0, runWith({"--expect-generation", "8,11", "ok", "gen8"}).status);
+    EXPECT_EQ(0, runWith({"--expect-generation", "8", "--expect-generation", "11", "ok", "gen8"}).status);
+
+    const FleetRun text = runWith({"--expect-generation", "11", "ok", "gen8"});
+    EXPECT_EQ(1, text.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "findings  8          41 of 41 correct  gen8  41 wrong generation\n"
+              "\nBy application, of 2 installations read:\n" +
+                  testing::applicationTotalLines(0, "2 correct; policy: 1 wrong-generation") +
+                  "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
+              text.out);
+
+    const FleetRun json = runWith({"--format", "json", "--expect-generation", "11", "ok", "gen8"});
+    EXPECT_EQ(1, json.status);
+    const std::string ok = json.out.substr(0, json.out.find('\n') + 1);
+    const std::string gen8 = json.out.substr(ok.size());
+    EXPECT_NE(std::string::npos, ok.find(",\"status\":\"ok\","));
+    EXPECT_NE(std::string::npos, ok.find(",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":false,"
+                                         "\"findings\":{\"wrong-generation\":0,\"required\":0}},"));
+    EXPECT_EQ(41u, occurrences(ok, ",\"policy\":null}"));
+    EXPECT_NE(std::string::npos, gen8.find(",\"status\":\"findings\","));
+    EXPECT_NE(std::string::npos, gen8.find(",\"findings\":{\"wrong-generation\":41,\"required\":0}},"));
+    EXPECT_EQ(41u, occurrences(gen8, ",\"policy\":\"wrong-generation\"}"));
+
+    const FleetRun csv = runWith({"--format", "csv", "--expect-generation", "11", "ok", "gen8"});
+    EXPECT_EQ(1, csv.status);
+    EXPECT_EQ(0u, csv.out.find("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,"
+                               "name,file,state,tag,size,generation,host,verdict,text,machine,scan_time,"
+                               "vudfleet_version,checker_version,wrong_generation,required,policy\r\n"));
+    const std::string rows = withScanShown(csv.out);
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,0,0,\r\n"));
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong-generation\r\n"));
+    EXPECT_EQ(41u, occurrences(csv.out, "\r\ngen8,folder,findings,"));
+}
+
+TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
+    std::vector<testing::GeneratedFile> files = testing::correctInstallation(11);
+    files.pop_back();  // vud_rc9.ma
+    testing::writeInto("partial", files);
+    std::string totals = testing::applicationTotalLines(0, "2 correct");
+    totals.erase(totals.find("  vud_rc9.ma"));
+
+    const FleetRun plain = runWith({"ok", "partial"});
+    EXPECT_EQ(0, plain.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "ok        11         40 of 40 correct  partial  1 not found\n"
+              "\nBy application, of 2 installations read:\n" +
+                  totals + "  vud_rc9.ma  1 correct, 1 not-found\n"
+                  "\n2 installations: 2 ok, 0 with findings, 0 errors\n",
+              plain.out);
+
+    const FleetRun required = runWith({"--require-all", "ok", "partial"});
+    EXPECT_EQ(1, required.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "findings  11         40 of 40 correct  partial  1 not found (required)\n"
+              "\nBy application, of 2 installations read:\n" +
+                  totals + "  vud_rc9.ma  1 correct, 1 not-found; policy: 1 required\n"
+                  "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
+              required.out);
+
+    const FleetRun csv = runWith({"--format", "csv", "--findings", "--require-all", "ok", "partial"});
+    EXPECT_EQ(1, csv.status);
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
+              "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version,"
+              "wrong_generation,required,policy\r\n"
+              "partial,folder,findings,,1,0,false,false,40,Revision Cloud and Markup Tracking Tool,vud_rc9.ma,"
+              "not-found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
+              withScanShown(csv.out));
+}
+
+// Against yesterday's scan under the same rollout, a build put on the generation rolled
+// out is a fix and one put back on an older generation a new finding, though each
+// build is correct.
+TEST_F(FleetCommandLine, UnderARolloutAChangeOfGenerationIsAFixOrANewFinding) {
+    testing::writeInto("gen8", testing::correctInstallation(8));
+    const std::vector<std::string> fleet{"--expect-generation", "11", "ok", "gen8"};
+    std::vector<std::string> arguments = fleet;
+    arguments.insert(arguments.begin(), {"--format", "json"});
+    writeFile("yesterday.json", runWith(arguments).out);
+    testing::writeInto("gen8", {testing::correctInstallation(11)[0]});
+    testing::writeInto("ok", {testing::correctInstallation(8)[1]});
+
+    arguments.insert(arguments.begin(), {"--baseline", "yesterday.json"});
+    const FleetRun json = runWith(arguments);
+    EXPECT_EQ(1, json.status);
+    EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_bsg.ma\",\"state\":\"block\",\"tag\":\"ver 8.0.6\","))
+        << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new-finding\","
+                                               "\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\","));
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"fixed\",\"policy\":null}"));
+
+    std::vector<std::string> text = fleet;
+    text.insert(text.begin(), {"--baseline", "yesterday.json"});
+    const std::string out = runWith(text).out;
+    EXPECT_EQ("  changed  ok  was ok, now findings; new finding: vud_bsg.ma\n"
+              "  changed  gen8  fixed: vud_mcp.ma\n"
+              "0 added, 0 gone, 2 changed, 0 unchanged\n\n",
+              out.substr(out.find('\n') + 1, out.find("\n\n") + 2 - out.find('\n') - 1));
+}
+
+// --findings leaves out what needs no attention, but the totals still count every
+// installation read, so that they add up to the fleet.
+TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
+    std::vector<testing::GeneratedFile> files = testing::correctInstallation(11);
+    files.pop_back();  // vud_rc9.ma
+    testing::writeInto("partial", files);
+    files = testing::correctInstallation(11);
+    files[0] = {0, "", 0};
+    testing::writeInto("damaged", files);
+    files = testing::correctInstallation(11);
+    files[3] = testing::correctInstallation(8)[3];
+    testing::writeInto("mixed", files);
+    const std::vector<std::string> fleet{"--findings", "ok", "partial", "damaged", "mixed", "missing"};
+
+    const FleetRun text = runWith(fleet);
+    EXPECT_EQ(2, text.status);
+    std::string totals = testing::applicationTotalLines(1, "4 correct");
+    totals.erase(totals.find("  vud_rc9.ma"));
+    EXPECT_EQ("findings  11         40 of 40 correct  damaged  1 damaged (no version tag)\n"
+              "findings  8+11       41 of 41 correct  mixed  mixed host generations\n"
+              "error     -                            missing  no such file or folder\n"
+              "\nBy application, of 4 installations read:\n"
+              "  vud_mcp.ma  3 correct, 1 no-tag\n" +
+                  totals + "  vud_rc9.ma  3 correct, 1 not-found\n"
+                  "\n5 installations: 2 ok, 2 with findings, 1 error\n",
+              text.out);
+
+    std::vector<std::string> arguments = fleet;
+    arguments.insert(arguments.begin(), {"--format", "csv"});
+    const FleetRun csv = runWith(arguments);
+    EXPECT_EQ(2, csv.status);
+    // The mixed installation's builds are each correct: one row without an application
+    // keeps it in the list.
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
+              "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version\r\n"
+              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no-tag,,,,,,,,SCAN,2.3.0\r\n"
+              "mixed,folder,findings,,0,0,true,false,,,,,,,,,,,,SCAN,2.3.0\r\n"
+              "missing,folder,error,no such file or folder,,,,,,,,,,,,,,,,SCAN,2.3.0\r\n",
+              withScanShown(csv.out));
+
+    arguments[1] = "json";
+    const FleetRun json = runWith(arguments);
+    EXPECT_EQ(2, json.status);
+    EXPECT_EQ(3, std::count(json.out.begin(), json.out.end(), '\n'));
+    EXPECT_EQ(0u, json.out.find("{\"format\":2,\"installation\":\"damaged\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"mixed\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"missing\","));
+
+    arguments[1] = "totals";
+    std::vector<std::string> all = arguments;
+    all.erase(all.begin() + 2);
+    EXPECT_EQ(runWith(all).out, runWith(arguments).out);
+}
+
 TEST_F(FleetCommandLine, OutputKeepsTheInputOrderWhateverTheJobs) {
     std::vector<std::string> arguments{"--format", "csv"};
     std::string expected;
@@ -320,7 +508,7 @@ TEST_F(FleetCommandLine, OutputKeepsTheInputOrderWhateverTheJobs) {
         std::vector<std::string> parallel = arguments;
         parallel.insert(parallel.begin(), {"--jobs", jobs});
         const FleetRun many = runWith(parallel);
-        EXPECT_EQ(one.out, many.out) << jobs << " jobs";
+        EXPECT_EQ(withoutScanTimes(one.out), withoutScanTimes(many.out)) << jobs << " jobs";
         EXPECT_EQ(one.err, many.err) << jobs << " jobs";
     }
     EXPECT_EQ(1u + 20u * 41u + 20u * 41u + 20u, static_cast<std::size_t>(std::count(one.out.begin(), one.out.end(), '\n')));

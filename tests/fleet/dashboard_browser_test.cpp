@@ -2,7 +2,7 @@
 // fleet, and a probe appended to a copy of it reads back what was rendered (rows,
 // cells, their classes, colours and marks, the totals). The fleet's paths, tags and
 // errors carry markup that would change the page's title if the browser ever ran it.
-// Skips when Chromium (Debian package chromium) is not installed.
+// Skips when Chromium (tools/setup browser) is not installed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,7 +51,7 @@ std::vector<InstallationRecord> fleetWithHostileNames() {
              std::string("vud_mrn.ma is unrecognized Rel ver ") + kAttributeBreak);
     setState(findings, 9, ApplicationState::NoTag);
     findings.mixed = true;
-    findings.outdated = true;
+    findings.checkerOutOfDate = true;
 
     InstallationRecord report = reportInstallation(kImageName, Status::Findings);
     setBlock(report, 40, "ver 8.0.3", 4000, 8, "FWP 8.0.x.x", VerdictKind::Older, "older");
@@ -148,7 +148,7 @@ class DashboardInBrowser : public ::testing::Test {
 protected:
     void SetUp() override {
         chromium_ = findChromium();
-        if (chromium_.empty()) GTEST_SKIP() << "no chromium on PATH (Debian package chromium) to render the page";
+        if (chromium_.empty()) GTEST_SKIP() << "no chromium on PATH (tools/setup browser) to render the page";
     }
 
     // The DOM that Chromium built from `page` once it had loaded it.

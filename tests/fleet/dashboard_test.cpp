@@ -12,6 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/fleet_builder.h"
+#include "fleet/policy.h"
 
 namespace vud::fleet {
 namespace {
@@ -86,7 +87,7 @@ std::vector<InstallationRecord> smallFleet() {
     setBlock(mixed, 6, "ver 8.1.9", 114015, 8, "FWP 8.0.x.x", VerdictKind::Correct,
              "vud_gcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match");
     mixed.mixed = true;
-    mixed.outdated = true;
+    mixed.checkerOutOfDate = true;
 
     return {findings, mixed, errorInstallation("/fleet/ws03", "cannot open: Permission denied")};
 }
@@ -279,13 +280,65 @@ TEST(Dashboard, RowsGoWorstFirstAndOkInstallationsFoldIntoOneRow) {
 
 TEST(Dashboard, AnOkInstallationWithAChangeStaysOutOfTheFold) {
     InstallationRecord changed = okInstallation("/fleet/changed");
-    changed.applications[3].changed = true;
+    changed.applications[3].change = ApplicationChange::Changed;
     const std::string text = page({okInstallation("/fleet/same"), changed});
     EXPECT_LT(text.find("title=\"/fleet/changed\""), text.find("<details class=\"fold\">")) << text;
     EXPECT_NE(std::string::npos, text.find("<td class=\"cell correct changed\" title=\"vud_abl.ma: ver 11.1.0, 1000 bytes\n"
                                            "correct\nchanged since the baseline scan\"></td>"))
         << text;
     EXPECT_NE(std::string::npos, text.find("<summary>1 ok installation</summary>")) << text;
+}
+
+TEST(Dashboard, ChangesSinceTheBaselineAreToldAndAnInstallationGoneHasARow) {
+    ScanMetadata scan = kScan;
+    scan.compared = true;
+    scan.baselineTime = "2026-12-09T22:07:31Z";
+    InstallationRecord added = okInstallation("/fleet/new");
+    added.change = InstallationChange::Added;
+    InstallationRecord broken = withFindings("\\\\ws7\\c$", 1);
+    broken.machine = "ws7";
+    broken.change = InstallationChange::Changed;
+    broken.applications[0].change = ApplicationChange::NewFinding;
+    InstallationRecord gone = errorInstallation("/fleet/old", "");
+    gone.machine = "<pc9>";
+    gone.change = InstallationChange::Gone;
+    gone.previous = PreviousScan{Source::Folder, Status::Ok, ""};
+    InstallationRecord error = errorInstallation("/fleet/broken", "access denied");
+    error.change = InstallationChange::Unchanged;
+    std::ostringstream out;
+    writeDashboard(out, {added, broken, gone, error}, scan);
+    const std::string text = out.str();
+
+    EXPECT_NE(std::string::npos,
+              text.find("by vudfleet 2.4.0, judged by the catalogue of checker 2.3.0. Since the baseline scan of "
+                        "2026-12-09T22:07:31Z: 1 added, 1 gone, 1 changed, 1 unchanged</p>\n"))
+        << text;
+    // Errors, then the installation gone, then findings, then the ok ones folded.
+    const std::size_t errorRow = text.find("<tr class=\"error\"><th scope=\"row\" class=\"folder\" title=\"/fleet/broken\">");
+    const std::size_t goneRow = text.find(
+        "<tr class=\"gone\"><th scope=\"row\" class=\"folder\" title=\"/fleet/old\non &lt;pc9&gt;\"><span>"
+        "<span class=\"machine\">&lt;pc9&gt;</span>/fleet/old</span></th><td class=\"status\">gone</td>"
+        "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"41\">in the baseline scan (ok), not in this one</td>"
+        "</tr>\n");
+    const std::size_t brokenRow = text.find(
+        "<tr class=\"findings\"><th scope=\"row\" class=\"folder\" title=\"\\\\ws7\\c$\non ws7\"><span>"
+        "<span class=\"machine\">ws7</span>\\\\ws7\\c$</span></th><td class=\"status\">findings<span class=\"flag\" "
+        "title=\"its status, its error or an application differs from the baseline scan\">changed</span></td>"
+        "<td class=\"hosts\" title=\"FWP 11.0.x.x\">11</td><td class=\"cell older changed\" title=\"vud_mcp.ma: ver "
+        "11.1.0, 1000 bytes\ncorrect\nnew finding since the baseline scan\"></td>");
+    const std::size_t fold = text.find(
+        "<li class=\"folder\">/fleet/new<span class=\"flag\" title=\"not in the baseline scan\">added</span> "
+        "<span class=\"hosts\">11</span> 41 correct</li>\n");
+    EXPECT_LT(errorRow, goneRow) << text;
+    EXPECT_LT(goneRow, brokenRow) << text;
+    EXPECT_LT(brokenRow, fold) << text;
+    EXPECT_NE(std::string::npos, fold) << text;
+    // The gone one counts in no total.
+    EXPECT_NE(std::string::npos, text.find("<tr class=\"all\"><th scope=\"row\">all</th><td>3</td></tr>")) << text;
+    EXPECT_NE(std::string::npos, text.find("<th scope=\"row\">added</th><td>not in the baseline scan</td>")) << text;
+    // Without a baseline, neither its words nor its flags in the legend.
+    EXPECT_EQ(std::string::npos, page({added}).find("Since the baseline"));
+    EXPECT_EQ(std::string::npos, page({added}).find("<th scope=\"row\">added</th>"));
 }
 
 TEST(Dashboard, TotalsUnderTheGridCountEachApplicationByVerdictAndState) {
@@ -359,6 +412,58 @@ TEST(Dashboard, TheTopSaysWhenAndByWhatTheFleetWasScannedAndWhatTheFlagsMean) {
           "generation than most of its applications</td>"}) {
         EXPECT_NE(std::string::npos, text.find(words)) << words;
     }
+}
+
+// An installation that breaks the rollout's rules: a correct FWP 8.0 build where FWP
+// 11.0 is expected, and an application not found where all are required.
+TEST(Dashboard, WhatBreaksTheRolloutIsMarkedAndTheRulesAreNamedAtTheTop) {
+    InstallationRecord installation = folderInstallation("/fleet/ws8", Status::Ok);
+    setBlock(installation, 0, "ver 8.1.3", 10, 8, "FWP 8.0.x.x", VerdictKind::Correct, "a");
+    for (int position = 2; position < kApplicationCount; ++position)
+        setBlock(installation, position, "ver 11.1.3", 10, 11, "FWP 11.0.x.x", VerdictKind::Correct, "b");
+    const struct {
+        RolloutPolicy policy;
+        const char* words;
+    } rollouts[] = {
+        {{{11}, true}, "host generation 11 expected; every application required"},
+        {{{8, 10, 11}, false}, "host generation 8, 10 or 11 expected"},
+        {{{}, true}, "every application required"},
+    };
+    for (const auto& rollout : rollouts) {
+        SCOPED_TRACE(rollout.words);
+        InstallationRecord held = installation;
+        applyPolicy(rollout.policy, held);
+        Dashboard dashboard(kScan);
+        dashboard.holdTo(rollout.policy);
+        dashboard.add(held);
+        std::ostringstream out;
+        ASSERT_TRUE(dashboard.write(out));
+        EXPECT_NE(std::string::npos, out.str().find("checker 2.3.0</p>\n<p id=\"policy\">Rollout: " +
+                                                    std::string(rollout.words) + "</p>\n"));
+    }
+
+    applyPolicy({{11}, true}, installation);
+    Dashboard dashboard(kScan);
+    dashboard.holdTo({{11}, true});
+    dashboard.add(installation);
+    std::ostringstream out;
+    ASSERT_TRUE(dashboard.write(out));
+    const std::string text = out.str();
+    EXPECT_NE(std::string::npos,
+              text.find("<td class=\"status\">findings<span class=\"flag policy\" title=\"builds for a host generation "
+                        "the rollout does not expect, or for one not recognised\">1 wrong generation</span>"
+                        "<span class=\"flag policy\" title=\"applications the rollout requires that were not found\">"
+                        "1 required, not found</span></td><td class=\"hosts\" title=\"FWP 8.0.x.x\nFWP 11.0.x.x\">"
+                        "8 11</td><td class=\"cell correct policy\" title=\"vud_mcp.ma: ver 8.1.3, 10 bytes\na\n"
+                        "wrong generation for the rollout\"></td><td class=\"cell not-found policy\" "
+                        "title=\"vud_bsg.ma: not found\nrequired by the rollout\"></td>"
+                        "<td class=\"cell correct\" title=\"vud_cbp.ma: ver 11.1.3, 10 bytes\nb\"></td>"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("td.cell.policy{")) << text;
+    EXPECT_NE(std::string::npos, text.find("<th scope=\"row\">wrong generation</th>")) << text;
+    EXPECT_NE(std::string::npos, text.find("<th scope=\"row\">required, not found</th>")) << text;
+    // Not held to a rollout, the page says nothing of one.
+    EXPECT_EQ(std::string::npos, page({okInstallation("/fleet/ws1")}).find("policy")) << text;
 }
 
 // A fleet larger than any buffer: every row comes back from where it was set aside,

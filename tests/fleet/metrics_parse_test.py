@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """vudfleet --format metrics as monitoring reads it: parsed by the Prometheus client's
-own text parser (Debian package python3-prometheus-client), over a small fleet made by
+own text parser (group test of tools/packages), over a small fleet made by
 vudsample: two complete correct installations, one with findings, an empty folder and a
-path that does not exist.
+path that does not exist; then the same held to a rollout of FWP 11.0.
 
     metrics_parse_test.py VUDFLEET VUDSAMPLE
 
@@ -19,7 +19,7 @@ import time
 try:
     from prometheus_client.parser import text_string_to_metric_families
 except ImportError:
-    print("skipped: no prometheus_client module (Debian package python3-prometheus-client)")
+    print("skipped: no prometheus_client module (tools/setup test)")
     sys.exit(77)
 
 vudfleet, vudsample = sys.argv[1:3]
@@ -45,6 +45,8 @@ with tempfile.TemporaryDirectory() as work:
     run = subprocess.run([vudfleet, "--format", "metrics"] + fleet, capture_output=True)
     after = int(time.time())
     totals = subprocess.run([vudfleet, "--format", "totals"] + fleet, capture_output=True)
+    held = subprocess.run([vudfleet, "--format", "metrics", "--expect-generation", "11", "--require-all"] + fleet,
+                          capture_output=True)
 
 check(run.returncode == 2, "exit status 2 for the missing path, got %d" % run.returncode)
 raw = run.stdout
@@ -98,6 +100,22 @@ for row in rows:
     for state in ["not-found", "no-tag", "absent"]:
         check(value("vudfleet_applications", application=application, state=state) ==
               int(row[state.replace("-", "_")]), application + " " + state + " as in the totals")
+
+# Held to a rollout of FWP 11.0 with every application required: the FWP 8.0
+# installation breaks the generation rule with all 41 applications; the sample (one
+# application not found) and the empty folder break the other.
+held_families = {family.name: family for family in text_string_to_metric_families(held.stdout.decode("ascii"))}
+check(set(held_families) - set(families) == {"vudfleet_policy_installations", "vudfleet_policy_applications"},
+      "the rollout adds two families: %s" % sorted(set(held_families) - set(families)))
+if "vudfleet_policy_installations" in held_families and "vudfleet_policy_applications" in held_families:
+    by_rule = {s.labels["rule"]: s.value for s in held_families["vudfleet_policy_installations"].samples}
+    check(by_rule == {"wrong-generation": 1, "required": 2}, "installations by rule: %s" % by_rule)
+    breaking = held_families["vudfleet_policy_applications"].samples
+    check(len(breaking) == 82, "a series per application and rule")
+    check(sum(s.value for s in breaking if s.labels["rule"] == "wrong-generation") == 41, "41 of a wrong generation")
+    check(sum(s.value for s in breaking if s.labels["rule"] == "required") == 42, "42 required, not found")
+held_installations = {s.labels["status"]: s.value for s in held_families["vudfleet_installations"].samples}
+check(held_installations == {"ok": 1, "findings": 3, "error": 1}, "held: %s" % held_installations)
 
 print("%d passed, %d failed" % (1 if not failures else 0, 1 if failures else 0))
 sys.exit(1 if failures else 0)

@@ -34,6 +34,7 @@ ApplicationRecord block(int position, const char* name, const char* file, const 
 std::vector<InstallationRecord> smallFleet() {
     InstallationRecord findings;
     findings.installation = "\\\\ws1\\c$\\Vud, \"main\"";
+    findings.machine = "ws1";
     findings.source = Source::Folder;
     findings.status = Status::Findings;
     findings.counts = {1, 1, 0, 0, 0, 0, 0, 0};
@@ -73,13 +74,15 @@ std::vector<InstallationRecord> smallFleet() {
     ok.applications[0].generation = 11;
     ok.applications[0].host = "FWP 11.0.x.x";
     ok.mixed = false;
-    ok.outdated = false;
+    ok.checkerOutOfDate = false;
     return {findings, error, ok};
 }
 
+const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
+
 std::string written(Format format) {
     std::ostringstream out;
-    const std::unique_ptr<RecordWriter> writer = makeWriter(format, out);
+    const std::unique_ptr<RecordWriter> writer = makeWriter(format, out, kScan);
     for (const InstallationRecord& record : smallFleet()) writer->write(record);
     writer->finish();
     return out.str();
@@ -102,6 +105,16 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               written(Format::Text));
 }
 
+// The totals' rows of the applications that no installation of the small fleet has,
+// positions 4 to 40, each ending in `zeros`.
+std::string rowsOfNone(const std::string& zeros) {
+    std::string rows;
+    for (int position = 4; position < kApplicationCount; ++position)
+        rows += std::to_string(position) + ',' + kApplicationCatalogue[position].fileName + ',' +
+                kApplicationCatalogue[position].displayName + zeros;
+    return rows;
+}
+
 // The fleet's totals as a script reads them: a row for every catalogue application.
 TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
     std::string expected =
@@ -111,19 +124,16 @@ TEST(RecordWriter, TotalsHaveARowAnApplicationWithItsCountByVerdictAndState) {
         "1,vud_bsg.ma,Beam Splice Generator,0,1,0,0,0,0,0,0,0,0,0\r\n"
         "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0\r\n"
         "3,vud_abl.ma,Anchor Bolt Layout,0,0,0,0,0,0,0,0,0,1,0\r\n";
-    for (int position = 4; position < kApplicationCount; ++position)
-        expected += std::to_string(position) + ',' + kApplicationCatalogue[position].fileName + ',' +
-                    kApplicationCatalogue[position].displayName + ",0,0,0,0,0,0,0,0,0,0,0\r\n";
-    EXPECT_EQ(expected, written(Format::Totals));
+    EXPECT_EQ(expected + rowsOfNone(",0,0,0,0,0,0,0,0,0,0,0\r\n"), written(Format::Totals));
 }
 
 // Every series is there, 0 or not, so an alert never sees a gap.
 TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
     std::vector<InstallationRecord> fleet = smallFleet();
     fleet[0].mixed = true;
-    fleet[0].outdated = true;
+    fleet[0].checkerOutOfDate = true;
     std::ostringstream out;
-    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, {1796940451, "2.4.0", "2.3.0"});
+    const std::unique_ptr<RecordWriter> writer = makeMetricsWriter(out, kScan);
     for (const InstallationRecord& record : fleet) writer->write(record);
     writer->finish();
 
@@ -170,6 +180,75 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
               out.str());
 }
 
+// The small fleet held to a rollout of FWP 11.0 with every application required: its
+// first installation breaks both rules once.
+std::vector<InstallationRecord> heldFleet() {
+    std::vector<InstallationRecord> fleet = smallFleet();
+    fleet[0].applications[0].policy = PolicyRule::WrongGeneration;
+    fleet[0].applications[2].policy = PolicyRule::Required;
+    fleet[0].policyFindings = {1, 1};
+    return fleet;
+}
+
+const WriterOptions kHeld{{{11}, true}, false};
+
+std::string writtenHeld(const std::unique_ptr<RecordWriter>& writer, const std::ostringstream& out) {
+    for (const InstallationRecord& record : heldFleet()) writer->write(record);
+    writer->finish();
+    return out.str();
+}
+
+TEST(RecordWriter, ARolloutAddsAColumnAPerRuleToTheTotals) {
+    std::ostringstream out;
+    std::string expected =
+        "position,file,name,correct,size_mismatch,beta,test,pre_release,older,newer,unrecognized,not_found,no_tag,"
+        "absent,wrong_generation,required\r\n"
+        "0,vud_mcp.ma,Member Copy Along Path,2,0,0,0,0,0,0,0,0,0,0,1,0\r\n"
+        "1,vud_bsg.ma,Beam Splice Generator,0,1,0,0,0,0,0,0,0,0,0,0,0\r\n"
+        "2,vud_cbp.ma,Column Base Plate Designer,0,0,0,0,0,0,0,0,1,0,0,0,1\r\n"
+        "3,vud_abl.ma,Anchor Bolt Layout,0,0,0,0,0,0,0,0,0,1,0,0,0\r\n";
+    EXPECT_EQ(expected + rowsOfNone(",0,0,0,0,0,0,0,0,0,0,0,0,0\r\n"), writtenHeld(makeTotalsWriter(out, kHeld), out));
+}
+
+TEST(RecordWriter, ARolloutAddsItsSeriesToTheMetricsBeforeTheScanTime) {
+    std::ostringstream out;
+    const std::string text = writtenHeld(makeMetricsWriter(out, kScan, kHeld), out);
+    std::string applications;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::string series = std::string("vudfleet_policy_applications{application=\"") +
+                                   kApplicationCatalogue[position].fileName + "\",rule=\"";
+        applications += series + "wrong-generation\"} " + (position == 0 ? "1" : "0") + "\n";
+        applications += series + "required\"} " + (position == 2 ? "1" : "0") + "\n";
+    }
+    EXPECT_NE(std::string::npos,
+              text.find("vudfleet_applications{application=\"vud_rc9.ma\",state=\"absent\"} 0\n"
+                        "# HELP vudfleet_policy_installations Installations that break a rule of the rollout: "
+                        "wrong-generation (a build for a host generation not expected) or required (an application "
+                        "not found).\n"
+                        "# TYPE vudfleet_policy_installations gauge\n"
+                        "vudfleet_policy_installations{rule=\"wrong-generation\"} 1\n"
+                        "vudfleet_policy_installations{rule=\"required\"} 1\n"
+                        "# HELP vudfleet_policy_applications Installations by application and the rule of the rollout "
+                        "it breaks.\n"
+                        "# TYPE vudfleet_policy_applications gauge\n" +
+                        applications + "# HELP vudfleet_scan_timestamp_seconds "))
+        << text;
+}
+
+TEST(RecordWriter, ARolloutAddsItsRulesAndWhatBrokeThemToEveryJsonLine) {
+    std::ostringstream out;
+    const std::string text = writtenHeld(makeJsonWriter(out, kScan, kHeld), out);
+    const std::string rules = ",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":true,\"findings\":";
+    EXPECT_NE(std::string::npos, text.find("\"checker_out_of_date\":false" + rules +
+                                           "{\"wrong-generation\":1,\"required\":1}},\"applications\":[")) << text;
+    EXPECT_NE(std::string::npos, text.find("\"checker_out_of_date\":null" + rules + "null},\"applications\":[]}"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("Correct Size Match\",\"policy\":\"wrong-generation\"},")) << text;
+    EXPECT_NE(std::string::npos, text.find("\"state\":\"not-found\",\"tag\":null,\"size\":null,\"generation\":null,"
+                                           "\"host\":null,\"verdict\":null,\"text\":null,\"policy\":\"required\"}"))
+        << text;
+}
+
 TEST(ScanMetadata, TimeIsIso8601InUtc) {
     EXPECT_EQ("1970-01-01T00:00:00Z", isoTime(0));
     EXPECT_EQ("2026-12-10T22:07:31Z", isoTime(1796940451));
@@ -178,18 +257,20 @@ TEST(ScanMetadata, TimeIsIso8601InUtc) {
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
     const std::string findings = "\"\\\\ws1\\c$\\Vud, \"\"main\"\"\",folder,findings,,1,1,false,false,";
-    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,outdated,"
-              "position,name,file,state,tag,size,generation,host,verdict,text\r\n" +
+    const std::string scan = ",2026-12-10T22:07:31Z,2.4.0,2.3.0\r\n";
+    EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,"
+              "position,name,file,state,tag,size,generation,host,verdict,text,"
+              "machine,scan_time,vudfleet_version,checker_version\r\n" +
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
-                  "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\r\n" +
+                  "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match,ws1" + scan +
                   findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
-                  "\"two\nlines\"\r\n" +
-                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,\r\n" + findings +
-                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,\r\n"
-                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,\r\n"
+                  "\"two\nlines\",ws1" + scan +
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,,ws1" + scan + findings +
+                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,,ws1" + scan +
+                  "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,," + scan +
                   "ws3,report,ok,,0,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
-                  "FWP 11.0.x.x,correct,ok\r\n",
+                  "FWP 11.0.x.x,correct,ok," + scan,
               written(Format::Csv));
 }
 
@@ -197,11 +278,13 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
     const std::string noCounts =
         "\"counts\":{\"correct\":1,\"size-mismatch\":0,\"beta\":0,\"test\":0,\"pre-release\":0,\"older\":0,"
         "\"newer\":0,\"unrecognized\":0}";
+    const std::string scan = "\"scan_time\":\"2026-12-10T22:07:31Z\",\"vudfleet_version\":\"2.4.0\",\"checker_version\":\"2.3.0\",";
     EXPECT_EQ(
-        "{\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"source\":\"folder\",\"status\":\"findings\","
+        "{\"format\":2,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"machine\":\"ws1\"," + scan +
+        "\"source\":\"folder\",\"status\":\"findings\","
         "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
         "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
-        "\"outdated\":false,"
+        "\"checker_out_of_date\":false,"
         "\"applications\":["
         "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
@@ -213,12 +296,12 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
         "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
-        "{\"installation\":\"ws2.txt\",\"source\":\"report\",\"status\":\"error\","
+        "{\"format\":2,\"installation\":\"ws2.txt\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"error\","
         "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
-        "\"outdated\":null,\"applications\":[]}\n"
-        "{\"installation\":\"ws3\",\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
+        "\"checker_out_of_date\":null,\"applications\":[]}\n"
+        "{\"format\":2,\"installation\":\"ws3\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
-            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"outdated\":false,\"applications\":["
+            ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"checker_out_of_date\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","
             "\"tag\":\"ver 11.1.3\",\"size\":65685,\"generation\":\"11\",\"host\":\"FWP 11.0.x.x\","
             "\"verdict\":\"correct\",\"text\":\"ok\"}]}\n",

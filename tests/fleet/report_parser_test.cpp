@@ -64,7 +64,7 @@ void expectTheTwoBlocks(const InstallationRecord& record) {
     EXPECT_EQ(counts, record.counts);
     EXPECT_EQ(39, record.notFound);
     EXPECT_FALSE(record.mixed);
-    EXPECT_FALSE(record.outdated);
+    EXPECT_FALSE(record.checkerOutOfDate);
 }
 
 TEST(ReportParser, ReadsAReportAsEveryShellSavesIt) {
@@ -121,7 +121,7 @@ TEST(ReportParser, TwoLineVerdictAndTheWarningsOfTheSummary) {
     EXPECT_EQ(7, record.applications[0].generation);
     EXPECT_EQ(VerdictKind::Newer, record.applications[1].verdict);
     EXPECT_TRUE(record.mixed);
-    EXPECT_TRUE(record.outdated);
+    EXPECT_TRUE(record.checkerOutOfDate);
     EXPECT_EQ(0, record.notFound);
 }
 

@@ -239,5 +239,35 @@ TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
     EXPECT_EQ(oneCorrectInstallation("ws042.txt"), run.out);
 }
 
+// Machines named by a list saved by Windows PowerShell (UTF-16LE, a tab between machine
+// and path) and by shares' paths in both spellings, on the command line and in the list.
+TEST(FleetOnWindows, MachinesFromATabbedListAndFromShares) {
+    const testing::ScratchFolder scratch;
+    testing::writeInto("local-copy", testing::correctInstallation(11));
+    const std::string list = "pc1\tlocal-copy\r\n\\\\ws9\\c$\\Vudmark\r\n//ws8/c$/Vudmark\r\n";
+    std::string saved = "\xFF\xFE";
+    for (const char c : list) saved += std::string{c, '\0'};
+    std::ofstream("fleet.txt", std::ios::binary) << saved;
+    const WideRun run = runFleetWide({"--format", "json", "//ws7/c$/Vudmark", "--from", "fleet.txt"});
+    EXPECT_EQ(2, run.status);  // no such shares here
+    const struct {
+        const char* installation;
+        const char* machine;
+    } expected[] = {
+        {"//ws7/c$/Vudmark", "ws7"},
+        {"local-copy", "pc1"},
+        {"\\\\\\\\ws9\\\\c$\\\\Vudmark", "ws9"},
+        {"//ws8/c$/Vudmark", "ws8"},
+    };
+    std::size_t at = 0;
+    for (const auto& installation : expected) {
+        SCOPED_TRACE(installation.installation);
+        at = run.out.find(std::string("{\"installation\":\"") + installation.installation + "\",\"machine\":\"" +
+                              installation.machine + "\",",
+                          at);
+        ASSERT_NE(std::string::npos, at) << run.out;
+    }
+}
+
 }  // namespace
 }  // namespace vud::fleet

@@ -25,14 +25,14 @@ LyingMount::LyingMount(const std::string& folder, const std::vector<std::string>
     : folder_(std::filesystem::absolute(folder).string()) {
 #ifndef VUD_LYING_FS
     (void)files;
-    unavailable_ = "built without libfuse3 (Debian package libfuse3-dev), so there is no vud_lying_fs";
+    unavailable_ = "built without libfuse3 (tools/setup test), so there is no vud_lying_fs";
 #else
     if (::access("/dev/fuse", R_OK | W_OK) != 0) {
         unavailable_ = "no usable /dev/fuse here";
         return;
     }
     if (!onPath("fusermount3")) {
-        unavailable_ = "no fusermount3 (Debian package fuse3) to unmount with";
+        unavailable_ = "no fusermount3 (tools/setup test) to unmount with";
         return;
     }
     std::filesystem::create_directories(folder_);

@@ -1,0 +1,568 @@
+#include "fleet/baseline.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "fleet/inputs.h"
+#include "fleet/installation_names.h"
+#include "fleet/report_parser.h"
+
+namespace vud::fleet {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr char kWhatALineIs[] = "a JSON object, as vudfleet --format json writes one an installation";
+
+std::string typeOf(const Json& value) {
+    switch (value.type()) {
+        case Json::value_t::null: return "null";
+        case Json::value_t::object: return "an object";
+        case Json::value_t::array: return "an array";
+        case Json::value_t::string: return "a string";
+        case Json::value_t::boolean: return "true or false";
+        case Json::value_t::number_integer:
+        case Json::value_t::number_unsigned:
+        case Json::value_t::number_float: return "a number";
+        default: return "nothing";
+    }
+}
+
+// What a line holds where a field was expected: its text when short, else its type.
+std::string found(const Json* value) {
+    if (value == nullptr) return "no such field";
+    if (value->is_string() && value->get_ref<const std::string&>().size() <= 40) return value->dump();
+    if (value->is_number() || value->is_boolean()) return value->dump();
+    return typeOf(*value);
+}
+
+// The fields a line is read for; any other is passed over unkept.
+constexpr std::array<std::string_view, 8> kInstallationKeys{"installation", "machine",   "source", "status",
+                                                            "error",        "change",    "scan_time",
+                                                            "applications"};
+constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
+
+// The kept fields of an object: a scalar as it is, an object or an array as an empty
+// one of its type.
+template <std::size_t N>
+struct Fields {
+    const std::array<std::string_view, N>* keys;
+    std::array<std::optional<Json>, N> values;
+
+    int indexOf(std::string_view key) const {
+        const auto at = std::find(keys->begin(), keys->end(), key);
+        return at == keys->end() ? -1 : static_cast<int>(at - keys->begin());
+    }
+};
+
+template <std::size_t N>
+const Json* field(const Fields<N>& object, std::string_view name) {
+    const int index = object.indexOf(name);
+    return index < 0 || !object.values[static_cast<std::size_t>(index)] ? nullptr
+                                                                       : &*object.values[static_cast<std::size_t>(index)];
+}
+
+struct Element {
+    Json::value_t type = Json::value_t::null;
+    Fields<kApplicationKeys.size()> fields{&kApplicationKeys, {}};
+};
+
+// One line read as its parser's events, keeping only the fields a baseline is read
+// for: no document of every field is built, which costs some three times the reading.
+class LineFields final : public nlohmann::json_sax<Json> {
+public:
+    // False, and the byte where the text stops being JSON, when it is not JSON.
+    bool read(std::string_view line, std::size_t& wrongByte) {
+        depth_ = 0;
+        type_ = Json::value_t::discarded;
+        installation.values = {};
+        applications.clear();
+        inApplications_ = false;
+        const bool json = Json::sax_parse(line.begin(), line.end(), this);
+        wrongByte = wrongByte_;
+        return json;
+    }
+
+    Json::value_t type() const { return type_; }
+
+    Fields<kInstallationKeys.size()> installation{&kInstallationKeys, {}};
+    std::vector<Element> applications;
+
+    bool null() override { return value(Json()); }
+    bool boolean(bool value) override { return this->value(Json(value)); }
+    bool number_integer(number_integer_t value) override { return this->value(Json(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return this->value(Json(value)); }
+    bool number_float(number_float_t value, const string_t& /*text*/) override { return this->value(Json(value)); }
+    bool string(string_t& value) override { return kept() ? this->value(Json(std::move(value))) : true; }
+    bool binary(binary_t& /*value*/) override { return true; }
+    bool start_object(std::size_t /*elements*/) override { return start(Json::value_t::object); }
+    bool start_array(std::size_t /*elements*/) override { return start(Json::value_t::array); }
+    bool end_object() override { return end(); }
+    bool end_array() override { return end(); }
+    bool key(string_t& key) override {
+        if (depth_ == 1) installationKey_ = installation.indexOf(key);
+        else if (depth_ == 3 && inApplications_) applicationKey_ = applications.back().fields.indexOf(key);
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string& /*token*/, const nlohmann::detail::exception& /*error*/) override {
+        wrongByte_ = position;
+        return false;
+    }
+
+private:
+    // Whether a value here is one of the kept fields.
+    bool kept() const {
+        return depth_ == 0 || (depth_ == 1 && installationKey_ >= 0) || (depth_ == 2 && inApplications_) ||
+               (depth_ == 3 && inApplications_ && applicationKey_ >= 0 &&
+                applications.back().type == Json::value_t::object);
+    }
+
+    bool value(Json value) {
+        if (!kept()) return true;
+        if (depth_ == 0) type_ = value.type();
+        else if (depth_ == 1) installation.values[static_cast<std::size_t>(installationKey_)] = std::move(value);
+        else if (depth_ == 2) applications.push_back({value.type(), {&kApplicationKeys, {}}});
+        else applications.back().fields.values[static_cast<std::size_t>(applicationKey_)] = std::move(value);
+        return true;
+    }
+
+    bool start(Json::value_t type) {
+        value(Json(type));
+        if (depth_ == 1 && installationKey_ == static_cast<int>(kInstallationKeys.size()) - 1 &&
+            type == Json::value_t::array) {
+            applications.clear();
+            inApplications_ = true;
+        }
+        if (depth_ == 2) applicationKey_ = -1;
+        ++depth_;
+        return true;
+    }
+
+    bool end() {
+        --depth_;
+        if (depth_ == 1) inApplications_ = false;
+        return true;
+    }
+
+    int depth_ = 0;
+    Json::value_t type_ = Json::value_t::discarded;
+    int installationKey_ = -1;
+    int applicationKey_ = -1;
+    bool inApplications_ = false;
+    std::size_t wrongByte_ = 0;
+};
+
+std::string expected(const std::string& where, const char* name, const std::string& what, const Json* value) {
+    return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
+}
+
+// The value of `name`, one of the `names` given by `nameOf`, as its index; none when
+// it is none of them.
+template <typename Enum, std::size_t N>
+std::optional<Enum> named(const Json* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    const std::string& text = value->get_ref<const std::string&>();
+    for (const Enum candidate : values)
+        if (nameOf(candidate) == text) return candidate;
+    return std::nullopt;
+}
+
+template <typename Enum, std::size_t N>
+std::string oneOf(const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
+    std::string text;
+    for (std::size_t i = 0; i < N; ++i) {
+        text += i == 0 ? "" : i + 1 == N ? " or " : ", ";
+        text += '"';
+        text += nameOf(values[i]);
+        text += '"';
+    }
+    return text;
+}
+
+constexpr std::array<Source, 2> kSources{Source::Folder, Source::Report};
+constexpr std::array<Status, 3> kStatuses{Status::Ok, Status::Findings, Status::Error};
+constexpr std::array<ApplicationState, 4> kStates{ApplicationState::Block, ApplicationState::NotFound,
+                                                  ApplicationState::NoTag, ApplicationState::Absent};
+constexpr std::array<VerdictKind, kVerdictKindCount> kVerdicts{
+    VerdictKind::Correct, VerdictKind::SizeMismatch, VerdictKind::Beta,  VerdictKind::Test,
+    VerdictKind::PreRelease, VerdictKind::Older,    VerdictKind::Newer, VerdictKind::Unrecognized};
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+}  // namespace
+
+std::string Baseline::keyOf(std::string_view machine, const std::string& path) {
+    // Machine names are the same in any case; paths are compared as spelled.
+    return lowerCase(machine) + '\n' + installationKey(path);
+}
+
+std::optional<Baseline> Baseline::read(const std::string& path, std::string& problem) {
+    // A FIFO or a device may never end: refused unread, as inputs are.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(pathFromUtf8(path), error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        problem = "not a file";
+        return std::nullopt;
+    }
+    errno = 0;
+    std::ifstream file(pathFromUtf8(path), std::ios::binary);
+    if (!file) {
+        problem = errno == ENOENT ? "no such file or folder"
+                  : errno != 0    ? std::error_code(errno, std::generic_category()).message()
+                                  : "cannot be opened";
+        return std::nullopt;
+    }
+    // Read a piece at a time, each line as it is complete: a baseline of thousands of
+    // installations is never held whole, and no memory is filled only to be copied.
+    constexpr std::size_t kPiece = std::size_t{2} << 20;
+    const std::size_t capacity = kPiece + kLargestBaselineLine + 1;
+    const std::unique_ptr<char[]> buffer(new char[capacity]);  // NOLINT: filled by each read, never cleared
+    std::size_t held = 0;
+    std::size_t total = 0;
+    Baseline baseline;
+    int number = 0;
+    bool first = true;
+    while (true) {
+        file.read(buffer.get() + held, static_cast<std::streamsize>(capacity - held));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        held += got;
+        total += got;
+        if (file.bad()) {
+            problem = "read error";
+            return std::nullopt;
+        }
+        if (total > kLargestBaseline) {
+            problem = "larger than " + std::to_string(kLargestBaseline >> 20) + " MiB";
+            return std::nullopt;
+        }
+        std::string_view text(buffer.get(), held);
+        if (first) {
+            first = false;
+            // Text in UTF-16, as Windows PowerShell 5.1 saves it: read whole and converted.
+            if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+                std::string bytes;
+                if (!readWholeFile(path, kLargestBaseline, bytes, problem)) return std::nullopt;
+                return parse(bytes, problem);
+            }
+            if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+        }
+        const bool ended = got == 0;
+        std::vector<Line> lines;
+        std::size_t start = 0;
+        for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n', start)) {
+            if (!takeLine(text.substr(start, end - start), ++number, lines, problem)) return std::nullopt;
+            start = end + 1;
+        }
+        if (ended && start < text.size()) {
+            if (!takeLine(text.substr(start), ++number, lines, problem)) return std::nullopt;
+            start = text.size();
+        }
+        if (!baseline.addLines(lines, problem)) return std::nullopt;
+        text.remove_prefix(start);
+        if (ended) break;
+        // A line with no end in sight: no line of an installation is this long.
+        if (text.size() > kLargestBaselineLine && !takeLine(text, number + 1, lines, problem)) return std::nullopt;
+        std::copy(text.begin(), text.end(), buffer.get());
+        held = text.size();
+    }
+    if (!baseline.complete(number, problem)) return std::nullopt;
+    return baseline;
+}
+
+std::optional<Baseline> Baseline::parse(std::string_view bytes, std::string& problem) {
+    std::string converted;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        converted = reportText(bytes, problem);
+        if (!problem.empty()) {
+            problem = "line 1: expected " + problem;
+            return std::nullopt;
+        }
+        bytes = converted;
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    Baseline baseline;
+    int number = 0;
+    std::vector<Line> lines;
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) end = bytes.size();
+        if (!takeLine(bytes.substr(start, end - start), ++number, lines, problem)) return std::nullopt;
+        start = end + 1;
+    }
+    if (!baseline.addLines(lines, problem) || !baseline.complete(number, problem)) return std::nullopt;
+    return baseline;
+}
+
+bool Baseline::takeLine(std::string_view line, int number, std::vector<Line>& lines, std::string& problem) {
+    if (line.size() > kLargestBaselineLine) {
+        problem = "line " + std::to_string(number) + ": expected " + kWhatALineIs + ", found a line longer than " +
+                  std::to_string(kLargestBaselineLine >> 20) + " MiB";
+        return false;
+    }
+    if (line.find_first_not_of(" \t\r") != std::string_view::npos) lines.push_back({line, number});
+    return true;
+}
+
+bool Baseline::complete(int lines, std::string& problem) const {
+    if (lines > 0 && (!installations_.empty() || !scanTime_.empty())) return true;
+    problem = "line " + std::to_string(std::max(lines, 1)) + ": expected " + kWhatALineIs + ", found no installation";
+    return false;
+}
+
+bool Baseline::readLine(std::string_view line, int number, Installation& entry, bool& kept, std::string& scanTime,
+                        std::string& problem) {
+    static thread_local LineFields reader;
+    std::size_t wrongByte = 0;
+    if (!reader.read(line, wrongByte)) {
+        problem = std::string("expected ") + kWhatALineIs + ", found text that is not JSON (at byte " +
+                  std::to_string(wrongByte) + ")";
+        return false;
+    }
+    if (reader.type() != Json::value_t::object) {
+        problem = std::string("expected ") + kWhatALineIs + ", found " + typeOf(Json(reader.type()));
+        return false;
+    }
+    const auto& object = reader.installation;
+    const Json* installation = field(object, "installation");
+    if (installation == nullptr || !installation->is_string()) {
+        problem = expected("", "installation", "the path as a string", installation);
+        return false;
+    }
+    const Json* time = field(object, "scan_time");
+    if (time != nullptr && time->is_string() && scanTime.empty()) scanTime = time->get<std::string>();
+    // A line of an earlier comparison for an installation that was gone then: not in
+    // that scan, so not in this baseline.
+    const Json* change = field(object, "change");
+    if (change != nullptr && change->is_string() && change->get_ref<const std::string&>() == "gone") return true;
+
+    kept = true;
+    entry.path = installation->get<std::string>();
+    entry.line = number;
+    // Scans before machines were recorded have no "machine": none was named.
+    if (const Json* machine = field(object, "machine"); machine != nullptr && !machine->is_null()) {
+        if (!machine->is_string()) {
+            problem = expected("", "machine", "a string", machine);
+            return false;
+        }
+        entry.machine = machine->get<std::string>();
+    }
+    const Json* source = field(object, "source");
+    const std::optional<Source> sourceValue = named(source, kSources, sourceName);
+    if (!sourceValue) {
+        problem = expected("", "source", oneOf(kSources, sourceName), source);
+        return false;
+    }
+    entry.source = *sourceValue;
+    const Json* status = field(object, "status");
+    const std::optional<Status> statusValue = named(status, kStatuses, statusName);
+    if (!statusValue) {
+        problem = expected("", "status", oneOf(kStatuses, statusName), status);
+        return false;
+    }
+    entry.status = *statusValue;
+    const Json* error = field(object, "error");
+    if (entry.status == Status::Error) {
+        if (error == nullptr || !error->is_string()) {
+            problem = expected("", "error", "the reason as a string", error);
+            return false;
+        }
+        entry.error = error->get<std::string>();
+    }
+    const Json* applications = field(object, "applications");
+    if (applications == nullptr || !applications->is_array()) {
+        problem = expected("", "applications", "an array", applications);
+        return false;
+    }
+    for (std::size_t i = 0; i < reader.applications.size(); ++i) {
+        const Element& element = reader.applications[i];
+        const auto& application = element.fields;
+        if (element.type != Json::value_t::object) {
+            problem = "applications[" + std::to_string(i) + "]: expected an object, found " + typeOf(Json(element.type));
+            return false;
+        }
+        const auto where = [i] { return "applications[" + std::to_string(i) + "]: "; };
+        const Json* file = field(application, "file");
+        const auto position = std::find_if(std::begin(kApplicationCatalogue), std::end(kApplicationCatalogue),
+                                           [file](const ApplicationEntry& catalogued) {
+                                               return file != nullptr && file->is_string() &&
+                                                      file->get_ref<const std::string&>() == catalogued.fileName;
+                                           }) -
+                              std::begin(kApplicationCatalogue);
+        if (position == kApplicationCount) {
+            problem = expected(where(), "file", "the file name of a catalogue application", file);
+            return false;
+        }
+        Application& known = entry.applications[static_cast<std::size_t>(position)];
+        if (known.known) {
+            problem = where() + "expected each application once, found " + file->dump() + " again";
+            return false;
+        }
+        known.known = true;
+        const Json* state = field(application, "state");
+        const std::optional<ApplicationState> stateValue = named(state, kStates, stateName);
+        if (!stateValue) {
+            problem = expected(where(), "state", oneOf(kStates, stateName), state);
+            return false;
+        }
+        known.state = *stateValue;
+        if (known.state == ApplicationState::Block) {
+            const Json* tag = field(application, "tag");
+            if (tag == nullptr || !tag->is_string()) {
+                problem = expected(where(), "tag", "the version tag as a string", tag);
+                return false;
+            }
+            known.tag = tag->get<std::string>();
+            const Json* size = field(application, "size");
+            if (size == nullptr || !size->is_number_integer()) {
+                problem = expected(where(), "size", "the size in bytes as a whole number", size);
+                return false;
+            }
+            known.size = size->get<std::int64_t>();
+            const Json* verdict = field(application, "verdict");
+            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdicts, verdictName);
+            if (!verdictValue) {
+                problem = expected(where(), "verdict", oneOf(kVerdicts, verdictName), verdict);
+                return false;
+            }
+            known.verdict = *verdictValue;
+        }
+        ApplicationRecord record;
+        record.state = known.state;
+        record.verdict = known.verdict;
+        // A rule of the rollout broken in the baseline's scan is a finding as well.
+        const Json* policy = field(application, "policy");
+        known.finding = isFinding(record) || (policy != nullptr && policy->is_string());
+    }
+    return true;
+}
+
+bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
+    // Lines are read apart from each other, on as many threads as the machine runs at
+    // once, and taken in the file's order: reading a baseline of thousands of
+    // installations costs the run little before its scan can begin.
+    struct Part {
+        std::size_t from = 0;
+        std::size_t to = 0;
+        std::vector<Installation> read;
+        std::string scanTime;
+        std::size_t wrong = 0;  // the first line refused, `to` when none
+        std::string problem;
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1U, 8U);
+    const std::size_t count = lines.size() < 64 ? 1 : threads;
+    std::vector<Part> parts(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        parts[i].from = lines.size() * i / count;
+        parts[i].to = lines.size() * (i + 1) / count;
+    }
+    const auto readPart = [&lines](Part& part) {
+        part.wrong = part.to;
+        part.read.reserve(part.to - part.from);
+        for (std::size_t i = part.from; i < part.to; ++i) {
+            bool kept = false;
+            if (!readLine(lines[i].text, lines[i].number, part.read.emplace_back(), kept, part.scanTime,
+                          part.problem)) {
+                part.read.pop_back();
+                part.wrong = i;
+                return;
+            }
+            if (!kept) part.read.pop_back();
+        }
+    };
+    std::vector<std::thread> started;
+    for (std::size_t i = 1; i < count; ++i) {
+        try {
+            started.emplace_back(readPart, std::ref(parts[i]));
+        } catch (const std::system_error&) {
+            readPart(parts[i]);  // no thread to spare: read here
+        }
+    }
+    readPart(parts[0]);
+    for (std::thread& thread : started) thread.join();
+
+    if (installations_.capacity() < installations_.size() + lines.size())
+        installations_.reserve(std::max(installations_.size() + lines.size(), 2 * installations_.capacity()));
+    for (Part& part : parts) {
+        if (scanTime_.empty()) scanTime_ = part.scanTime;
+        for (Installation& entry : part.read) {
+            const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());
+            if (!added) {
+                problem = "line " + std::to_string(entry.line) +
+                          ": expected each installation once, found the installation of line " +
+                          std::to_string(installations_[at->second].line) + " again";
+                return false;
+            }
+            installations_.push_back(std::move(entry));
+        }
+        if (part.wrong < part.to) {
+            problem = "line " + std::to_string(lines[part.wrong].number) + ": " + part.problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+void Baseline::compare(InstallationRecord& record) {
+    const auto at = index_.find(keyOf(record.machine, record.installation));
+    static const Installation kNone{};
+    const Installation* before = at == index_.end() ? &kNone : &installations_[at->second];
+    bool changed = false;
+    for (ApplicationRecord& application : record.applications) {
+        const bool finding = isFinding(application) || application.policy.has_value();
+        const Application* was = application.position >= 0 && application.position < kApplicationCount
+                                     ? &before->applications[static_cast<std::size_t>(application.position)]
+                                     : nullptr;
+        if (was == nullptr || !was->known) {
+            // Nothing to compare with: an installation added, or one that could not be read.
+            application.change = finding ? ApplicationChange::NewFinding : ApplicationChange::Unchanged;
+        } else if (was->finding != finding) {
+            application.change = finding ? ApplicationChange::NewFinding : ApplicationChange::Fixed;
+        } else {
+            const bool block = application.state == ApplicationState::Block;
+            const bool same = (was->state == ApplicationState::Block) == block &&
+                              (!block || (was->tag == application.tag && was->size == application.size &&
+                                          was->verdict == application.verdict));
+            application.change = same ? ApplicationChange::Unchanged : ApplicationChange::Changed;
+        }
+        changed = changed || application.change != ApplicationChange::Unchanged;
+    }
+    if (at == index_.end()) {
+        record.change = InstallationChange::Added;
+        return;
+    }
+    installations_[at->second].seen = true;
+    record.previous = PreviousScan{before->source, before->status, before->error};
+    changed = changed || before->status != record.status || before->source != record.source ||
+              before->error != record.error;
+    record.change = changed ? InstallationChange::Changed : InstallationChange::Unchanged;
+}
+
+std::vector<InstallationRecord> Baseline::gone() const {
+    std::vector<InstallationRecord> records;
+    for (const Installation& installation : installations_) {
+        if (installation.seen) continue;
+        InstallationRecord record;
+        record.installation = installation.path;
+        record.machine = installation.machine;
+        record.source = installation.source;
+        record.previous = PreviousScan{installation.source, installation.status, installation.error};
+        record.change = InstallationChange::Gone;
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+}  // namespace vud::fleet

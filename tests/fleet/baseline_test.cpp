@@ -1,0 +1,278 @@
+// What changed since the last scan: a fleet scanned to JSON, then changed as fleets
+// change (installations added and removed, builds fixed and broken, a folder that
+// appeared), scanned again against that JSON; and baselines that are no scan of
+// vudfleet, refused before anything is scanned.
+#include "fleet/baseline.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "catalogue/catalogue.h"
+#include "fleet/command_line.h"
+#include "fleet/generated_installation.h"
+#include "support/scratch_folder.h"
+
+namespace vud::fleet {
+namespace {
+
+using Json = nlohmann::json;
+
+struct FleetRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+FleetRun runWith(const std::vector<std::string>& arguments) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = runFleet(arguments, {in, out, err, false});
+    return {status, out.str(), err.str()};
+}
+
+std::vector<Json> jsonLines(const std::string& out) {
+    std::vector<Json> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+    return lines;
+}
+
+// The changes of an installation's applications, "unchanged" left out: position to change.
+std::map<int, std::string> applicationChanges(const Json& installation) {
+    std::map<int, std::string> changes;
+    for (const Json& application : installation["applications"])
+        if (application["change"] != "unchanged") changes[application["position"]] = application["change"];
+    return changes;
+}
+
+// The generation-11 installation with the application at `position` one byte too long.
+std::vector<testing::GeneratedFile> withWrongSize(int position) {
+    std::vector<testing::GeneratedFile> files = testing::correctInstallation(11);
+    ++files[static_cast<std::size_t>(position)].byteCount;
+    return files;
+}
+
+class FleetBaseline : public ::testing::Test {
+protected:
+    testing::ScratchFolder scratch;
+};
+
+TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
+    // Yesterday: ws1 to ws4 and pc6's ws6 ok, ws3 with a wrong size, ws7 not there yet.
+    for (const char* name : {"ws1", "ws2", "ws4", "ws6"}) testing::writeInto(name, testing::correctInstallation(11));
+    testing::writeInto("ws3", withWrongSize(2));
+    testing::writeFile("list.txt", "pc6\tws6\n");
+    const FleetRun yesterday = runWith({"--format", "json", "ws1", "ws2", "ws3", "ws4", "ws7", "--from", "list.txt"});
+    ASSERT_EQ(2, yesterday.status) << yesterday.err;
+    testing::writeFile("yesterday.json", yesterday.out);
+    const std::string yesterdayTime = jsonLines(yesterday.out).at(0)["scan_time"];
+
+    // Today: ws2 broken, ws3 fixed, ws4 gone from the list, ws5 added, ws7 there now,
+    // ws6 holding one build for another host generation; ws1 named with a slash.
+    testing::writeInto("ws2", withWrongSize(1));
+    testing::writeInto("ws3", testing::correctInstallation(11));
+    testing::writeInto("ws5", testing::correctInstallation(8));
+    testing::writeInto("ws7", testing::correctInstallation(11));
+    std::filesystem::remove("ws6/vud_mcp.ma");
+    testing::writeInto("ws6", {testing::correctInstallation(8)[0]});
+    const std::vector<std::string> today{"ws1/", "ws2", "ws3", "ws5", "ws7", "--from", "list.txt"};
+    const auto against = [&today](const std::string& baseline, std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"--baseline", baseline});
+        arguments.insert(arguments.end(), today.begin(), today.end());
+        return runWith(arguments);
+    };
+
+    const std::string lines =
+        "ok        11         41 of 41 correct  ws1/\n"
+        "findings  11         40 of 41 correct  ws2  1 size mismatch\n"
+        "ok        11         41 of 41 correct  ws3\n"
+        "ok        8          41 of 41 correct  ws5\n"
+        "ok        11         41 of 41 correct  ws7\n"
+        "findings  8+11       41 of 41 correct  ws6  mixed host generations\n"
+        "\nBy application, of 6 installations read:\n"
+        "  vud_mcp.ma  6 correct\n"
+        "  vud_bsg.ma  5 correct, 1 size-mismatch\n" +
+        testing::applicationTotalLines(2, "6 correct") + "\n6 installations: 4 ok, 2 with findings, 0 errors\n";
+    const FleetRun text = against("yesterday.json", {});
+    EXPECT_EQ(1, text.status);
+    EXPECT_EQ("Changes since the baseline scan of " + yesterdayTime + ":\n"
+              "  changed  ws2  was ok, now findings; new finding: vud_bsg.ma\n"
+              "  changed  ws3  was findings, now ok; fixed: vud_cbp.ma\n"
+              "  added    ws5\n"
+              "  changed  ws7  was error: no such file or folder, now ok\n"
+              "  changed  pc6  ws6  was ok, now findings; changed: vud_mcp.ma\n"
+              "  gone     ws4  was ok\n"
+              "1 added, 1 gone, 4 changed, 1 unchanged\n\n" +
+                  lines,
+              text.out);
+    EXPECT_EQ("", text.err);
+
+    // The same baseline as Windows PowerShell 5.1 saves it: UTF-16LE with its mark, CR LF.
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : yesterday.out) {
+        if (c == '\n') utf16 += std::string("\r\0", 2);
+        utf16 += std::string{c, '\0'};
+    }
+    testing::writeFile("yesterday-utf16.json", utf16);
+    EXPECT_EQ(text.out, against("yesterday-utf16.json", {}).out);
+
+    const FleetRun json = against("yesterday.json", {"--format", "json"});
+    const std::vector<Json> records = jsonLines(json.out);
+    ASSERT_EQ(7u, records.size()) << json.out;
+    const struct {
+        const char* installation;
+        const char* machine;
+        const char* change;
+        std::map<int, std::string> applications;
+    } expected[] = {
+        {"ws1/", "", "unchanged", {}},
+        {"ws2", "", "changed", {{1, "new-finding"}}},
+        {"ws3", "", "changed", {{2, "fixed"}}},
+        {"ws5", "", "added", {}},
+        {"ws7", "", "changed", {}},
+        {"ws6", "pc6", "changed", {{0, "changed"}}},
+        {"ws4", "", "gone", {}},
+    };
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        SCOPED_TRACE(expected[i].installation);
+        EXPECT_EQ(expected[i].installation, records[i]["installation"]);
+        EXPECT_EQ(expected[i].machine, records[i]["machine"]);
+        EXPECT_EQ(expected[i].change, records[i]["change"]);
+        EXPECT_EQ(expected[i].applications, applicationChanges(records[i]));
+    }
+    // Gone: not checked today, so no status and no applications.
+    EXPECT_TRUE(records[6]["status"].is_null());
+    EXPECT_EQ(0u, records[6]["applications"].size());
+
+    // Its own scan time, in a run that may start a second later than the JSON one.
+    const std::string csv = std::regex_replace(against("yesterday.json", {"--format", "csv"}).out,
+                                               std::regex(",[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z,"), ",TIME,");
+    const ScanMetadata scan = scanStartingNow();
+    const std::string versions = "," + scan.vudfleetVersion + "," + scan.checkerVersion;
+    EXPECT_EQ(0u, csv.find("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,"
+                               "state,tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,"
+                               "checker_version,change,application_change\r\n"));
+    EXPECT_NE(std::string::npos,
+              csv.find("\r\nws2,folder,findings,,0,0,false,false,1,Beam Splice Generator,vud_bsg.ma,block,ver "
+                           "11.0.6,140098,11,FWP 11.0.x.x,size-mismatch,vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ "
+                           "InCorrect Size Match (140098 vs 140097 correct),,TIME" +
+                           versions + ",changed,new-finding\r\n"))
+        << csv;
+    const std::string goneRow = "ws4,folder,,,,,,,,,,,,,,,,,,TIME" + versions + ",gone,\r\n";
+    EXPECT_EQ(csv.size() - goneRow.size(), csv.rfind("\r\n" + goneRow) + 2) << csv;
+
+    // Today's comparison read back as the next baseline: nothing changed since, and
+    // the installation gone then is no installation of that scan.
+    const std::string time = records[0]["scan_time"];
+    testing::writeFile("today.json", json.out);
+    const FleetRun again = against("today.json", {});
+    EXPECT_EQ("Changes since the baseline scan of " + time + ":\n0 added, 0 gone, 0 changed, 6 unchanged\n\n" + lines,
+              again.out);
+}
+
+TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheScan) {
+    const std::string good =
+        "{\"installation\":\"ws1\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"error\","
+        "\"error\":\"no such file or folder\",\"applications\":[]}\n";
+    const std::string application =
+        "{\"installation\":\"ws2\",\"source\":\"report\",\"status\":\"ok\",\"error\":null,\"applications\":[";
+    const std::string expectedLine = "expected a JSON object, as vudfleet --format json writes one an installation, found ";
+    const struct {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {"", "line 1: " + expectedLine + "no installation"},
+        {"\n\r\n", "line 2: " + expectedLine + "no installation"},
+        {"ok        11         41 of 41 correct  ws1\n", "line 1: " + expectedLine + "text that is not JSON (at byte 1)"},
+        {"installation,source,status\r\n", "line 1: " + expectedLine + "text that is not JSON (at byte 1)"},
+        {good + "\n" + good.substr(0, 30) + "\n", "line 3: " + expectedLine + "text that is not JSON (at byte 31)"},
+        {"[" + good.substr(0, good.size() - 1) + "]\n", "line 1: " + expectedLine + "an array"},
+        {"{\"path\":\"ws1\"}\n", "line 1: expected \"installation\" to be the path as a string, found no such field"},
+        {"{\"installation\":7}\n", "line 1: expected \"installation\" to be the path as a string, found 7"},
+        {"{\"installation\":\"ws1\",\"machine\":[],\"source\":\"folder\"}\n",
+         "line 1: expected \"machine\" to be a string, found an array"},
+        {"{\"installation\":\"ws1\",\"source\":\"share\"}\n",
+         "line 1: expected \"source\" to be \"folder\" or \"report\", found \"share\""},
+        {"{\"installation\":\"ws1\",\"source\":\"folder\",\"status\":\"fine\"}\n",
+         "line 1: expected \"status\" to be \"ok\", \"findings\" or \"error\", found \"fine\""},
+        {"{\"installation\":\"ws1\",\"source\":\"folder\",\"status\":\"error\",\"error\":null}\n",
+         "line 1: expected \"error\" to be the reason as a string, found null"},
+        {"{\"installation\":\"ws1\",\"source\":\"folder\",\"status\":\"ok\",\"applications\":{}}\n",
+         "line 1: expected \"applications\" to be an array, found an object"},
+        {application + "{\"file\":\"vud_xyz.ma\",\"state\":\"absent\"}]}\n",
+         "line 1: applications[0]: expected \"file\" to be the file name of a catalogue application, found "
+         "\"vud_xyz.ma\""},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"}]}\n",
+         "line 1: applications[1]: expected each application once, found \"vud_mcp.ma\" again"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"gone\"}]}\n",
+         "line 1: applications[0]: expected \"state\" to be \"block\", \"not-found\", \"no-tag\" or \"absent\", found "
+         "\"gone\""},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":\"65685\"}]}\n",
+         "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found \"65685\""},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65685,"
+                       "\"verdict\":\"fine\"}]}\n",
+         "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size-mismatch\", \"beta\", \"test\", "
+         "\"pre-release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+        {good + good, "line 2: expected each installation once, found the installation of line 1 again"},
+        {good + std::string(kLargestBaselineLine + 1, ' ') + "x\n",
+         "line 2: " + expectedLine + "a line longer than 1 MiB"},
+        {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
+    };
+    // A fleet's worth of lines, read in parts side by side: the first line refused in the
+    // file's order is the one told, whichever part it fell in.
+    std::string many;
+    for (int i = 1; i <= 200; ++i) {
+        std::string line = good;
+        line.replace(line.find("ws1"), 3, "ws" + std::to_string(i));
+        many += line;
+    }
+    const auto lineStart = [&many](int number) {
+        std::size_t at = 0;
+        for (int i = 1; i < number; ++i) at = many.find('\n', at) + 1;
+        return at;
+    };
+    std::string lateError = many;
+    lateError.replace(lineStart(190), 1, "[");  // ["installation": is wrong at its colon, byte 16
+    std::string duplicateBeforeError = lateError;
+    duplicateBeforeError.replace(lineStart(120), lineStart(121) - lineStart(120), good);
+    const struct {
+        std::string bytes;
+        std::string message;
+    } fleetCases[] = {
+        {lateError, "line 190: " + expectedLine + "text that is not JSON (at byte 16)"},
+        {duplicateBeforeError, "line 120: expected each installation once, found the installation of line 1 again"},
+    };
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const auto& example : cases) all.emplace_back(example.bytes, example.message);
+    for (const auto& example : fleetCases) all.emplace_back(example.bytes, example.message);
+    for (const auto& [bytes, message] : all) {
+        SCOPED_TRACE(message);
+        testing::writeFile("baseline.json", bytes);
+        // A path that, were it scanned, would be an error of its own.
+        const FleetRun run = runWith({"--baseline", "baseline.json", "--html", "page.html", "not-there"});
+        EXPECT_EQ(2, run.status);
+        EXPECT_EQ("", run.out);
+        EXPECT_EQ("vudfleet: baseline.json: " + message + "\n", run.err);
+        EXPECT_FALSE(std::filesystem::exists("page.html"));
+    }
+    const FleetRun missing = runWith({"--baseline", "no-such.json", "not-there"});
+    EXPECT_EQ("vudfleet: no-such.json: no such file or folder\n", missing.err);
+#ifndef _WIN32
+    ASSERT_EQ(0, mkfifo("fifo", 0600));
+    const FleetRun fifo = runWith({"--baseline", "fifo", "not-there"});
+    EXPECT_EQ(2, fifo.status);
+    EXPECT_EQ("vudfleet: fifo: not a file\n", fifo.err);
+#endif
+}
+
+}  // namespace
+}  // namespace vud::fleet
