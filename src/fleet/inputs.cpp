@@ -24,7 +24,12 @@ InstallationRecord errorRecord(const std::string& path, Source source, std::stri
     return record;
 }
 
-std::string tooLarge(std::size_t largest) { return "larger than " + std::to_string(largest >> 20) + " MiB"; }
+// Whether `bytes` keep to `largest`; `reason` says they do not.
+bool withinLimit(const std::string& bytes, std::size_t largest, std::string& reason) {
+    if (bytes.size() <= largest) return true;
+    reason = "larger than " + std::to_string(largest >> 20) + " MiB";
+    return false;
+}
 
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 
@@ -44,12 +49,7 @@ bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes) {
 }
 
 bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason) {
-    if (!readUpTo(path, largest + 1, bytes, reason)) return false;
-    if (bytes.size() > largest) {
-        reason = tooLarge(largest);
-        return false;
-    }
-    return true;
+    return readUpTo(path, largest + 1, bytes, reason) && withinLimit(bytes, largest, reason);
 }
 
 // Stops at `largest` + 1 bytes, so no input fills the memory.
@@ -58,11 +58,7 @@ bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std:
         reason = "standard input cannot be read";
         return false;
     }
-    if (bytes.size() > largest) {
-        reason = tooLarge(largest);
-        return false;
-    }
-    return true;
+    return withinLimit(bytes, largest, reason);
 }
 
 InstallationRecord checkInput(const std::string& path, std::istream& standardInput) {

@@ -84,29 +84,24 @@ void forEachSequence(std::string_view bytes, Whole whole, Stray stray) {
     }
 }
 
-}  // namespace
-
-std::string escapedUtf8(std::string_view bytes) {
-    std::string text;
-    text.reserve(bytes.size());
-    forEachSequence(
-        bytes, [&](std::string_view sequence) { text.append(sequence); },
-        [&](unsigned char byte) { appendHexEscape(text, 'x', byte, 2); });
-    return text;
-}
-
-std::string asUtf8(std::string_view bytes) {
+std::string escaped(std::string_view bytes, bool backslashDoubled) {
     std::string text;
     text.reserve(bytes.size());
     forEachSequence(
         bytes,
         [&](std::string_view sequence) {
-            if (!kBackslashSeparates && sequence == "\\") text += '\\';
+            if (backslashDoubled && sequence == "\\") text += '\\';
             text.append(sequence);
         },
         [&](unsigned char byte) { appendHexEscape(text, 'x', byte, 2); });
     return text;
 }
+
+}  // namespace
+
+std::string escapedUtf8(std::string_view bytes) { return escaped(bytes, false); }
+
+std::string asUtf8(std::string_view bytes) { return escaped(bytes, !kBackslashSeparates); }
 
 std::string shownSafely(std::string_view text) {
     std::string shown;
