@@ -262,7 +262,7 @@ TEST(FleetOnWindows, MachinesFromATabbedListAndFromShares) {
     std::size_t at = 0;
     for (const auto& installation : expected) {
         SCOPED_TRACE(installation.installation);
-        at = run.out.find(std::string("{\"installation\":\"") + installation.installation + "\",\"machine\":\"" +
+        at = run.out.find(std::string("\"installation\":\"") + installation.installation + "\",\"machine\":\"" +
                               installation.machine + "\",",
                           at);
         ASSERT_NE(std::string::npos, at) << run.out;
