@@ -75,20 +75,6 @@ bool isDecimal(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The verdict counters. Each application with a tag adds one to exactly one of them,
-// and one to exactly one generation counter.
-constexpr TallyCounter kVerdictCounters[] = {
-    &RunTally::correctCount, &RunTally::sizeMismatchCount, &RunTally::betaCount,
-    &RunTally::testCount,    &RunTally::preReleaseCount,   &RunTally::olderCount,
-    &RunTally::newerCount,   &RunTally::unrecognizedCount,
-};
-
-std::int64_t sumOfVerdictCounters(const RunTally& tally) {
-    std::int64_t sum = 0;
-    for (TallyCounter counter : kVerdictCounters) sum += tally.*counter;
-    return sum;
-}
-
 std::int64_t sumOfGenerationCounters(const RunTally& tally) {
     std::int64_t sum = 0;
     for (TallyCounter counter : kGenerationCounter)
@@ -157,10 +143,12 @@ private:
         checkVerdict(fileName, verdict);
         RunTally alone;
         verdict.addTo(alone);
-        if (sumOfVerdictCounters(alone) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
+        // Each application with a tag adds one to exactly one verdict kind, and one to
+        // exactly one generation counter.
+        if (judgedCount(alone.verdicts) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
         if (sumOfGenerationCounters(alone) != 1)
             fail(std::string(fileName) + ": not in exactly one generation counter");
-        if (alone.gen7LaterCount + alone.gen7EarlierCount > alone.gen7Count * alone.correctCount)
+        if (alone.gen7LaterCount + alone.gen7EarlierCount > alone.gen7Count * alone.count(VerdictKind::Correct))
             fail(std::string(fileName) + ": an FWP 7.0 range counted for a build that is no correct generation-7 build");
 
         const std::string shown = printableTag(outcome.tag);
@@ -172,7 +160,6 @@ private:
 
     void checkVerdict(const char* fileName, const Verdict& verdict) {
         const std::string name(fileName);
-        if (verdict.verdictCounter == nullptr) fail(name + ": no verdict");
         if (!endsWith(verdict.verdictText, "\n")) fail(name + ": verdict text does not end its line");
         if (!startsWith(verdict.verdictText, name + " is ")) fail(name + ": verdict text does not name the file");
         if (verdict.statusLine.find('\n') != std::string::npos) fail(name + ": status line holds a newline");
@@ -180,7 +167,7 @@ private:
 
     void checkTally(const RunTally& tally) {
         const std::int64_t counted = static_cast<std::int64_t>(counted_.size());
-        if (sumOfVerdictCounters(tally) != counted) fail("verdict counters do not add up to the applications counted");
+        if (judgedCount(tally.verdicts) != counted) fail("verdict counters do not add up to the applications counted");
         if (sumOfGenerationCounters(tally) != counted)
             fail("generation counters do not add up to the applications counted");
         if (tally.notFoundCount != missing_) fail("not-found count is not the number of missing files");
@@ -250,15 +237,16 @@ private:
             ++findingLines;
         }
         int nonZero = 0;
-        for (TallyCounter counter : kVerdictCounters) nonZero += counter != &RunTally::correctCount && tally.*counter > 0;
+        for (std::size_t kind = 0; kind < tally.verdicts.size(); ++kind)
+            nonZero += kind != static_cast<std::size_t>(VerdictKind::Correct) && tally.verdicts[kind] > 0;
         if (findingLines != nonZero) return fail("finding lines do not match the kinds of finding");
-        if (findings != static_cast<std::int64_t>(counted_.size()) - tally.correctCount)
+        if (findings != static_cast<std::int64_t>(counted_.size()) - tally.count(VerdictKind::Correct))
             return fail("finding lines do not add up to the applications that are not correct");
 
         std::string_view correct = next();
-        if (tally.correctCount == kApplicationCount
+        if (tally.count(VerdictKind::Correct) == kApplicationCount
                 ? correct != "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION"
-                : !skipNumber(correct, tally.correctCount) ||
+                : !skipNumber(correct, tally.count(VerdictKind::Correct)) ||
                       correct != " of (41) Applications were Located as CORRECT PRODUCTION VERSIONS")
             return fail("correct line is wrong");
         if (missing_ > 0) {
@@ -266,7 +254,7 @@ private:
             if (!skipNumber(notFound, missing_) || notFound != " Applications NOT FOUND")
                 return fail("not-found line is wrong");
         }
-        if (tally.newerCount > 0) {
+        if (tally.count(VerdictKind::Newer) > 0) {
             if (!next().empty() || next() != "WARNING :  Newer Applications Found")
                 return fail("newer builds without the notice");
             for (int line = 0; line < 5; ++line) next();  // where to get a new checker, and the maker's contact lines

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace vud {
 
@@ -83,6 +84,16 @@ inline constexpr HostGeneration kHostGenerations[kGenerationLabelCount] = {
     {"FWP 11.0.x.x",                                "11",   7,          true,   "11.0"},
     {"FWP 12.0.x.x",                                "12",   8,          false,  "12.0"},
 };
+
+// The number that builds for the host generation at `index` carry after "ver " (2, 6
+// to 12), none for a generation no tag names.
+constexpr std::optional<int> hostGenerationNumber(int index) {
+    const char* digit = kHostGenerations[index].generationNumber;
+    if (*digit == '\0') return std::nullopt;
+    int number = 0;
+    for (; *digit != '\0'; ++digit) number = number * 10 + (*digit - '0');
+    return number;
+}
 
 // Exact byte size of the correct production build: [size row][catalogue position].
 extern const std::int32_t kExpectedSizeTable[kSizeRowCount][kApplicationCount];

@@ -5,6 +5,11 @@
 
 namespace vud {
 
+StandardOutputBuffer::StandardOutputBuffer(std::FILE* file) : file_(file) {
+    std::setvbuf(file_, nullptr, _IONBF, 0);
+    setp(buffer_, buffer_ + sizeof buffer_);
+}
+
 bool StandardOutputBuffer::drain() {
     const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
     setp(buffer_, buffer_ + sizeof buffer_);

@@ -3,15 +3,23 @@
 // failed write, so a full disk or closed device is reported instead of ignored.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <ostream>
 #include <streambuf>
 
 namespace vud {
 
+// Room for the whole listing (about 28 KB) and for any block of a verification, so that
+// what the program flushes leaves in one write: the listing once at the end, a
+// verification once a block and once for its summary.
+inline constexpr std::size_t kStandardOutputBufferSize = std::size_t{64} * 1024;
+
 class StandardOutputBuffer : public std::streambuf {
 public:
-    explicit StandardOutputBuffer(std::FILE* file) : file_(file) { setp(buffer_, buffer_ + sizeof buffer_); }
+    // Takes `file` before anything is written to it, and leaves it unbuffered: this buffer
+    // is the only one, as stdio's own would cut a flush longer than its few KiB in two.
+    explicit StandardOutputBuffer(std::FILE* file);
     StandardOutputBuffer(const StandardOutputBuffer&) = delete;
     StandardOutputBuffer& operator=(const StandardOutputBuffer&) = delete;
 
@@ -27,7 +35,7 @@ private:
     bool drain();
 
     std::FILE* file_;
-    char buffer_[4096];
+    char buffer_[kStandardOutputBufferSize];
     bool failed_ = false;
     int failureCode_ = 0;
 };

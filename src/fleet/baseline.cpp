@@ -190,9 +190,6 @@ constexpr std::array<Source, 2> kSources{Source::Folder, Source::Report};
 constexpr std::array<Status, 3> kStatuses{Status::Ok, Status::Findings, Status::Error};
 constexpr std::array<ApplicationState, 4> kStates{ApplicationState::Block, ApplicationState::NotFound,
                                                   ApplicationState::NoTag, ApplicationState::Absent};
-constexpr std::array<VerdictKind, kVerdictKindCount> kVerdicts{
-    VerdictKind::Correct, VerdictKind::SizeMismatch, VerdictKind::Beta,  VerdictKind::Test,
-    VerdictKind::PreRelease, VerdictKind::Older,    VerdictKind::Newer, VerdictKind::Unrecognized};
 
 std::string lowerCase(std::string_view text) {
     std::string lower(text);
@@ -432,9 +429,9 @@ bool Baseline::readLine(std::string_view line, int number, Installation& entry, 
             }
             known.size = size->get<std::int64_t>();
             const Json* verdict = field(application, "verdict");
-            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdicts, verdictName);
+            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdictKinds, verdictName);
             if (!verdictValue) {
-                problem = expected(where(), "verdict", oneOf(kVerdicts, verdictName), verdict);
+                problem = expected(where(), "verdict", oneOf(kVerdictKinds, verdictName), verdict);
                 return false;
             }
             known.verdict = *verdictValue;

@@ -43,6 +43,14 @@ constexpr std::array<Look, kVerdictKindCount> kVerdictLooks = {{
     {"unrecognized", "#5c2c0c", "#fff", "?", "release not recognised"},
 }};
 
+// The looks' names are the names every format gives the verdicts.
+constexpr bool verdictLooksFollowTheVerdictNames() {
+    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind)
+        if (kVerdictLooks[kind].name != kVerdictNames[kind]) return false;
+    return true;
+}
+static_assert(verdictLooksFollowTheVerdictNames());
+
 // Indexed by ApplicationState; a block's look is its verdict's.
 constexpr std::array<Look, 3> kStateLooks = {{
     {"not-found", "#fff", "#868e96", "\\2013", "no file, or one that cannot be read"},
@@ -341,31 +349,22 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     page += "</tr></thead></table>\n";
 }
 
-// The host generations of an installation's blocks: their numbers, ascending, then "NA"
-// when a generation was not recognised; `labels` gets the labels as printed, in the
-// order first seen.
-std::string generationsOf(const InstallationRecord& installation, std::vector<std::string_view>& labels) {
-    std::set<int> generations;
-    bool unrecognised = false;
-    for (const ApplicationRecord& application : installation.applications) {
-        if (application.state != ApplicationState::Block) continue;
-        if (application.generation) generations.insert(*application.generation);
-        else unrecognised = true;
-        if (std::find(labels.begin(), labels.end(), application.host) == labels.end())
+// The host labels of an installation's blocks as printed, in the order first seen.
+std::vector<std::string_view> hostLabelsOf(const InstallationRecord& installation) {
+    std::vector<std::string_view> labels;
+    for (const ApplicationRecord& application : installation.applications)
+        if (application.state == ApplicationState::Block &&
+            std::find(labels.begin(), labels.end(), application.host) == labels.end())
             labels.push_back(application.host);
-    }
-    std::string text;
-    for (const int generation : generations) {
-        if (!text.empty()) text += ' ';
-        text += std::to_string(generation);
-    }
-    if (unrecognised) text += text.empty() ? "NA" : " NA";
-    return text;
+    return labels;
 }
 
+// The host generations as "8 11", "NA" for one not recognised.
+std::string generationsOf(const InstallationRecord& installation) { return generationsSeen(installation, " ", "NA"); }
+
 void appendHosts(std::string& page, const InstallationRecord& installation) {
-    std::vector<std::string_view> labels;
-    const std::string generations = generationsOf(installation, labels);
+    const std::vector<std::string_view> labels = hostLabelsOf(installation);
+    const std::string generations = generationsOf(installation);
     page += "<td class=\"hosts\" title=\"";
     for (std::size_t i = 0; i < labels.size(); ++i) {
         if (i > 0) page += '\n';
@@ -502,8 +501,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
 // An ok installation in the fold: its path, its host generations and what was found,
 // one short line rather than a row of 41 cells.
 void appendFoldedLine(std::string& page, const InstallationRecord& installation) {
-    std::vector<std::string_view> labels;
-    const std::string generations = generationsOf(installation, labels);
+    const std::string generations = generationsOf(installation);
     page += "<li class=\"";
     page += sourceName(installation.source);
     page += "\">";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <set>
 
 #include "catalogue/catalogue.h"
 
@@ -24,20 +25,6 @@ std::string_view stateName(ApplicationState state) {
         case ApplicationState::Absent: return "absent";
     }
     return "absent";
-}
-
-std::string_view verdictName(VerdictKind verdict) {
-    switch (verdict) {
-        case VerdictKind::Correct: return "correct";
-        case VerdictKind::SizeMismatch: return "size-mismatch";
-        case VerdictKind::Beta: return "beta";
-        case VerdictKind::Test: return "test";
-        case VerdictKind::PreRelease: return "pre-release";
-        case VerdictKind::Older: return "older";
-        case VerdictKind::Newer: return "newer";
-        case VerdictKind::Unrecognized: return "unrecognized";
-    }
-    return "unrecognized";
 }
 
 std::string_view sourceName(Source source) { return source == Source::Report ? "report" : "folder"; }
@@ -83,7 +70,25 @@ bool isFinding(const ApplicationRecord& application) {
 }
 
 int blockCount(const InstallationRecord& record) {
-    return std::accumulate(record.counts.begin(), record.counts.end(), 0);
+    return judgedCount(record.counts);
+}
+
+std::string generationsSeen(const InstallationRecord& record, std::string_view joiner,
+                            std::string_view unrecognised) {
+    std::set<int> generations;
+    bool unknown = false;
+    for (const ApplicationRecord& application : record.applications) {
+        if (application.state != ApplicationState::Block) continue;
+        if (application.generation)
+            generations.insert(*application.generation);
+        else
+            unknown = true;
+    }
+    std::string text;
+    const auto add = [&](std::string_view part) { text.append(text.empty() ? "" : joiner).append(part); };
+    for (const int generation : generations) add(std::to_string(generation));
+    if (unknown) add(unrecognised);
+    return text;
 }
 
 Status statusOf(const InstallationRecord& record) {

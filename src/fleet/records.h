@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "verify/verdict_kind.h"
+
 namespace vud::fleet {
 
 enum class ApplicationState {
@@ -19,10 +21,6 @@ enum class ApplicationState {
     NoTag,     // scanned: a file without a version tag
     Absent,    // a report has no block for it; a report cannot tell the two above apart
 };
-
-// One for each verdict counter of a run, in the order the record lists them.
-enum class VerdictKind { Correct, SizeMismatch, Beta, Test, PreRelease, Older, Newer, Unrecognized };
-inline constexpr int kVerdictKindCount = 8;
 
 // The rules of a rollout that an installation may be held to beyond the checker's
 // verdicts (--expect-generation, --require-all), each a finding when broken.
@@ -85,7 +83,7 @@ struct InstallationRecord {
     Source source = Source::Folder;
     Status status = Status::Error;
     std::string error;  // the reason, for Status::Error
-    std::array<int, kVerdictKindCount> counts{};  // by VerdictKind
+    VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
     // short, overwritten). A finding, unlike a file not found; a report cannot show it.
@@ -119,9 +117,9 @@ ScanMetadata scanStartingNow();
 // `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
 std::string isoTime(std::int64_t seconds);
 
-// The names used in every format: JSON values, CSV cells, the dashboard's classes.
+// The names used in every format: JSON values, CSV cells, the dashboard's classes. The
+// verdicts' names are verdictName's.
 std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
-std::string_view verdictName(VerdictKind verdict);      // "correct", "size-mismatch", ...
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
 std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
@@ -141,6 +139,12 @@ Status statusOf(const InstallationRecord& record);
 
 // The count of blocks (applications that have a verdict) of an installation.
 int blockCount(const InstallationRecord& record);
+
+// The host generations of an installation's blocks: their numbers in ascending order,
+// each once, `unrecognised` last when a block's generation was not recognised, all
+// joined by `joiner`; empty when there is no block.
+std::string generationsSeen(const InstallationRecord& record, std::string_view joiner,
+                            std::string_view unrecognised);
 
 // The record of the application at catalogue `position` in `state`, with its name and
 // file from the catalogue and nothing else set yet.

@@ -322,7 +322,7 @@ private:
     // The summary is what the checker prints for the blocks read and the count of
     // applications not found that it gives: anything else contradicts the blocks.
     Refusal readSummary(RunTally& tally, InstallationRecord& record) {
-        const int blocks = tallyBlocks(tally);
+        const int blocks = judgedCount(tally.verdicts);
         constexpr std::string_view kNotFound = " Applications NOT FOUND";
         // The not-found line stands within the summary's first lines, if anywhere.
         constexpr std::size_t kSummaryLines = 24;
@@ -363,11 +363,6 @@ private:
         applyTally(tally, record);
         if (readBack_ != nullptr) readBack_->tally = tally;
         return {0, {}};
-    }
-
-    static int tallyBlocks(const RunTally& tally) {
-        return tally.correctCount + tally.sizeMismatchCount + tally.betaCount + tally.testCount +
-               tally.preReleaseCount + tally.olderCount + tally.newerCount + tally.unrecognizedCount;
     }
 
     std::vector<std::string_view> lines_;

@@ -12,12 +12,6 @@
 
 namespace vud::fleet {
 
-// The verdict kind of a verdict counter (correctCount is Correct, and so on).
-VerdictKind verdictKindOf(TallyCounter counter);
-
-// The host generation number of a reading (2, 6 to 12), none when unrecognised.
-std::optional<int> generationNumberOf(const GenerationReading& reading);
-
 // The host label of a status line: what follows "Application Valid for: ".
 std::string hostOf(const std::string& statusLine);
 

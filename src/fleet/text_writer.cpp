@@ -24,24 +24,6 @@ std::string rightAligned(int number, std::size_t width) {
     return text;
 }
 
-// The generations in ascending order, "?" for a tag whose generation is unrecognised.
-std::string generationsSeen(const InstallationRecord& record) {
-    bool seen[13] = {};
-    bool unrecognised = false;
-    for (const ApplicationRecord& application : record.applications) {
-        if (application.state != ApplicationState::Block) continue;
-        if (application.generation && *application.generation >= 0 && *application.generation < 13)
-            seen[*application.generation] = true;
-        else
-            unrecognised = true;
-    }
-    std::string text;
-    for (int generation = 0; generation < 13; ++generation)
-        if (seen[generation]) text.append(text.empty() ? "" : "+").append(std::to_string(generation));
-    if (unrecognised) text += text.empty() ? "?" : "+?";
-    return text.empty() ? "-" : text;
-}
-
 std::string counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -53,7 +35,8 @@ std::string findingsInWords(const InstallationRecord& record) {
         const char* one;
         const char* many;
     };
-    static const Words kWords[] = {
+    // Every kind but Correct, in the order a line names them.
+    static constexpr Words kWords[] = {
         {VerdictKind::SizeMismatch, "size mismatch", "size mismatches"},
         {VerdictKind::Beta, "beta", "beta"},
         {VerdictKind::Test, "test release", "test releases"},
@@ -62,6 +45,7 @@ std::string findingsInWords(const InstallationRecord& record) {
         {VerdictKind::Newer, "newer release", "newer releases"},
         {VerdictKind::Unrecognized, "unrecognized release", "unrecognized releases"},
     };
+    static_assert(std::size(kWords) == kVerdictKindCount - 1);
     std::string text;
     const auto add = [&text](const std::string& words) { text += (text.empty() ? "" : ", ") + words; };
     if (blockCount(record) == 0) add("no application found");
@@ -133,7 +117,9 @@ public:
             line += padded("-", 11) + padded("", 18);
         } else {
             const int blocks = blockCount(record);
-            line += padded(generationsSeen(record), 11) +
+            // The host generations as "8+11", "?" for one not recognised.
+            const std::string generations = generationsSeen(record, "+", "?");
+            line += padded(generations.empty() ? "-" : generations, 11) +
                     rightAligned(record.counts[static_cast<int>(VerdictKind::Correct)], 2) + " of " +
                     rightAligned(blocks, 2) + " correct  ";
         }

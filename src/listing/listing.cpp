@@ -31,15 +31,13 @@ constexpr int kRowFileWidth = 10;
 constexpr int kRowCodeWidth = 7;
 
 void printTitle(std::ostream& out, const ListedGeneration& listed) {
-    out << "Vudmark for FrameWorks Plus version:  " << kHostGenerations[listed.generation].label
-        << std::endl;
-    // The newline in the literal leaves exactly one empty line under the title.
-    out << "Vudmark:  Application Listing    Version: " << kCheckerVersion
-        << " dated: " << kCheckerDate << "\n" << std::endl;
+    out << "Vudmark for FrameWorks Plus version:  " << kHostGenerations[listed.generation].label << '\n';
+    // Exactly one empty line under the title.
+    out << "Vudmark:  Application Listing    Version: " << kCheckerVersion << " dated: " << kCheckerDate
+        << "\n\n";
 }
 
-// "Verion" is the report's own spelling. The header ends with the newline in its
-// last literal, so no flush follows it.
+// "Verion" is the report's own spelling.
 void printColumnHeader(std::ostream& out) {
     out << std::setw(kHeaderNameWidth) << "Application Name" << " "
         << std::setw(kHeaderFileWidth) << "FPL(ma) Name" << "    Verion #"
@@ -53,7 +51,7 @@ void printApplicationRow(std::ostream& out, const ListedGeneration& listed, int 
     out << std::setw(kRowNameWidth) << entry.displayName << " "
         << std::setw(kRowFileWidth) << entry.fileName << "  Version "
         << std::setw(kRowCodeWidth) << code.text << " Size: "
-        << kExpectedSizeTable[listed.sizeRow][position] << std::endl;
+        << kExpectedSizeTable[listed.sizeRow][position] << '\n';
 }
 
 void printSection(std::ostream& out, const ListedGeneration& listed) {
@@ -65,7 +63,7 @@ void printSection(std::ostream& out, const ListedGeneration& listed) {
     for (int position = 0; position < kApplicationCount; ++position)
         printApplicationRow(out, listed, position);
     // Four empty lines close the section.
-    out << "\n\n\n" << std::endl;
+    out << "\n\n\n\n";
 }
 
 }  // namespace
@@ -85,6 +83,9 @@ ListedVersionCode listedVersionCode(const char* releaseCode, const char* generat
     return code;
 }
 
+// Nothing here flushes: the listing is worked out from the catalogue in a moment, with
+// no file to wait for, so nobody watches it arrive line by line. The caller's one
+// flush at the end sends it whole, in one write where the stream's buffer holds it.
 void printListing(std::ostream& out) {
     for (const ListedGeneration& listed : kListedGenerations) printSection(out, listed);
 }

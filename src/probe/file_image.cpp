@@ -31,16 +31,14 @@ std::int64_t countOn(OpenFile& file, std::int64_t count) {
 
 }  // namespace
 
-int FileImage::load(const char* name) {
-    copyText(name, fileName_, sizeof fileName_);
-
+bool FileImage::load(const char* name) {
     OpenFile file;
-    if (!file.open(name)) return 0;
+    if (!file.open(name)) return false;
     const std::int64_t reported = file.reportedSize();
     // A count cut short by a read error is no size: the record is empty again.
     const auto unreadable = [this] {
         reset();
-        return 0;
+        return false;
     };
 
     VersionTagSearch search;
@@ -92,7 +90,7 @@ int FileImage::load(const char* name) {
     byteCount_ = count;
     heldCount_ = held;
     tagPosition_ = search.position();
-    return 1;
+    return true;
 }
 
 }  // namespace vud

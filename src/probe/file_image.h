@@ -31,7 +31,7 @@ constexpr std::size_t nextReadBlock(std::size_t block) {
 class FileImage {
 public:
     // Empties the record: the byte count is 0. The contents are left as they are.
-    FileImage() : fileName_{}, byteCount_(0), heldCount_(0), tagPosition_(VersionTagSearch::kNone) {}
+    FileImage() : byteCount_(0), heldCount_(0), tagPosition_(VersionTagSearch::kNone) {}
     FileImage(const FileImage&) = delete;
     FileImage& operator=(const FileImage&) = delete;
 
@@ -44,12 +44,11 @@ public:
 
     // Reads the file at `name` (UTF-8: a bare name in the working folder, or a path
     // such as folder/name, opened whole however long), read-only and in binary,
-    // denying other programs nothing. Returns 1 when it was read, 0 when it cannot be:
+    // denying other programs nothing. Returns whether it was read; it cannot be when
     // missing, unreadable, not a regular file (a folder, FIFO or device is never
     // opened, and a name that turns into one after the look-up is refused once open),
-    // or a read error. On 0 the record keeps its previous counts if the file was never
-    // opened, and is empty otherwise. The name field keeps the name's first 19
-    // characters in either case.
+    // or on a read error. When it was not read, the record keeps its previous counts if
+    // the file was never opened, and is empty otherwise.
     //
     // Only what the report needs is read: the file up to the end of its first version
     // tag, the end of the file, or the capacity of the image, whichever comes first.
@@ -57,30 +56,21 @@ public:
     // the size the open file reports, once one more read of the last byte there shows
     // that the file ends exactly there; when it does not, the file is read on to its end
     // (or to 64 MiB) and that count is its size.
-    int load(const char* name);
+    bool load(const char* name);
 
     // The file's whole size in bytes, also when only part of it is held.
     std::int64_t getByteCount() const { return byteCount_; }
 
-    // The first tag in the bytes held, as findVersionTag over data() finds it; the load
-    // already searched them, so nothing is searched again.
-    std::optional<VersionTag> findVersionTag(std::int32_t& position) const {
-        if (tagPosition_ == VersionTagSearch::kNone) {
-            position = -1;
-            return std::nullopt;
-        }
-        position = static_cast<std::int32_t>(tagPosition_);
-        return versionTagAt(contents_, heldCount_, tagPosition_);
-    }
+    // Where the first tag in the bytes held begins, VersionTagSearch::kNone when they
+    // hold none. The load found it as it read, so nothing searches the bytes again.
+    std::size_t tagPosition() const { return tagPosition_; }
 
-    const char* fileName() const { return fileName_; }
     const unsigned char* data() const { return contents_; }
     std::size_t heldCount() const { return heldCount_; }
 
 private:
     // Left uninitialised: only data()[0, heldCount()) is ever read.
     unsigned char contents_[kFileImageCapacity];
-    char fileName_[20];
     std::int64_t byteCount_;
     std::size_t heldCount_;
     std::size_t tagPosition_;  // VersionTagSearch::kNone: no tag in the bytes held

@@ -7,15 +7,21 @@
 #include <cstdint>
 #include <optional>
 
+#include "probe/version_tag.h"
+
 namespace vud {
 
 // One application file as the run sees it. `data[0, heldCount)` holds the file from its
 // start at least as far as the end of its first version tag, or the whole file, or the
 // image's capacity, whichever comes first. `byteCount` is the whole file's size.
+// `tagPosition` is where the first version tag in the bytes held begins, or
+// VersionTagSearch::kNone: the load finds it as it reads, and the run judges that tag
+// without searching the bytes again.
 struct ApplicationBytes {
     const unsigned char* data;
     std::size_t heldCount;
     std::int64_t byteCount;
+    std::size_t tagPosition;
 };
 
 class Installation {

@@ -14,8 +14,8 @@ InstalledFolder::InstalledFolder(std::string folder)
 std::optional<ApplicationBytes> InstalledFolder::load(int /*position*/, const char* fileName) {
     path_.assign(folder_).append(fileName);
     image_->reset();
-    if (image_->load(path_.c_str()) == 0) return std::nullopt;
-    return ApplicationBytes{image_->data(), image_->heldCount(), image_->getByteCount()};
+    if (!image_->load(path_.c_str())) return std::nullopt;
+    return ApplicationBytes{image_->data(), image_->heldCount(), image_->getByteCount(), image_->tagPosition()};
 }
 
 }  // namespace vud

@@ -14,9 +14,12 @@ void MemoryInstallation::put(int position, std::string bytes, std::optional<std:
 std::optional<ApplicationBytes> MemoryInstallation::load(int position, const char* /*fileName*/) {
     const auto file = files_.find(position);
     if (file == files_.end()) return std::nullopt;
-    const std::string& bytes = file->second.bytes;
-    return ApplicationBytes{reinterpret_cast<const unsigned char*>(bytes.data()),
-                            std::min(bytes.size(), kFileImageCapacity), file->second.byteCount};
+    const auto* data = reinterpret_cast<const unsigned char*>(file->second.bytes.data());
+    const std::size_t held = std::min(file->second.bytes.size(), kFileImageCapacity);
+    // The search a folder's load makes as it reads.
+    VersionTagSearch search;
+    search.extend(data, held);
+    return ApplicationBytes{data, held, file->second.byteCount, search.position()};
 }
 
 }  // namespace vud

@@ -8,13 +8,12 @@ int textLength(const char* text) {
     return length;
 }
 
-int copyText(const char* source, char* destination, std::size_t destinationSize) {
-    if (destinationSize == 0) return 0;
+void copyText(const char* source, char* destination, std::size_t destinationSize) {
+    if (destinationSize == 0) return;
     std::size_t length = static_cast<std::size_t>(textLength(source));
     if (length > destinationSize - 1) length = destinationSize - 1;
     for (std::size_t i = 0; i < length; ++i) destination[i] = source[i];
     destination[length] = '\0';
-    return 0;
 }
 
 }  // namespace vud

@@ -10,7 +10,7 @@ int textLength(const char* text);
 
 // Copies `source` and a NUL into `destination`, which holds `destinationSize`
 // bytes: at most destinationSize - 1 characters are copied, so it never writes past
-// the field. Always returns 0. A zero-sized destination is left untouched.
-int copyText(const char* source, char* destination, std::size_t destinationSize);
+// the field. A zero-sized destination is left untouched.
+void copyText(const char* source, char* destination, std::size_t destinationSize);
 
 }  // namespace vud

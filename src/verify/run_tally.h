@@ -1,23 +1,18 @@
 // What one verification run counts; the summary prints it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "catalogue/catalogue.h"
+#include "verify/verdict_kind.h"
 
 namespace vud {
 
 struct RunTally {
-    // Verdicts: an application with a tag adds to at most one; a file that cannot be
-    // opened adds to notFoundCount.
-    std::int32_t correctCount = 0;
-    std::int32_t sizeMismatchCount = 0;
-    std::int32_t betaCount = 0;
-    std::int32_t testCount = 0;
-    std::int32_t preReleaseCount = 0;  // generation 11 and 12 pre-releases together
-    std::int32_t olderCount = 0;
-    std::int32_t newerCount = 0;
-    std::int32_t unrecognizedCount = 0;
+    // Verdicts: an application with a tag adds to exactly one kind; a file that cannot
+    // be opened adds to notFoundCount.
+    VerdictCounts verdicts{};  // by VerdictKind
     std::int32_t notFoundCount = 0;
 
     // Host generations: an application with a tag adds to exactly one of the
@@ -33,9 +28,14 @@ struct RunTally {
     std::int32_t gen11Count = 0;
     std::int32_t gen12Count = 0;
     std::int32_t otherGenerationCount = 0;
+
+    std::int32_t& count(VerdictKind kind) { return verdicts[static_cast<std::size_t>(kind)]; }
+    std::int32_t count(VerdictKind kind) const { return verdicts[static_cast<std::size_t>(kind)]; }
+
+    bool operator==(const RunTally&) const = default;
 };
 
-// Names one counter of a RunTally, so a verdict can say what it adds.
+// Names one generation counter of a RunTally, so a verdict can say what it adds.
 using TallyCounter = std::int32_t RunTally::*;
 
 // The generation counter of each host generation, by GenerationIndex. FWP 3.0 is never

@@ -29,19 +29,19 @@ const GenerationLine kGenerationLines[] = {
 };
 
 struct FindingLine {
-    TallyCounter counter;
+    VerdictKind kind;
     const char* text;
 };
 
 // Finding lines, printed in this order and only when their count is above 0.
 const FindingLine kFindingLines[] = {
-    {&RunTally::testCount, "Test Applications Found:     \t"},
-    {&RunTally::preReleaseCount, "Version 12 Pre Release Test Applications Found:     \t"},
-    {&RunTally::unrecognizedCount, "Unrecognized Applications Found:     \t"},
-    {&RunTally::betaCount, "Beta Applications Found:     \t"},
-    {&RunTally::olderCount, "Outdated Applications Found: \t"},
-    {&RunTally::newerCount, "Newer Applications Found:    \t"},
-    {&RunTally::sizeMismatchCount, "Mismatched File Sizes Found:    \t"},
+    {VerdictKind::Test, "Test Applications Found:     \t"},
+    {VerdictKind::PreRelease, "Version 12 Pre Release Test Applications Found:     \t"},
+    {VerdictKind::Unrecognized, "Unrecognized Applications Found:     \t"},
+    {VerdictKind::Beta, "Beta Applications Found:     \t"},
+    {VerdictKind::Older, "Outdated Applications Found: \t"},
+    {VerdictKind::Newer, "Newer Applications Found:    \t"},
+    {VerdictKind::SizeMismatch, "Mismatched File Sizes Found:    \t"},
 };
 
 }  // namespace
@@ -61,34 +61,34 @@ int mixedGenerationCount(const RunTally& tally) {
 
 void printRunSummary(const RunTally& tally, std::ostream& out) {
     if (mixedGenerationCount(tally) > 1) {
-        out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << std::endl;
+        out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << '\n';
         for (const GenerationLine& line : kGenerationLines)
             out << tally.*line.counter << " Applications found for " << kHostGenerations[line.generation].label
-                << std::endl;
+                << '\n';
     }
 
     out << "Verification ver " << kCheckerVersion << "  dated " << kCheckerDate << "  SUMMARY:"
-        << std::endl;
+        << '\n';
 
     for (const FindingLine& line : kFindingLines)
-        if (tally.*line.counter > 0) out << line.text << tally.*line.counter << std::endl;
+        if (tally.count(line.kind) > 0) out << line.text << tally.count(line.kind) << '\n';
 
-    if (tally.correctCount == kApplicationCount)
+    if (tally.count(VerdictKind::Correct) == kApplicationCount)
         out << "All (" << kApplicationCount
-            << ") Applications were Located and All are CORRECT PRODUCTION VERSION" << std::endl;
+            << ") Applications were Located and All are CORRECT PRODUCTION VERSION" << '\n';
     else
-        out << tally.correctCount << " of (" << kApplicationCount
-            << ") Applications were Located as CORRECT PRODUCTION VERSIONS" << std::endl;
+        out << tally.count(VerdictKind::Correct) << " of (" << kApplicationCount
+            << ") Applications were Located as CORRECT PRODUCTION VERSIONS" << '\n';
 
-    if (tally.notFoundCount > 0) out << tally.notFoundCount << " Applications NOT FOUND" << std::endl;
+    if (tally.notFoundCount > 0) out << tally.notFoundCount << " Applications NOT FOUND" << '\n';
 
-    if (tally.newerCount > 0) {
-        out << "\nWARNING :  Newer Applications Found" << std::endl;
-        out << "Verification Application OUT OF DATE - Download New Checker from" << std::endl;
-        out << "  Web Site: " << kMakerWebSite << "  or " << std::endl;
-        out << "  Contact " << kMakerCompany << std::endl;
-        out << kIndent << "email : " << kMakerEmail << std::endl;
-        out << kIndent << "phone : " << kMakerPhone << std::endl;
+    if (tally.count(VerdictKind::Newer) > 0) {
+        out << "\nWARNING :  Newer Applications Found" << '\n';
+        out << "Verification Application OUT OF DATE - Download New Checker from" << '\n';
+        out << "  Web Site: " << kMakerWebSite << "  or " << '\n';
+        out << "  Contact " << kMakerCompany << '\n';
+        out << kIndent << "email : " << kMakerEmail << '\n';
+        out << kIndent << "phone : " << kMakerPhone << '\n';
     }
 }
 

@@ -42,8 +42,9 @@ constexpr char kPreRelease11[] =
     "%s is Test Rel %s - Initial ver 11 Pre RELEASE  - Final Ver will be %s\n";
 constexpr char kTwoDigitTest[] = "%s is Test Rel %s - NOT FINAL RELEASE  - Final Ver %s\n";
 
-constexpr char kStatusPrefix[] = "   STATUS: Application Valid for: ";
-constexpr char kStatusGeneration7[] = "   STATUS: Application Valid for: FWP 7.0.x.x (see below)";
+// A build that carries generation 7 may be for either FWP 7.0 range: the status names
+// neither, and the verdict below it tells them apart by size where it can.
+constexpr char kGeneration7Host[] = "FWP 7.0.x.x (see below)";
 
 // Fills each %s or %d of `pattern` with the next argument, already written as text.
 // Nothing is ever cut, whatever the length of a file name, tag or size. The text is
@@ -100,23 +101,24 @@ public:
             judgeTwoDigit();
         else
             judgeOneDigit();
+        verdict_.statusLine = kStatusPrefix;
         if (!generation.twoDigit && generation.sizeRow == 1)
-            verdict_.statusLine = kStatusGeneration7;
+            verdict_.statusLine += kGeneration7Host;
         else
-            verdict_.statusLine = std::string(kStatusPrefix) + kHostGenerations[generation.generationIndex].label;
+            verdict_.statusLine += kHostGenerations[generation.generationIndex].label;
         return std::move(verdict_);
     }
 
 private:
     std::int64_t expectedSize(int sizeRow) const { return kExpectedSizeTable[sizeRow][position_]; }
 
-    void decide(TallyCounter counter, const char* pattern) {
-        verdict_.verdictCounter = counter;
+    void decide(VerdictKind kind, const char* pattern) {
+        verdict_.kind = kind;
         verdict_.verdictText = fillIn(pattern, {name_, shownTag_, code_});
     }
 
-    void decideSize(TallyCounter counter, const char* pattern, int sizeRow) {
-        verdict_.verdictCounter = counter;
+    void decideSize(VerdictKind kind, const char* pattern, int sizeRow) {
+        verdict_.kind = kind;
         verdict_.verdictText = fillIn(pattern, {name_, std::to_string(byteCount_),
                                                 std::to_string(expectedSize(sizeRow))});
     }
@@ -131,20 +133,20 @@ private:
         // An unrecognised generation has no size row to judge a correct release by.
         if (row && releaseMatches(kOneDigitLayout) && textLength(tag_) == textLength(code_) + 4) {
             if (textLength(tag_) == 11 && at(tag_, 10) != at(code_, 6)) {
-                decide(&RunTally::testCount, kSevenCharacterTest);
+                decide(VerdictKind::Test, kSevenCharacterTest);
             } else if (byteCount_ == expectedSize(*row) && *row == 1) {
                 verdict_.generation7BuildCounter = &RunTally::gen7LaterCount;
-                decideSize(&RunTally::correctCount, kCorrectLater7, *row);
+                decideSize(VerdictKind::Correct, kCorrectLater7, *row);
             } else if (byteCount_ == expectedSize(*row)) {
-                decideSize(&RunTally::correctCount, kCorrect, *row);
+                decideSize(VerdictKind::Correct, kCorrect, *row);
             } else if (*row == 1 && byteCount_ == expectedSize(2)) {
                 // The same tag ships for both FWP 7.0 ranges; only the size tells them apart.
                 verdict_.generation7BuildCounter = &RunTally::gen7EarlierCount;
-                decideSize(&RunTally::correctCount, kCorrectEarlier7, *row);
+                decideSize(VerdictKind::Correct, kCorrectEarlier7, *row);
             } else if (*row == 1) {
-                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch7, 1);
+                decideSize(VerdictKind::SizeMismatch, kSizeMismatch7, 1);
             } else {
-                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch, *row);
+                decideSize(VerdictKind::SizeMismatch, kSizeMismatch, *row);
             }
             return;
         }
@@ -155,18 +157,18 @@ private:
         const GenerationReading& generation = verdict_.generation;
         if (releaseMatches(kTwoDigitLayout) && textLength(tag_) == textLength(code_) + 5) {
             if (byteCount_ == expectedSize(*generation.sizeRow))
-                decideSize(&RunTally::correctCount, kCorrect, *generation.sizeRow);
+                decideSize(VerdictKind::Correct, kCorrect, *generation.sizeRow);
             else
-                decideSize(&RunTally::sizeMismatchCount, kSizeMismatch, *generation.sizeRow);
+                decideSize(VerdictKind::SizeMismatch, kSizeMismatch, *generation.sizeRow);
             return;
         }
         // A matching release whose tag is cut short by a NUL goes on like any other.
         if (tag_[kTwoDigitLayout.marker] == 't') {
             if (generation.generationIndex == kGenerationFwp120)
-                return decide(&RunTally::preReleaseCount, kPreRelease12);
+                return decide(VerdictKind::PreRelease, kPreRelease12);
             if (generation.generationIndex == kGenerationFwp110)
-                return decide(&RunTally::preReleaseCount, kPreRelease11);
-            return decide(&RunTally::testCount, kTwoDigitTest);
+                return decide(VerdictKind::PreRelease, kPreRelease11);
+            return decide(VerdictKind::Test, kTwoDigitTest);
         }
         judgeRelease(kTwoDigitLayout);
     }
@@ -178,19 +180,19 @@ private:
         const char marker = tag_[layout.marker];
         if (major != at(code_, 2)) {
             // "b" ranks above every digit, but a beta is never newer.
-            if (tag_[layout.major] == 'b') return decide(&RunTally::betaCount, layout.betaText);
-            if (major < at(code_, 2)) return decide(&RunTally::olderCount, kOlder);
-            return decide(&RunTally::newerCount, kNewer);
+            if (tag_[layout.major] == 'b') return decide(VerdictKind::Beta, layout.betaText);
+            if (major < at(code_, 2)) return decide(VerdictKind::Older, kOlder);
+            return decide(VerdictKind::Newer, kNewer);
         }
         if (minor != at(code_, 4)) {
-            if (marker == 'r' && minor < at(code_, 4)) return decide(&RunTally::olderCount, kObsoleteTest);
-            if (marker == 'r') return decide(&RunTally::newerCount, kNewerTest);
-            if (marker != '\0') return decide(&RunTally::unrecognizedCount, kUnrecognizedMarker);
-            if (minor < at(code_, 4)) return decide(&RunTally::olderCount, kOlder);
-            return decide(&RunTally::newerCount, kNewer);
+            if (marker == 'r' && minor < at(code_, 4)) return decide(VerdictKind::Older, kObsoleteTest);
+            if (marker == 'r') return decide(VerdictKind::Newer, kNewerTest);
+            if (marker != '\0') return decide(VerdictKind::Unrecognized, kUnrecognizedMarker);
+            if (minor < at(code_, 4)) return decide(VerdictKind::Older, kOlder);
+            return decide(VerdictKind::Newer, kNewer);
         }
-        if (marker == 'r') return decide(&RunTally::testCount, kCurrentTest);
-        decide(&RunTally::unrecognizedCount, kUnrecognized);
+        if (marker == 'r') return decide(VerdictKind::Test, kCurrentTest);
+        decide(VerdictKind::Unrecognized, kUnrecognized);
     }
 
     int position_;
@@ -220,7 +222,7 @@ GenerationReading readGeneration(const VersionTag& tag) {
 
 void Verdict::addTo(RunTally& tally) const {
     ++(tally.*generation.generationCounter);
-    if (verdictCounter != nullptr) ++(tally.*verdictCounter);
+    ++tally.count(kind);
     if (generation7BuildCounter != nullptr) ++(tally.*generation7BuildCounter);
 }
 

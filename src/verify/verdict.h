@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "probe/file_image.h"
 #include "verify/run_tally.h"
+#include "verify/verdict_kind.h"
 
 namespace vud {
 
@@ -21,11 +23,14 @@ struct GenerationReading {
 
 GenerationReading readGeneration(const VersionTag& tag);
 
+// Every status line begins so; the host it names follows.
+inline constexpr std::string_view kStatusPrefix = "   STATUS: Application Valid for: ";
+
 struct Verdict {
     GenerationReading generation;
     std::string statusLine;     // without its end of line
     std::string verdictText;    // ends with its own newline
-    TallyCounter verdictCounter = nullptr;
+    VerdictKind kind = VerdictKind::Unrecognized;
     TallyCounter generation7BuildCounter = nullptr;  // gen7LaterCount or gen7EarlierCount
 
     void addTo(RunTally& tally) const;

@@ -18,17 +18,15 @@ RunTally verifyInstallation(Installation& installation,
             onApplication(outcome);
             continue;
         }
-        std::int32_t tagPosition = -1;
-        const std::optional<VersionTag> tag = findVersionTag(file->data, file->heldCount, tagPosition);
-        if (!tag) {
+        if (file->tagPosition == VersionTagSearch::kNone) {
             outcome.state = ApplicationOutcome::State::NoTag;  // reported nowhere
             onApplication(outcome);
             continue;
         }
         outcome.state = ApplicationOutcome::State::Judged;
-        outcome.tag = *tag;
+        outcome.tag = versionTagAt(file->data, file->heldCount, file->tagPosition);
         outcome.byteCount = file->byteCount;
-        outcome.verdict = judgeApplication(position, *tag, file->byteCount);
+        outcome.verdict = judgeApplication(position, outcome.tag, file->byteCount);
         outcome.verdict.addTo(tally);
         onApplication(outcome);
     }
@@ -38,16 +36,21 @@ RunTally verifyInstallation(Installation& installation,
 void printApplicationBlock(std::ostream& out, const char* fileName, const VersionTag& tag,
                            std::int64_t byteCount, const Verdict& verdict) {
     out << "Application: " << fileName << "\tVersion: " << printableTag(tag) << "  Size: " << byteCount
-        << std::endl;
-    out << verdict.statusLine << std::endl;
-    out << "    " << verdict.verdictText << std::endl;
+        << '\n';
+    out << verdict.statusLine << '\n';
+    out << "    " << verdict.verdictText << '\n';
 }
 
 void runVerification(Installation& installation, std::ostream& out) {
     const RunTally tally = verifyInstallation(installation, [&out](const ApplicationOutcome& outcome) {
-        if (outcome.state == ApplicationOutcome::State::Judged)
-            printApplicationBlock(out, kApplicationCatalogue[outcome.position].fileName, outcome.tag,
-                                  outcome.byteCount, outcome.verdict);
+        if (outcome.state != ApplicationOutcome::State::Judged) return;
+        printApplicationBlock(out, kApplicationCatalogue[outcome.position].fileName, outcome.tag,
+                              outcome.byteCount, outcome.verdict);
+        // Each block is sent as soon as its application is judged, in one write: on a
+        // share where every file takes a while to read, the user sees the report grow
+        // application by application rather than wait for the whole of it. Within a
+        // block nothing is flushed, and the summary leaves with the caller's flush.
+        out.flush();
     });
     printRunSummary(tally, out);
 }

@@ -1,6 +1,5 @@
-// The checker's output buffer on its own, with text that fills it: every report line
-// ends in std::endl today, which empties the buffer long before it is full, so only
-// these tests reach the path that writes out a full buffer.
+// The checker's output buffer on its own, with text that fills it: the buffer holds a
+// whole report, so only these tests reach the path that writes out a full buffer.
 #include "entry/standard_output.h"
 
 #include <gtest/gtest.h>
@@ -27,8 +26,8 @@ std::string countingText(std::size_t length) {
 
 TEST(StandardOutputBuffer, TextLongerThanTheBufferArrivesWhole) {
     ScratchFolder folder;
-    // The buffer holds 4,096 bytes.
-    for (std::size_t length : {4095, 4096, 4097, 8191, 8192, 8193, 10000}) {
+    constexpr std::size_t kFull = kStandardOutputBufferSize;
+    for (std::size_t length : {kFull - 1, kFull, kFull + 1, 2 * kFull - 1, 2 * kFull, 2 * kFull + 1, 2 * kFull + 1000}) {
         SCOPED_TRACE(length);
         const std::string text = countingText(length);
         std::FILE* file = std::fopen("out.txt", "wb");
@@ -55,7 +54,7 @@ TEST(StandardOutputBuffer, AFullBufferThatCannotBeWrittenIsAWriteError) {
     ASSERT_NE(nullptr, file);
     StandardOutputBuffer buffer(file);
     std::ostream out(&buffer);
-    out << countingText(5000);  // no flush: the buffer itself runs full
+    out << countingText(kStandardOutputBufferSize + 904);  // no flush: the buffer itself runs full
     EXPECT_TRUE(out.bad());
     EXPECT_TRUE(buffer.failed());
     EXPECT_EQ(ENOSPC, buffer.failureCode());

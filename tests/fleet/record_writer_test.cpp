@@ -105,6 +105,28 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               written(Format::Text));
 }
 
+// The host generations column of a mixed installation, one of whose blocks names a
+// generation the checker does not know; the dashboard writes the same as "8 11 NA".
+TEST(RecordWriter, TextNamesTheGenerationsSeenInAscendingOrderThenTheUnrecognised) {
+    InstallationRecord mixed;
+    mixed.installation = "ws4";
+    mixed.status = Status::Findings;
+    mixed.counts = {2, 0, 0, 0, 0, 0, 0, 1};
+    mixed.mixed = true;
+    mixed.applications = {
+        block(0, "Member Copy Along Path", "vud_mcp.ma", "ver 11.1.3", 65685, VerdictKind::Correct, "ok"),
+        block(1, "Beam Splice Generator", "vud_bsg.ma", "ver 5.0.6", 5, VerdictKind::Unrecognized, "unknown"),
+        block(2, "Column Base Plate Designer", "vud_cbp.ma", "ver 8.1.3", 106231, VerdictKind::Correct, "ok"),
+    };
+    mixed.applications[0].generation = 11;
+    mixed.applications[0].host = "FWP 11.0.x.x";
+    mixed.applications[1].generation = std::nullopt;
+    mixed.applications[1].host = "NA";
+    std::ostringstream out;
+    makeWriter(Format::Text, out, kScan)->write(mixed);
+    EXPECT_EQ("findings  8+11+?      2 of  3 correct  ws4  1 unrecognized release, mixed host generations\n", out.str());
+}
+
 // The totals' rows of the applications that no installation of the small fleet has,
 // positions 4 to 40, each ending in `zeros`.
 std::string rowsOfNone(const std::string& zeros) {

@@ -23,7 +23,7 @@ std::string summaryOf(const RunTally& tally) {
 
 TEST(RunSummary, AllCorrectForOneGeneration) {
     RunTally tally;
-    tally.correctCount = 41;
+    tally.count(VerdictKind::Correct) = 41;
     tally.gen8Count = 41;
     EXPECT_EQ(std::string(kSummaryTitle) +
                   "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
@@ -41,14 +41,14 @@ TEST(RunSummary, NothingFound) {
 
 TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
     RunTally tally;
-    tally.sizeMismatchCount = 7;
-    tally.newerCount = 6;
-    tally.olderCount = 5;
-    tally.betaCount = 4;
-    tally.unrecognizedCount = 3;
-    tally.preReleaseCount = 2;
-    tally.testCount = 1;
-    tally.correctCount = 12;
+    tally.count(VerdictKind::SizeMismatch) = 7;
+    tally.count(VerdictKind::Newer) = 6;
+    tally.count(VerdictKind::Older) = 5;
+    tally.count(VerdictKind::Beta) = 4;
+    tally.count(VerdictKind::Unrecognized) = 3;
+    tally.count(VerdictKind::PreRelease) = 2;
+    tally.count(VerdictKind::Test) = 1;
+    tally.count(VerdictKind::Correct) = 12;
     tally.notFoundCount = 1;
     tally.otherGenerationCount = 40;  // no host generation: never a mix
     EXPECT_EQ(std::string(kSummaryTitle) +
@@ -78,7 +78,7 @@ TEST(RunSummary, MixedGenerationsPrintEveryGenerationLineThroughFwp12) {
     tally.gen11Count = 10;
     tally.gen12Count = 11;
     tally.otherGenerationCount = 12;
-    tally.correctCount = 7;
+    tally.count(VerdictKind::Correct) = 7;
     EXPECT_EQ("WARNING Mixed version Applications found - FIX THIS SITUATION\n"
               "1 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
               "9 Applications found for FWP 7.00.00.19 & later\n"
@@ -128,7 +128,7 @@ TEST(MixedGenerationCount, CountsHostGenerationsPresent) {
 
 TEST(RunSummary, AllCorrectForTheEarlierFwp70RangeRaisesNoFalseAlarm) {
     RunTally tally;
-    tally.correctCount = 41;
+    tally.count(VerdictKind::Correct) = 41;
     tally.gen7Count = 41;
     tally.gen7EarlierCount = 41;
     EXPECT_EQ(std::string(kSummaryTitle) +

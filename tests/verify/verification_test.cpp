@@ -9,10 +9,12 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "probe/memory_installation.h"
 #include "support/expected_summary.h"
+#include "support/flush_recorder.h"
 #include "support/scratch_folder.h"
 
 namespace vud {
@@ -64,6 +66,36 @@ TEST_F(VerificationRun, OneCorrectBuildGetsItsFourLineBlock) {
                   "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
                   "40 Applications NOT FOUND\n",
               run());
+}
+
+// On a share where each file is slow to read, the user sees every block as soon as its
+// application is judged: one flush right behind each block, none inside one, none for
+// an application without a block, and the summary left to the program's flush at the end.
+TEST_F(VerificationRun, EachBlockIsFlushedAsSoonAsItsApplicationIsJudged) {
+    writeApplication("vud_mcp.ma", 59553, "ver 8.1.3\0"s);
+    installation.put(positionOf("vud_bsg.ma"), std::string(4000, 'x'));  // no tag: no block
+    writeApplication("vud_cbp.ma", 106232, "ver 8.1.3\0"s);  // expects 106231 bytes
+    const std::string firstBlock =
+        "Application: vud_mcp.ma\tVersion: ver 8.1.3  Size: 59553\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\n"
+        "\n";
+    const std::string secondBlock =
+        "Application: vud_cbp.ma\tVersion: ver 8.1.3  Size: 106232\n"
+        "   STATUS: Application Valid for: FWP 8.0.x.x\n"
+        "    vud_cbp.ma is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (106232 vs 106231 correct)\n"
+        "\n";
+
+    testing::FlushRecorder recorder;
+    std::ostream out(&recorder);
+    runVerification(installation, out);
+    EXPECT_EQ(firstBlock + secondBlock + kSummaryTitle +
+                  "Mismatched File Sizes Found:    \t1\n"
+                  "1 of (41) Applications were Located as CORRECT PRODUCTION VERSIONS\n"
+                  "38 Applications NOT FOUND\n",
+              recorder.view());
+    const std::vector<std::size_t> blockEnds = {firstBlock.size(), firstBlock.size() + secondBlock.size()};
+    EXPECT_EQ(blockEnds, recorder.flushedAt);
 }
 
 struct GenerationInstall {

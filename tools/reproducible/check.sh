@@ -37,7 +37,8 @@ step() {
 # build (the first preset) installed, each Windows build installed as linked, with its
 # debug information (the package strips it), and packaged.
 release_files() {
-  local preset=$1 build=$2 out=$3 log=$3/../release-files-$1.log
+  local preset=$1 build=$2 out=$3 log
+  log=$(dirname "$out")/release-files-$preset.log
   if [[ $preset == "${presets[0]}" ]]; then
     DESTDIR=$out/linux step "$log" cmake --install "$build" --prefix /usr/local
   else
