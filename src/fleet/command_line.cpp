@@ -21,7 +21,7 @@
 #include "fleet/record_writer.h"
 #include "fleet/report_parser.h"
 #include "fleet/runner.h"
-#include "fleet/utf8.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -130,18 +130,10 @@ private:
     static constexpr std::size_t kColumns = 79;
 
     // At most kColumns characters, cut at a character's start, so a line never wraps.
-    static std::string clipped(const std::string& line) {
-        std::size_t characters = 0;
-        for (std::size_t i = 0; i < line.size(); ++i) {
-            if ((static_cast<unsigned char>(line[i]) & 0xC0) == 0x80) continue;
-            if (++characters > kColumns) return line.substr(0, i);
-        }
-        return line;
-    }
+    static std::string clipped(const std::string& line) { return std::string(firstCharacters(line, kColumns)); }
 
     void write(const std::string& line) {
-        const auto characters = static_cast<std::size_t>(std::count_if(
-            line.begin(), line.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+        const std::size_t characters = characterCount(line);
         // While the line is rewritten, a signal handler clears the wider of the two.
         progressWidth = std::max(width_, characters);
         err_ << '\r' << line;

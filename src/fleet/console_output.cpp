@@ -5,16 +5,11 @@
 
 #include <iostream>
 
+#include "text/path.h"
+#include "text/utf8.h"
+
 namespace vud::fleet {
 namespace {
-
-std::wstring wideFromUtf8(const std::string& text) {
-    if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 // Collects UTF-8 bytes and hands whole characters to WriteConsoleW.
 class ConsoleBuffer : public std::streambuf {
@@ -45,16 +40,8 @@ protected:
 private:
     void writeWholeCharacters() {
         // A character cut at the buffer's end waits for its last bytes.
-        std::size_t whole = pending_.size();
-        std::size_t back = 0;
-        while (back < 3 && back < whole && (static_cast<unsigned char>(pending_[whole - 1 - back]) & 0xC0) == 0x80)
-            ++back;
-        if (back < whole) {
-            const auto lead = static_cast<unsigned char>(pending_[whole - 1 - back]);
-            const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-            if (needed > back + 1) whole -= back + 1;
-        }
-        const std::wstring wide = wideFromUtf8(pending_.substr(0, whole));
+        const std::size_t whole = wholeCharactersLength(pending_);
+        const std::wstring wide = wideFromUtf8(std::string_view(pending_).substr(0, whole));
         pending_.erase(0, whole);
         DWORD written = 0;
         if (!wide.empty()) WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
@@ -70,15 +57,6 @@ bool isConsole(HANDLE handle) {
 }
 
 }  // namespace
-
-std::string utf8FromWide(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return {};
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
-    utf8.pop_back();  // the NUL
-    return utf8;
-}
 
 ConsoleOutput::ConsoleOutput() {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);

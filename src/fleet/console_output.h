@@ -1,4 +1,4 @@
-// Windows: UTF-8 text shown right on a console, and wide-character text as UTF-8.
+// Windows: UTF-8 text shown right on a console.
 #pragma once
 
 #ifdef _WIN32
@@ -7,8 +7,6 @@
 #include <string>
 
 namespace vud::fleet {
-
-std::string utf8FromWide(const wchar_t* text);
 
 // For its lifetime, standard output and standard error that are consoles are written
 // with the console's wide-character call, so every name shows as it is whatever the

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "text/utf8.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -143,56 +144,16 @@ void appendLookStyle(std::string& page, const Look& look) {
     page += "\"}\n";
 }
 
-// The length of the well-formed UTF-8 sequence that starts at `at`, or 0 when the byte
-// there starts none (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    if (byte(at + 1) < low || byte(at + 1) > high) return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
-    return length;
-}
-
 void appendEscaped(std::string& page, std::string_view text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[at]);
-        switch (byte) {
+    for (const char c : escapedUtf8(text)) {
+        switch (c) {
             case '&': page += "&amp;"; break;
             case '<': page += "&lt;"; break;
             case '>': page += "&gt;"; break;
             case '"': page += "&quot;"; break;
             case '\'': page += "&#39;"; break;
-            default:
-                if (byte < 0x80) {
-                    page += static_cast<char>(byte);
-                } else if (const std::size_t length = utf8SequenceLength(text, at); length > 0) {
-                    page.append(text, at, length);
-                    at += length;
-                    continue;
-                } else {
-                    page += static_cast<char>(0xC0 | (byte >> 6));
-                    page += static_cast<char>(0x80 | (byte & 0x3F));
-                }
+            default: page += c;
         }
-        ++at;
     }
 }
 

@@ -62,8 +62,8 @@ void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& in
                     const ScanMetadata& scan);
 
 // `text` as HTML text or attribute value: & < > " ' as character references, valid
-// UTF-8 kept, and every other byte taken as the character U+0080 to U+00FF, as a
-// tag's bytes above 0x7F are read, so the page is always valid UTF-8.
+// UTF-8 kept, and every other byte shown as \xHH, as the other formats show it, so
+// the page is always valid UTF-8.
 std::string escapeHtml(std::string_view text);
 
 // How many findings an installation shows, the key of its place among those with

@@ -1,5 +1,7 @@
 #include "fleet/installation_names.h"
 
+#include "text/path.h"
+
 namespace vud::fleet {
 namespace {
 
@@ -36,14 +38,13 @@ std::optional<ListedInstallation> listedInstallation(std::string_view line) {
 
 std::string machineOfPath(std::string_view path) {
     // The long form of a share's path, and the long and device forms of local ones.
-    const bool local = startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\");
     if (startsWithNoCase(path, "\\\\?\\UNC\\")) {
         path.remove_prefix(8);
-    } else if (!local && path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2])) {
-#ifndef _WIN32
+    } else if (startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\")) {
+        return {};
+    } else if (path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2])) {
         // "/\x" is a folder named "\x" under the root on Linux, not a share.
-        if (path[0] != path[1]) return {};
-#endif
+        if (!kBackslashSeparates && path[0] != path[1]) return {};
         path.remove_prefix(2);
     } else {
         return {};
@@ -54,11 +55,7 @@ std::string machineOfPath(std::string_view path) {
 }
 
 std::string installationKey(const std::string& path) {
-#ifdef _WIN32
-    constexpr std::string_view kSeparators = "/\\";
-#else
-    constexpr std::string_view kSeparators = "/";
-#endif
+    constexpr char kSeparators[] = {'/', kPathSeparator, '\0'};
     const std::size_t end = path.find_last_not_of(kSeparators);
     return end == std::string::npos ? path : path.substr(0, end + 1);
 }

@@ -7,6 +7,7 @@
 
 #include "fleet/command_line.h"
 #include "fleet/runner.h"
+#include "text/path.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -98,7 +99,7 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.push_back(vud::fleet::utf8FromWide(argv[i]));
+    for (int i = 1; i < argc; ++i) arguments.push_back(vud::utf8FromWide(argv[i]));
     vud::fleet::ConsoleOutput console;
     DWORD mode = 0;
     const bool progress = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

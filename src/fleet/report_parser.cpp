@@ -9,7 +9,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/scan.h"
-#include "fleet/utf8.h"
+#include "text/utf8.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"
 #include "verify/verification.h"
@@ -43,14 +43,9 @@ struct Refusal {
 // checker prints), cut on a whole UTF-8 character, its control characters as escapes.
 std::string quoted(std::string_view line) {
     constexpr std::size_t kShown = 160;
-    std::string_view shown = line;
-    if (shown.size() > kShown) {
-        std::size_t cut = kShown;
-        while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;
-        shown = shown.substr(0, cut);
-    }
+    const std::string_view shown = firstBytesOfWholeCharacters(line, kShown);
     std::string text = "\"";
-    for (const char c : shown) {
+    for (const char c : escapedUtf8(shown)) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == '\t') {
             text += "\\t";
@@ -385,33 +380,20 @@ std::string reportText(std::string_view bytes, std::string& problem) {
         return std::string(bytes);
     }
     if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        std::string text;
-        text.reserve(bytes.size() / 2);
-        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            char32_t unit = static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8);
-            if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-                const char32_t low =
-                    static_cast<unsigned char>(bytes[i + 2]) | (static_cast<unsigned char>(bytes[i + 3]) << 8);
-                if (low >= 0xDC00 && low < 0xE000) {
-                    unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-                    i += 2;
-                }
-            }
-            if (unit >= 0xD800 && unit < 0xE000) unit = 0xFFFD;
-            appendUtf8(text, unit);
-        }
+        std::u16string units(bytes.size() / 2 - 1, u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i)
+            units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i + 2]) |
+                                             (static_cast<unsigned char>(bytes[2 * i + 3]) << 8));
         if (bytes.size() % 2 != 0) problem = "text in UTF-16LE, as its byte-order mark says, of an even length";
-        return text;
+        return utf8FromUtf16(units);
     }
     if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") {
         problem = "text in UTF-8 or UTF-16LE, not UTF-16BE";
         return {};
     }
-    if (isUtf8(bytes)) return std::string(bytes);
-    std::string text;
-    text.reserve(bytes.size() + bytes.size() / 8);
-    for (const char c : bytes) appendUtf8(text, static_cast<unsigned char>(c));
-    return text;
+    // Bytes that are not UTF-8 stay as they are: a path in a list names the file of those
+    // bytes, and a report's line that holds them is shown with them as \xHH.
+    return std::string(bytes);
 }
 
 InstallationRecord parseReport(std::string_view bytes, const std::string& installation, ReadBack* readBack) {

@@ -14,9 +14,9 @@
 namespace vud::fleet {
 
 // The report's text as UTF-8: bytes as written (LF or CR LF), UTF-8 with or without a
-// byte-order mark, or UTF-16LE with one. Bytes as written that are not UTF-8 are taken
-// one a character, U+0000 to U+00FF. Sets `problem` and returns nothing when the bytes
-// are in no encoding a report is saved in.
+// byte-order mark, or UTF-16LE with one. Bytes as written that are not UTF-8 are kept
+// as they are. Sets `problem` and returns nothing when the bytes are in no encoding a
+// report is saved in.
 std::string reportText(std::string_view bytes, std::string& problem);
 
 // The lines of a report's text as views into it, each without its LF or CR LF: one

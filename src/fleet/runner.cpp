@@ -9,7 +9,7 @@
 #include <system_error>
 #include <thread>
 
-#include "fleet/utf8.h"
+#include "text/utf8.h"
 
 #ifndef _WIN32
 #include <pthread.h>

@@ -8,7 +8,7 @@
 
 #include "fleet/record_writer.h"
 #include "fleet/totals.h"
-#include "fleet/utf8.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {

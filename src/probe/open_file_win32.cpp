@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "text/path.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -9,46 +11,13 @@
 
 namespace vud {
 
-namespace {
-
-// The path as the wide functions take it. A path of MAX_PATH characters or more opens
-// only as a full path behind the "\\?\" prefix, which turns off the system's own
-// path rules: so it is made full here first, its "/" made "\" and its "." and ".."
-// resolved, and a share's "\\server\share" becomes "\\?\UNC\server\share". Shorter
-// paths, the bare names of the working folder among them, go as they are.
-bool toWidePath(const char* path, std::wstring& wide) {
-    const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-    if (size <= 0) return false;
-    wide.assign(static_cast<std::size_t>(size), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), size) != size) return false;
-    wide.pop_back();  // the NUL, which the wide text holds anyway
-    if (wide.size() < MAX_PATH || wide.rfind(L"\\\\?\\", 0) == 0) return true;
-
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return false;
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return false;
-    full.resize(length);
-    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0)
-        wide = full;  // already past the path rules, or a device
-    else if (full.rfind(L"\\\\", 0) == 0)
-        wide = L"\\\\?\\UNC\\" + full.substr(2);
-    else
-        wide = L"\\\\?\\" + full;
-    return true;
-}
-
-}  // namespace
-
 OpenFile::~OpenFile() {
     if (handle_ != nullptr) CloseHandle(handle_);
 }
 
 // The handle is opened once and asked everything: what it is, how large it is.
 bool OpenFile::open(const char* path) {
-    std::wstring wide;
-    if (!toWidePath(path, wide)) return false;
+    const std::wstring wide = widePath(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
     // Shared for reading, writing and deleting: the host product or an editor may hold

@@ -201,6 +201,20 @@ TEST_F(FleetCommandLine, NamesWithControlCharactersOrOtherEncodingsShowAsEscapes
 #endif
 
 #ifndef _WIN32
+// A list made by find in a tree named in Latin-1 holds the names' own bytes: each names
+// its folder, which is checked, and shows as the other formats show such bytes.
+TEST_F(FleetCommandLine, AListNamesFoldersWhoseNamesAreNotUtf8) {
+    testing::writeInto("ws\xe9", testing::correctInstallation(11));
+    writeFile("fleet.txt", "ws\xe9\n");
+    const FleetRun result = runWith({"--from", "fleet.txt"});
+    EXPECT_EQ("", result.err);
+    EXPECT_EQ("ok        11         41 of 41 correct  ws\\xe9\n"
+              "1 installation: 1 ok, 0 with findings, 0 errors\n",
+              withoutTotals(result.out));
+}
+#endif
+
+#ifndef _WIN32
 // Shares whose server stopped answering: one where reading an application never ends,
 // one where looking it up never ends. Each is given up after the timeout, and the
 // installations after them are written as they are ready; the blocked threads stay

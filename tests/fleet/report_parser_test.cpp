@@ -296,8 +296,8 @@ TEST(ReportParser, ATagShownInPartStandsForEveryTagItMayHaveBeen) {
 }
 
 TEST(ReportParser, RefusesATagWithBytesTheCheckerShowsAsQuestionMarks) {
-    // A report whose tag holds the byte 0xE9 (not UTF-8, so U+00E9): the checker shows
-    // it as "?", so no checker printed this line.
+    // A report whose tag holds the byte 0xE9 (not UTF-8): the checker shows it as "?",
+    // so no checker printed this line. The message shows the byte as it is, \xe9.
     const std::string report =
         "Application: vud_mcp.ma\tVersion: ver 8.1.3\xE9  Size: 59553\n"
         "   STATUS: Application Valid for: FWP 8.0.x.x\n"
@@ -309,7 +309,7 @@ TEST(ReportParser, RefusesATagWithBytesTheCheckerShowsAsQuestionMarks) {
     const InstallationRecord record = parseReport(report, "ws");
     EXPECT_EQ(Status::Error, record.status);
     EXPECT_EQ("line 1: expected a version tag of at most 12 printable ASCII characters beginning \"ver \", found "
-              "\"ver 8.1.3\xC3\xA9\"",
+              "\"ver 8.1.3\\xe9\"",
               record.error);
 }
 

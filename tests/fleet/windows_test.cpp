@@ -1,6 +1,7 @@
 // vudfleet.exe as Windows users have it, under Wine: a folder named in several scripts,
-// given on the command line; a path longer than MAX_PATH; a report saved by Windows
-// PowerShell 5.1 (UTF-16LE).
+// given on the command line; a path longer than MAX_PATH, typed in full, behind "\\?\",
+// or short and relative in a deep working folder; a report saved by Windows PowerShell
+// 5.1 (UTF-16LE); the line ends of what it writes.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include "fleet/generated_installation.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"
+#include "text/path.h"
 
 namespace vud::fleet {
 namespace {
@@ -63,6 +65,7 @@ void removeTree(const std::wstring& folder) {
 struct WideRun {
     int status;
     std::string out;
+    std::string err;
 };
 
 // Runs vudfleet.exe with arguments in any script, as a console user types them: the
@@ -71,11 +74,13 @@ struct WideRun {
 // never write the same file.
 WideRun runFleetWide(const std::vector<std::string>& arguments) {
     const std::filesystem::path out = std::filesystem::current_path() / "vudfleet-wide-out.txt";
+    const std::filesystem::path err = std::filesystem::current_path() / "vudfleet-wide-err.txt";
     std::wstring command = L"\"\"" + wide(VUDFLEET_EXECUTABLE) + L"\"";
     for (const std::string& argument : arguments) command += L" \"" + wide(argument) + L"\"";
-    command += L" >\"" + out.wstring() + L"\" 2>NUL\"";
-    WideRun run{_wsystem(command.c_str()), testing::readFile(out)};
+    command += L" >\"" + out.wstring() + L"\" 2>\"" + err.wstring() + L"\"\"";
+    WideRun run{_wsystem(command.c_str()), testing::readFile(out), testing::readFile(err)};
     std::filesystem::remove(out);
+    std::filesystem::remove(err);
     return run;
 }
 
@@ -101,16 +106,15 @@ TEST(FleetOnWindows, FolderNamedInSeveralScriptsGivenOnTheCommandLine) {
               run.out);
 }
 
-TEST(FleetOnWindows, PathLongerThanMaxPath) {
-    const testing::ScratchFolder scratch;
-    const std::string report = reportOfACorrectInstallation();
-    // The test makes its files behind "\\?\", as the program must open them without it.
+// A tree deeper than MAX_PATH below the working folder, made behind "\\?\" as the
+// program must open it without; `ws` in its deepest folder holds the generation-11
+// builds of every application. Returns the deepest folder's full path, without "\\?\".
+std::string makeDeepTree() {
     std::string longPath = std::filesystem::current_path().string();
     for (int i = 0; i < 6; ++i) {
         longPath += "\\folder-of-a-deep-tree-" + std::string(30, static_cast<char>('a' + i));
         makeFolder(L"\\\\?\\" + wide(longPath));
     }
-    ASSERT_GT(longPath.size(), 300u);
     const std::wstring folder = L"\\\\?\\" + wide(longPath);
     makeFolder(folder + L"\\ws");
     for (const testing::GeneratedFile& file : testing::correctInstallation(11)) {
@@ -118,7 +122,20 @@ TEST(FleetOnWindows, PathLongerThanMaxPath) {
         bytes.resize(static_cast<std::size_t>(file.byteCount), ' ');
         writeWide(folder + L"\\ws\\" + wide(kApplicationCatalogue[file.position].fileName), bytes);
     }
-    writeWide(folder + L"\\ws.txt", report);
+    return longPath;
+}
+
+std::string oneCorrectInstallation(const std::string& name) {
+    return "ok        11         41 of 41 correct  " + name + "\n" + "\nBy application, of 1 installation read:\n" +
+           testing::applicationTotalLines(0, "1 correct") + "\n1 installation: 1 ok, 0 with findings, 0 errors\n";
+}
+
+TEST(FleetOnWindows, PathLongerThanMaxPath) {
+    const testing::ScratchFolder scratch;
+    const std::string report = reportOfACorrectInstallation();
+    const std::string longPath = makeDeepTree();
+    ASSERT_GT(longPath.size(), 300u);
+    writeWide(L"\\\\?\\" + wide(longPath) + L"\\ws.txt", report);
 
     const WideRun run = runFleetWide({"--format", "csv", longPath + "\\ws", longPath + "\\ws.txt"});
     EXPECT_EQ(0, run.status) << run.out;
@@ -126,6 +143,85 @@ TEST(FleetOnWindows, PathLongerThanMaxPath) {
     EXPECT_EQ(std::string::npos, run.out.find(",not-found,"));
     removeTree(L"\\\\?\\" + wide(std::filesystem::current_path().string()) + L"\\folder-of-a-deep-tree-" +
                std::wstring(30, L'a'));
+}
+
+// Inside "\\?\" paths "/" is part of a name: the applications of such a folder are
+// found only when joined to it with "\".
+TEST(FleetOnWindows, FolderInTheLongPathForm) {
+    const testing::ScratchFolder scratch;
+    testing::writeInto("ws042", testing::correctInstallation(11));
+    const std::string folder = "\\\\?\\" + (std::filesystem::current_path() / "ws042").string();
+    const WideRun run = runFleetWide({folder});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(oneCorrectInstallation(folder), run.out);
+}
+
+// A short relative name in a deep working folder is as long as the full path it stands
+// for: whether it goes behind "\\?\" is judged on that. The working folder itself
+// stays below MAX_PATH, as Windows wants it; an application's file in "ws" inside it is
+// not. Wine opens such a path either way, so the conversion is asked directly as well
+// as the program run.
+TEST(FleetOnWindows, ShortRelativePathInADeepWorkingFolder) {
+    const testing::ScratchFolder scratch;
+    std::string deep = std::filesystem::current_path().string();
+    ASSERT_LT(deep.size(), 200u);
+    deep += "\\deep-" + std::string(240 - deep.size() - 6, 'd');  // 240 characters in all
+    makeFolder(wide(deep));
+    ASSERT_TRUE(SetCurrentDirectoryW(wide(deep).c_str()) != 0) << GetLastError();
+    testing::writeInto("ws", testing::correctInstallation(11));
+    const std::wstring folder = widePath("ws");
+    const std::wstring file = widePath("ws\\vud_mcp.ma");
+    const WideRun run = runFleetWide({"ws"});
+    std::filesystem::current_path(scratch.path());
+
+    EXPECT_EQ(L"ws", folder);  // 243 characters in full
+    EXPECT_EQ(L"\\\\?\\" + wide(deep) + L"\\ws\\vud_mcp.ma", file);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(oneCorrectInstallation("ws"), run.out);
+}
+
+TEST(WidePath, ShortPathsGoAsTypedAndLongOnesInTheirFullLongForm) {
+    const testing::ScratchFolder scratch;
+    const std::string deep(300, 'd');
+    const struct {
+        std::string path;
+        std::wstring wide;
+    } cases[] = {
+        {"ws042", L"ws042"},
+        {"C:\\fleet/ws042", L"C:\\fleet/ws042"},
+        {"\\\\?\\C:\\fleet\\ws042", L"\\\\?\\C:\\fleet\\ws042"},
+        {"C:\\fleet/" + deep + "/./x/..", L"\\\\?\\C:\\fleet\\" + wide(deep)},
+        {"\\\\ws042\\c$\\" + deep, L"\\\\?\\UNC\\ws042\\c$\\" + wide(deep)},
+        {"\\\\?\\C:\\" + deep + "/x", L"\\\\?\\C:\\" + wide(deep) + L"/x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.wide, widePath(c.path)) << c.path;
+}
+
+// Redirected, everything vudfleet.exe writes ends its lines in LF as on every system,
+// CSV rows in CR LF as RFC 4180 has them: the same bytes wherever a fleet is checked.
+TEST(FleetOnWindows, LineEndsAreThoseOfEverySystem) {
+    const testing::ScratchFolder scratch;
+    testing::writeInto("ws042", testing::correctInstallation(11));
+    const struct {
+        const char* format;
+        bool crLf;
+    } formats[] = {{"text", false}, {"json", false}, {"metrics", false}, {"csv", true}, {"totals", true}};
+    for (const auto& f : formats) {
+        SCOPED_TRACE(f.format);
+        const WideRun run = runFleetWide({"--format", f.format, "ws042", "missing"});
+        EXPECT_EQ(2, run.status);
+        EXPECT_EQ("vudfleet: missing: no such file or folder\n", run.err);
+        std::size_t lineEnds = 0;
+        std::size_t crLfs = 0;
+        for (std::size_t i = 0; i < run.out.size(); ++i) {
+            if (run.out[i] != '\n') continue;
+            ++lineEnds;
+            if (i > 0 && run.out[i - 1] == '\r') ++crLfs;
+        }
+        EXPECT_GT(lineEnds, 0u);
+        EXPECT_EQ(f.crLf ? lineEnds : 0u, crLfs) << run.out;
+        EXPECT_EQ(crLfs, static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\r')));
+    }
 }
 
 TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
@@ -140,11 +236,7 @@ TEST(FleetOnWindows, ReportSavedByWindowsPowerShell) {
     std::ofstream("ws042.txt", std::ios::binary) << saved;
     const WideRun run = runFleetWide({"ws042.txt"});
     EXPECT_EQ(0, run.status);
-    EXPECT_EQ("ok        11         41 of 41 correct  ws042.txt\n"
-              "\nBy application, of 1 installation read:\n" +
-                  testing::applicationTotalLines(0, "1 correct") +
-                  "\n1 installation: 1 ok, 0 with findings, 0 errors\n",
-              run.out);
+    EXPECT_EQ(oneCorrectInstallation("ws042.txt"), run.out);
 }
 
 // Machines named by a list saved by Windows PowerShell (UTF-16LE, a tab between machine

@@ -1,0 +1,32 @@
+// What the fleet asks the file system about an input, one file per platform
+// (inputs_posix.cpp, inputs_win32.cpp). Paths are UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <istream>
+#include <string>
+
+namespace vud::fleet {
+
+// Special: a FIFO, a device or a socket, which may never end or never answer.
+enum class InputKind { Missing, Folder, Other, Special, Unreadable };
+
+// What `path` names; `reason` says why when it is missing, special or unreadable.
+InputKind inputKind(const std::string& path, std::string& reason);
+
+// Whether the folder `path` may be entered to open its files by name (a folder that
+// may be entered but not listed is checked, as the checker checks it); `reason` says
+// why not.
+bool enterable(const std::string& path, std::string& reason);
+
+// Reads `in` until its end or until `most` bytes are held; false on a read error. The
+// buffer grows with what arrives: the limit is a bound, not an allocation, so a list of
+// ten paths costs no more than its bytes.
+bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes);
+
+// Reads the file `path` until its end or until `most` bytes are held, whichever comes
+// first; sets `reason` and returns false when it cannot be opened or read.
+bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason);
+
+}  // namespace vud::fleet

@@ -1,0 +1,61 @@
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+
+#include "fleet/inputs.h"  // pathFromUtf8
+#include "fleet/inputs_platform.h"
+
+namespace vud::fleet {
+namespace {
+
+std::string reasonOf(const std::error_code& error) {
+    if (error == std::errc::no_such_file_or_directory) return "no such file or folder";
+    return error.message();
+}
+
+}  // namespace
+
+std::filesystem::path pathFromUtf8(const std::string& text) { return std::filesystem::path(text); }
+
+InputKind inputKind(const std::string& path, std::string& reason) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        reason = "no such file or folder";
+        return InputKind::Missing;
+    }
+    if (error) {
+        reason = reasonOf(error);
+        return InputKind::Unreadable;
+    }
+    if (std::filesystem::is_directory(status)) return InputKind::Folder;
+    if (std::filesystem::is_regular_file(status)) return InputKind::Other;
+    reason = "neither a file nor a folder";
+    return InputKind::Special;
+}
+
+// A folder's files are opened by name, as the checker opens them: one that may be
+// entered but not listed (mode 111) is checked; one that cannot be entered is not.
+bool enterable(const std::string& path, std::string& reason) {
+    std::error_code error;
+    const std::filesystem::file_status entered = std::filesystem::status(std::filesystem::path(path) / ".", error);
+    if (!error && !std::filesystem::is_directory(entered)) error = std::make_error_code(std::errc::not_a_directory);
+    if (error) reason = reasonOf(error);
+    return !error;
+}
+
+bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+    errno = 0;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
+        return false;
+    }
+    if (!readStreamUpTo(file, most, bytes)) {
+        reason = "read error";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vud::fleet

@@ -1,0 +1,90 @@
+#include <algorithm>
+
+#include "fleet/inputs.h"  // pathFromUtf8
+#include "fleet/inputs_platform.h"
+#include "text/path.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+// The system's wide calls take every path widePath gives, "\\?\" ones included; the C
+// runtime's own calls do not all take those, so they are not used here.
+namespace vud::fleet {
+namespace {
+
+std::string reasonOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return "no such file or folder";
+        case ERROR_ACCESS_DENIED: return "access denied";
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return "network path not found";
+        case ERROR_LOGON_FAILURE: return "logon failure";
+        case ERROR_SHARING_VIOLATION: return "in use by another program";
+        default: return "Windows error " + std::to_string(error);
+    }
+}
+
+constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+
+}  // namespace
+
+std::filesystem::path pathFromUtf8(const std::string& text) { return std::filesystem::path(widePath(text)); }
+
+InputKind inputKind(const std::string& path, std::string& reason) {
+    const DWORD attributes = GetFileAttributesW(widePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        reason = reasonOf(error);
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? InputKind::Missing
+                                                                              : InputKind::Unreadable;
+    }
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? InputKind::Folder : InputKind::Other;
+}
+
+bool enterable(const std::string& path, std::string& reason) {
+    std::wstring pattern = widePath(path);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        reason = reasonOf(GetLastError());
+        return false;
+    }
+    FindClose(search);
+    return true;
+}
+
+bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+    // Shared for reading, writing and deleting: a report being written still reads.
+    const HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = reasonOf(GetLastError());
+        return false;
+    }
+    bytes.clear();
+    std::size_t held = 0;
+    bool failed = false;
+    while (held < most) {
+        const std::size_t wanted = std::min<std::size_t>(most - held, kReadChunk);
+        bytes.resize(held + wanted);
+        DWORD count = 0;
+        if (!ReadFile(file, bytes.data() + held, static_cast<DWORD>(wanted), &count, nullptr)) {
+            failed = true;
+            break;
+        }
+        if (count == 0) break;
+        held += count;
+    }
+    CloseHandle(file);
+    bytes.resize(held);
+    if (failed) reason = "read error";
+    return !failed;
+}
+
+}  // namespace vud::fleet

@@ -1,0 +1,85 @@
+// The one way the programs read and write text: which bytes are UTF-8, how the others
+// show, UTF-16 both ways, and where text is cut without cutting a character.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/utf8.h"
+
+namespace vud {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(Utf8, WellFormedSequencesAreKeptAndEveryOtherByteShowsAsItsHex) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string shown;
+    } cases[] = {
+        {"ASCII, NUL included", "ws\0042"s, "ws\0042"s},
+        {"two, three and four bytes, up to U+10FFFF", "\xC3\xA9 \xE2\x82\xAC \xF4\x8F\xBF\xBF",
+         "\xC3\xA9 \xE2\x82\xAC \xF4\x8F\xBF\xBF"},
+        {"Latin-1", "ws\xE9", "ws\\xe9"},
+        {"a continuation byte alone", "\x80", "\\x80"},
+        {"an overlong slash, of two and of three bytes", "\xC0\xAF\xE0\x80\xAF", "\\xc0\\xaf\\xe0\\x80\\xaf"},
+        {"a surrogate", "\xED\xA0\x80", "\\xed\\xa0\\x80"},
+        {"past U+10FFFF, and a lead byte of none", "\xF4\x90\x80\x80\xF8", "\\xf4\\x90\\x80\\x80\\xf8"},
+        {"a sequence cut off by the end, and one by a quote", "\xE2\x82\"\xE2\x82", "\\xe2\\x82\"\\xe2\\x82"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.shown, escapedUtf8(c.bytes));
+        EXPECT_EQ(c.shown == c.bytes, isUtf8(c.bytes));
+        EXPECT_TRUE(isUtf8(escapedUtf8(c.bytes)));
+    }
+}
+
+TEST(Utf8, NamesSpellNoOtherNamesEscape) {
+    // Off Windows "\" is part of a name, so "ws\xff" spelled out must show apart from
+    // the byte 0xFF; on Windows it is the separator and shows as it is.
+#ifdef _WIN32
+    EXPECT_EQ("C:\\fleet\\ws\\xff", asUtf8("C:\\fleet\\ws\xff"));
+#else
+    EXPECT_EQ("ws\\\\xff ws\\xff", asUtf8("ws\\xff ws\xff"));
+#endif
+}
+
+TEST(Utf16, PairsJoinAndASurrogateWithoutItsPartnerIsAReplacementCharacter) {
+    const struct {
+        const char* what;
+        std::u16string units;
+        std::string text;
+    } cases[] = {
+        {"ASCII and a character of three bytes", u"ws \u20AC", "ws \xE2\x82\xAC"},
+        {"a pair", u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+        {"a high surrogate at the end", u"a\xD83D", "a\xEF\xBF\xBD"},
+        {"a high surrogate before a letter", u"\xD83D" u"a", "\xEF\xBF\xBD" "a"},
+        {"a low surrogate alone", u"\xDE00\xDE00", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.text, utf8FromUtf16(c.units));
+    }
+    EXPECT_EQ(u"\xD83D\xDE00 \u00E9 ws", utf16FromUtf8("\xF0\x9F\x98\x80 \xC3\xA9 ws"));
+    EXPECT_EQ(u"ws\\xe9", utf16FromUtf8("ws\xE9"));
+}
+
+TEST(Utf8, TextIsCutAtACharactersStart) {
+    const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a é € 😀 z
+    EXPECT_EQ(5u, characterCount(text));
+    EXPECT_EQ("a\xC3\xA9\xE2\x82\xAC", firstCharacters(text, 3));
+    EXPECT_EQ(text, firstCharacters(text, 5));
+    EXPECT_EQ("a\xC3\xA9", firstBytesOfWholeCharacters(text, 5));  // not the first two bytes of €
+    EXPECT_EQ("a\xC3\xA9\xE2\x82\xAC", firstBytesOfWholeCharacters(text, 6));
+    EXPECT_EQ(text, firstBytesOfWholeCharacters(text, 100));
+    // A buffer that ends part-way through a character holds it back until the rest comes.
+    const struct {
+        std::string buffer;
+        std::size_t whole;
+    } buffers[] = {{"", 0}, {"ab", 2}, {"a\xF0\x9F\x98", 1}, {"a\xF0\x9F\x98\x80", 5}, {"a\xC3", 1}, {"\x80\x80", 2}};
+    for (const auto& b : buffers) EXPECT_EQ(b.whole, wholeCharactersLength(b.buffer)) << testing::PrintToString(b.buffer);
+}
+
+}  // namespace
+}  // namespace vud
