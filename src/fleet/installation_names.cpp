@@ -38,11 +38,11 @@ std::optional<ListedInstallation> listedInstallation(std::string_view line) {
 
 std::string machineOfPath(std::string_view path) {
     // The long form of a share's path, and the long and device forms of local ones.
+    const bool longOrDevice = startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\");
     if (startsWithNoCase(path, "\\\\?\\UNC\\")) {
         path.remove_prefix(8);
-    } else if (startsWithNoCase(path, "\\\\?\\") || startsWithNoCase(path, "\\\\.\\")) {
-        return {};
-    } else if (path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) && !isSeparator(path[2])) {
+    } else if (!longOrDevice && path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1]) &&
+               !isSeparator(path[2])) {
         // "/\x" is a folder named "\x" under the root on Linux, not a share.
         if (!kBackslashSeparates && path[0] != path[1]) return {};
         path.remove_prefix(2);
