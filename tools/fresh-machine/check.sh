@@ -14,7 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repository=$(git -C "$here" rev-parse --show-toplevel)
 # The repository's own git folder (a worktree's is elsewhere), which the tree clones from.
-git_folder=$(realpath "$(git -C "$here" rev-parse --git-common-dir)")
+git_folder=$(cd "$here" && realpath "$(git rev-parse --git-common-dir)")
 folder=/tmp/vudcheck-fresh revision=HEAD
 while (($#)); do
   case $1 in
