@@ -10,4 +10,10 @@ if ! command -v setpriv >/dev/null; then
     echo "skipped: no setpriv to run as another user"
     exit 77
 fi
-exec setpriv --reuid=65534 --regid=65534 --clear-groups env TMPDIR=/tmp "$@"
+as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups env TMPDIR=/tmp "$@"; }
+# A build under a folder only root may enter (/root) cannot be run by another user.
+if ! as_nobody test -x "$1"; then
+    echo "skipped: another user cannot reach $1"
+    exit 77
+fi
+as_nobody "$@"
