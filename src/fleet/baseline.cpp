@@ -59,7 +59,11 @@ struct Fields {
     std::array<std::optional<Json>, N> values;
 
     int indexOf(std::string_view key) const {
-        const auto at = std::find(keys->begin(), keys->end(), key);
+        // The first characters first: keys of a line that are not kept are as many, and
+        // many of the same length.
+        const auto at = std::find_if(keys->begin(), keys->end(), [key](std::string_view kept) {
+            return !key.empty() && kept.front() == key.front() && kept == key;
+        });
         return at == keys->end() ? -1 : static_cast<int>(at - keys->begin());
     }
 };
@@ -439,7 +443,9 @@ std::optional<Baseline> Baseline::read(const std::string& path, std::string& pro
     int number = 0;
     bool first = true;
     while (true) {
-        file.read(buffer.get() + held, static_cast<std::streamsize>(capacity - held));
+        // No more than a piece at a time: the buffer's pages past it are touched only
+        // by a line left over that long.
+        file.read(buffer.get() + held, static_cast<std::streamsize>(kPiece));
         const auto got = static_cast<std::size_t>(file.gcount());
         held += got;
         total += got;
@@ -700,8 +706,6 @@ bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
     readPart(parts[0]);
     for (std::thread& thread : started) thread.join();
 
-    if (installations_.capacity() < installations_.size() + lines.size())
-        installations_.reserve(std::max(installations_.size() + lines.size(), 2 * installations_.capacity()));
     for (Part& part : parts) {
         if (scanTime_.empty()) scanTime_ = part.scanTime;
         for (Installation& entry : part.read) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -83,7 +84,9 @@ private:
     // Whether `lines` lines held any installation; the reason in `problem` when not.
     bool complete(int lines, std::string& problem) const;
 
-    std::vector<Installation> installations_;
+    // A deque, as a vector growing to hold thousands of installations copies them each
+    // time and fills new memory with them, which cost more than reading them.
+    std::deque<Installation> installations_;
     std::unordered_map<std::string, std::size_t> index_;  // by keyOf
     std::string scanTime_;
 };
