@@ -179,6 +179,62 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
               again.out);
 }
 
+// A line of a baseline read the same however its JSON is laid out: fields in any order,
+// space between them, fields not compared holding values of any kind and depth (keys
+// of the compared fields among them), escapes and characters beyond ASCII in the path
+// and the machine. Each line is of one installation of the scan below, unchanged since.
+TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
+    const std::string application = "\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.0.6\","
+                                    "\"size\":65685,\"verdict\":\"older\"";
+    const std::string deep = std::string(20, '[') + "{\"size\":1}" + std::string(20, ']');
+    const std::string lines[] = {
+        // As vudfleet writes it.
+        "{\"installation\":\"C:\\\\fleet/ws\\\"1\",\"machine\":\"ws-\xC3\xA9\",\"source\":\"report\","
+        "\"status\":\"findings\",\"error\":null,\"applications\":[{\"position\":0," + application +
+            ",\"text\":\"older\"},{\"position\":1,\"file\":\"vud_bsg.ma\",\"state\":\"absent\"}]}",
+        // Backwards, with space between the tokens.
+        " {\t\"applications\" : [ { \"state\" : \"absent\" , \"file\" : \"vud_bsg.ma\" } , { \"verdict\" : \"older\" ,"
+        " \"size\" : 65685 , \"tag\" : \"ver 11.0.6\" , \"state\" : \"block\" , \"file\" : \"vud_mcp.ma\" } ] ,"
+        " \"status\" : \"findings\" , \"source\" : \"report\" , \"machine\" : \"WS-\xC3\xA9\" ,"
+        " \"installation\" : \"C:\\\\fleet\\/ws\\\"1\" }\r",
+        // Fields not compared holding the compared fields' names, nested deep.
+        "{\"counts\":{\"installation\":\"elsewhere\",\"applications\":[]},\"installation\":\"C:\\\\fleet/ws\\\"1\","
+        "\"machine\":\"ws-\xC3\xA9\",\"source\":\"report\",\"status\":\"findings\",\"applications\":[{" + application +
+            ",\"host\":{\"size\":2,\"tag\":[\"ver 1\"]},\"deep\":" + deep +
+            ",\"x\":[-1.5E+3,0,true,false,null,\"\\u0000\"]},{\"file\":\"vud_bsg.ma\",\"state\":\"absent\"}],"
+            "\"error\":\"\\b\\f\\n\\r\\t\"}",
+        // Every character of the path and the machine an escaped code point.
+        "{\"installation\":\"\\u0043\\u003a\\u005c\\u0066\\u006c\\u0065\\u0065\\u0074\\u002f\\u0077\\u0073\\u0022\\u0031\","
+        "\"machine\":\"\\u0077\\u0073\\u002d\\u00e9\",\"source\":\"report\",\"status\":\"findings\",\"applications\":[{" +
+            application + "},{\"file\":\"vud_bsg.ma\",\"state\":\"absent\"}]}",
+    };
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        std::string problem;
+        std::optional<Baseline> baseline = Baseline::parse(line + "\n", problem);
+        ASSERT_TRUE(baseline) << problem;
+        InstallationRecord record;
+        record.installation = "C:\\fleet/ws\"1";
+        record.machine = "ws-\xC3\xA9";
+        record.source = Source::Report;
+        record.status = Status::Findings;
+        ApplicationRecord older;
+        older.position = 0;
+        older.state = ApplicationState::Block;
+        older.tag = "ver 11.0.6";
+        older.size = 65685;
+        older.verdict = VerdictKind::Older;
+        ApplicationRecord absent;
+        absent.position = 1;
+        record.applications = {older, absent};
+        baseline->compare(record);
+        EXPECT_EQ(InstallationChange::Unchanged, record.change);
+        EXPECT_EQ(ApplicationChange::Unchanged, record.applications[0].change);
+        EXPECT_EQ(ApplicationChange::Unchanged, record.applications[1].change);
+        EXPECT_TRUE(baseline->gone().empty());
+    }
+}
+
 TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheScan) {
     const std::string good =
         "{\"installation\":\"ws1\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"error\","
@@ -222,6 +278,13 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
                        "\"verdict\":\"fine\"}]}\n",
          "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size-mismatch\", \"beta\", \"test\", "
          "\"pre-release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+        // Not JSON only inside a field that is not compared: refused all the same, where
+        // the text stops being JSON.
+        {"{\"installation\":\"ws1\",\"name\":\"\xC0\"}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 31)"},
+        {"{\"installation\":\"ws1\",\"name\":\"a\tb\"}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 32)"},
+        {"{\"installation\":\"ws1\",\"position\":1e999}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 38)"},
+        {"{\"installation\":\"ws1\",\"counts\":{\"a\":[1,]}}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 40)"},
+        {"{\"installation\":\"ws1\"}x\n", "line 1: " + expectedLine + "text that is not JSON (at byte 23)"},
         {good + good, "line 2: expected each installation once, found the installation of line 1 again"},
         {good + std::string(kLargestBaselineLine + 1, ' ') + "x\n",
          "line 2: " + expectedLine + "a line longer than 1 MiB"},
