@@ -178,7 +178,10 @@ vudcheck_q=$(quote "$vudcheck")
 vudfleet_q=$(quote "$vudfleet")
 loop() { printf 'sh -c %s' "$(quote "for d in $1/*; do (cd \"\$d\" && exec $vudcheck_q); done >/dev/null")"; }
 fleet() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format csv $1/* >/dev/null")"; }
-fleet_json() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format json $2 $1/* >/dev/null")"; }
+# Options, if any, second: "${2-}", as under set -u a missing $2 ends the command
+# substitution, whose failure an argument passes over: "sh -c ''" was timed in place
+# of the run.
+fleet_json() { printf 'sh -c %s' "$(quote "exec $vudfleet_q --format json ${2-} $1/* >/dev/null")"; }
 
 echo
 echo "== machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -264,9 +267,10 @@ echo
 echo "== 6. --baseline, 1,000 installations: vudfleet --format json with last night's JSON and without"
 "$vudfleet" --format json local/* >"$work/baseline.json" || true
 echo "   the baseline: $(wc -l <"$work/baseline.json") installations, $(du -h "$work/baseline.json" | cut -f1)"
-time_rounds baseline 3 1 \
-  -n without "$(fleet_json local)" \
-  -n with "$(fleet_json local "--baseline $work/baseline.json")"
+# Assigned first, so that set -e stops the script when one cannot be written.
+without=$(fleet_json local)
+with=$(fleet_json local "--baseline $work/baseline.json")
+time_rounds baseline 3 1 -n without "$without" -n with "$with"
 
 echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
