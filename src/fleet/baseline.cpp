@@ -659,8 +659,8 @@ bool Baseline::readLine(LineFields& reader, std::string_view line, int number, I
 }
 
 bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
-    // Lines are read apart from each other, on as many threads as the scan starts by
-    // default (or the machine runs at once, if more), and taken in the file's order:
+    // Lines are read apart from each other, on up to as many threads as the scan starts
+    // by default (or the machine runs at once, if more), and taken in the file's order:
     // reading a baseline of thousands of installations delays the scan little, also
     // on a machine busy with other work, where a process's share follows its threads.
     struct Part {
@@ -673,7 +673,9 @@ bool Baseline::addLines(const std::vector<Line>& lines, std::string& problem) {
     };
     const unsigned threads =
         std::clamp(std::thread::hardware_concurrency(), static_cast<unsigned>(kDefaultJobs), 64U);
-    const std::size_t count = lines.size() < 64 ? 1 : threads;
+    // A part of fewer lines costs its thread more time than the thread saves.
+    constexpr std::size_t kFewestLinesAPart = 64;
+    const std::size_t count = std::clamp<std::size_t>(lines.size() / kFewestLinesAPart, 1, threads);
     std::vector<Part> parts(count);
     for (std::size_t i = 0; i < count; ++i) {
         parts[i].from = lines.size() * i / count;
