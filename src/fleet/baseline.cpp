@@ -231,6 +231,14 @@ private:
     static constexpr std::size_t kDeepest = 16;
     static constexpr std::size_t kUnknownSize = static_cast<std::size_t>(-1);
 
+    // The bytes a string holds as they are: ASCII, neither a control character nor the
+    // quote or backslash.
+    static constexpr std::array<bool, 256> kAsIs = [] {
+        std::array<bool, 256> asIs{};
+        for (std::size_t byte = 0x20; byte < 0x80; ++byte) asIs[byte] = byte != '"' && byte != '\\';
+        return asIs;
+    }();
+
     static bool digit(char c) { return c >= '0' && c <= '9'; }
 
     void space() {
@@ -310,6 +318,7 @@ private:
         const char* const first = at_;
         bool escaped = false;
         while (true) {
+            while (at_ != end_ && kAsIs[static_cast<unsigned char>(*at_)]) ++at_;
             if (at_ == end_) return false;
             const auto byte = static_cast<unsigned char>(*at_);
             if (byte == '"') break;
@@ -319,8 +328,6 @@ private:
                     return false;
                 escaped = true;
                 at_ += 2;
-            } else if (byte >= 0x20 && byte < 0x80) {
-                ++at_;
             } else if (byte < 0x20 || !utf8()) {
                 return false;  // a control character, or no UTF-8
             }
