@@ -4,18 +4,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
-#include <random>
 #include <set>
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "fleet/spool_file.h"
 #include "text/utf8.h"
-
-#ifdef _WIN32
-#include <process.h>
-#endif
 
 namespace vud::fleet {
 namespace {
@@ -596,7 +591,7 @@ int findingCount(const InstallationRecord& installation) {
 // (Windows: in the user's own temporary folder), or memory when none can be made.
 class Dashboard::Spool {
 public:
-    Spool() : file_(openTemporary()) {}
+    Spool() : file_(openSpoolFile()) {}
     ~Spool() {
         if (file_ != nullptr) std::fclose(file_);
     }
@@ -617,39 +612,11 @@ public:
             return true;
         }
         into.resize(length);
-        if (failed_ || !seek(offset) || std::fread(into.data(), 1, length, file_) != length) failed_ = true;
+        if (failed_ || !seekSpoolFile(file_, offset) || std::fread(into.data(), 1, length, file_) != length) failed_ = true;
         return !failed_;
     }
 
 private:
-    bool seek(std::uint64_t offset) {
-#ifdef _WIN32
-        return _fseeki64(file_, static_cast<long long>(offset), SEEK_SET) == 0;
-#else
-        return fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-    }
-
-    static std::FILE* openTemporary() {
-#ifdef _WIN32
-        // The C library's own temporary file goes to the root of the drive, where a user
-        // may not write. "D": deleted when closed.
-        std::error_code error;
-        const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-        if (error) return nullptr;
-        std::random_device random;
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            const std::filesystem::path name =
-                folder / ("vudfleet-" + std::to_string(_getpid()) + "-" + std::to_string(random()) + ".tmp");
-            if (std::filesystem::exists(name, error)) continue;
-            if (std::FILE* file = _wfopen(name.c_str(), L"w+bD")) return file;
-        }
-        return nullptr;
-#else
-        return std::tmpfile();
-#endif
-    }
-
     std::FILE* file_;
     std::string memory_;
     std::uint64_t size_ = 0;

@@ -17,6 +17,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/command_line.h"
+#include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"
 
@@ -24,20 +25,6 @@ namespace vud::fleet {
 namespace {
 
 using Json = nlohmann::json;
-
-struct FleetRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-FleetRun runWith(const std::vector<std::string>& arguments) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runFleet(arguments, {in, out, err, false});
-    return {status, out.str(), err.str()};
-}
 
 std::vector<Json> jsonLines(const std::string& out) {
     std::vector<Json> lines;

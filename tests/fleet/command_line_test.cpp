@@ -9,13 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <regex>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"
 #ifndef _WIN32
@@ -26,20 +26,6 @@ namespace vud::fleet {
 namespace {
 
 using testing::writeFile;
-
-struct FleetRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-FleetRun runWith(const std::vector<std::string>& arguments, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runFleet(arguments, {in, out, err, false});
-    return {status, out.str(), err.str()};
-}
 
 // CSV or JSON with every scan time as "TIME": runs compared may start in different seconds.
 std::string withoutScanTimes(const std::string& out) {

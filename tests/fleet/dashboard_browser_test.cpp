@@ -24,7 +24,7 @@
 namespace vud::fleet {
 namespace {
 
-using namespace testing;
+using namespace by_hand;
 using vud::testing::readFile;
 using vud::testing::ScratchFolder;
 

@@ -17,7 +17,7 @@
 namespace vud::fleet {
 namespace {
 
-using namespace testing;
+using namespace by_hand;
 
 struct EscapeCase {
     const char* what;

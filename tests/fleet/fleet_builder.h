@@ -10,7 +10,7 @@
 #include "catalogue/catalogue.h"
 #include "fleet/records.h"
 
-namespace vud::fleet::testing {
+namespace vud::fleet::by_hand {
 
 // An installation scanned from a folder in which no application was found; tests set
 // the blocks and states they need.
@@ -63,4 +63,4 @@ inline InstallationRecord errorInstallation(const std::string& path, const std::
     return installation;
 }
 
-}  // namespace vud::fleet::testing
+}  // namespace vud::fleet::by_hand

@@ -12,7 +12,7 @@
 namespace vud::fleet {
 namespace {
 
-using namespace testing;
+using namespace by_hand;
 
 struct RuleCase {
     const char* what;
