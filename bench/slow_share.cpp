@@ -16,6 +16,8 @@
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 
+#include "support/fuse_interrupts.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -117,17 +119,8 @@ int main(int argc, char* argv[]) {
     operations.open = openFile;
     operations.read = readFile;
     operations.release = releaseFile;
-    // An interrupted request is told to its thread by SIGUSR1, which would end the
-    // server unless handled; the wait above then sees it.
-    struct sigaction wake {};
-    wake.sa_handler = [](int) {};
-    sigemptyset(&wake.sa_mask);
-    sigaction(SIGUSR1, &wake, nullptr);
-    operations.init = [](fuse_conn_info*, fuse_config* config) -> void* {
-        config->intr = 1;
-        config->intr_signal = SIGUSR1;
-        return nullptr;
-    };
+    // An interrupted request wakes its thread; the wait above then sees it.
+    vud::testing::wakeInterruptedRequests(operations);
     // Foreground and multi-threaded (no -s), with threads enough for every request a
     // fleet run keeps in flight.
     char program[] = "vud_slow_share";

@@ -18,6 +18,8 @@
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
 
+#include "support/fuse_interrupts.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -168,18 +170,8 @@ int main(int argc, char* argv[]) {
     char* fuseArguments[] = {program, foreground, singleThread, option, timeouts, argv[1], nullptr};
     if (anyHangs) {
         // A request that never answers holds its thread: the others need threads of their
-        // own. Interrupts reach it (intr), so that a program killed while it waits ends.
-        // The library tells the thread of an interrupted request with SIGUSR1, which
-        // would end the server unless handled.
-        struct sigaction wake {};
-        wake.sa_handler = [](int) {};
-        sigemptyset(&wake.sa_mask);
-        sigaction(SIGUSR1, &wake, nullptr);
-        operations.init = [](fuse_conn_info*, fuse_config* config) -> void* {
-            config->intr = 1;
-            config->intr_signal = SIGUSR1;
-            return nullptr;
-        };
+        // own. Interrupts reach it, so that a program killed while it waits ends.
+        vud::testing::wakeInterruptedRequests(operations);
         char* threaded[] = {program, foreground, option, timeouts, argv[1], nullptr};
         return fuse_main(5, threaded, &operations, nullptr);
     }
