@@ -127,11 +127,18 @@ function(vud_make_windows_installer)
   vud_msi_code(package_code "package ${package_hash}")
 
   set(unsigned "${arg_SCRATCH}/package.msi")
+  # The clock stands at the release time while wixl runs: given "@<seconds>", faketime
+  # only starts it there, and a wixl that took a second longer on a busy machine
+  # stamped the next second. A plain date and time (-f) stops it.
+  set(saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
+  set(ENV{SOURCE_DATE_EPOCH} "${arg_RELEASE_TIME}")
+  string(TIMESTAMP release_clock "%Y-%m-%d %H:%M:%S" UTC)
+  set(ENV{SOURCE_DATE_EPOCH} "${saved_epoch}")
   # faketime's own library must not be in the way when the whole packaging runs under
   # another faketime (as the reproducibility check's second build does).
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -E env --unset=LD_PRELOAD --unset=FAKETIME TZ=UTC0
-            "${VUD_FAKETIME}" "@${arg_RELEASE_TIME}"
+            "${VUD_FAKETIME}" -f "${release_clock}"
             "${VUD_WIXL}" --arch ${arg_ARCH} --output "${unsigned}" package.wxs
     WORKING_DIRECTORY "${arg_SCRATCH}" RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT status EQUAL 0 OR NOT EXISTS "${unsigned}")

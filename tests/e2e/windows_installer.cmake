@@ -42,7 +42,12 @@ get_filename_component(top "${zip}" NAME_WLE)
 file(GLOB shipped RELATIVE "${WORK_DIR}/unpacked/${top}" "${WORK_DIR}/unpacked/${top}/*")
 list(SORT shipped)
 
-# The older version: the same files and one that only it has.
+# The older version: the same files and one that only it has. It is made by a wixl that
+# takes over a second to start, as on a busy machine: the summary must still give the
+# release time to the second, or two builds of one release differ.
+file(WRITE "${WORK_DIR}/slow/wixl" "#!/bin/sh\nsleep 1.2\nexec '${VUD_WIXL}' \"$@\"\n")
+file(CHMOD "${WORK_DIR}/slow/wixl" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+set(VUD_WIXL "${WORK_DIR}/slow/wixl")
 set(older_version 0.0.1)
 set(older_only CHANGES-0.0.1.txt)
 file(WRITE "${WORK_DIR}/unpacked/${top}/${older_only}" "What changed in 0.0.1.\r\n")
@@ -53,6 +58,11 @@ vud_make_windows_installer(
   DESCRIPTION "An older vudcheck" OUTPUT "${WORK_DIR}/vudcheck-${older_version}-${ARCH}.msi")
 file(REMOVE "${WORK_DIR}/unpacked/${top}/${older_only}")
 set(older_msi "${WORK_DIR}/vudcheck-${older_version}-${ARCH}.msi")
+execute_process(COMMAND msiinfo suminfo "${older_msi}" OUTPUT_VARIABLE summary)
+string(REGEX MATCHALL "(Created|Last saved): [^\n]*" stamps "${summary}")
+if(NOT stamps STREQUAL "Created: Tue Jan  1 00:00:00 1980;Last saved: Tue Jan  1 00:00:00 1980")
+  message(FATAL_ERROR "the package made with release time 1980-01-01 00:00:00 UTC has the times: ${stamps}")
+endif()
 
 # A prefix of its own: the build's prefix runs the other tests meanwhile.
 set(prefix "${WORK_DIR}/prefix")
