@@ -48,23 +48,13 @@ release_files() {
 }
 
 # Configures, builds and installs or packages one copy of the sources into <copy>/out;
-# the script runs itself for this (--build-copy), so that faketime can wrap it. The
-# presets build at once: one alone leaves cores idle while it configures, links or
-# compiles its last file. Their release files are made one after another, in the
-# presets' order, since each Windows package adds its line to the same SHA256SUMS.
+# the script runs itself for this (--build-copy), so that faketime can wrap it.
 build() {
-  local sources=$1 out=$1/out preset pids=() pid failed=0
+  local sources=$1 out=$1/out preset
   cd "$sources"
   for preset in "${presets[@]}"; do
-    (step "build-$preset.log" cmake --preset "$preset" -B "build-$preset" -DBUILD_TESTING=OFF &&
-     step "build-$preset.log" cmake --build "build-$preset" -j"$jobs") &
-    pids+=($!)
-  done
-  for pid in "${pids[@]}"; do
-    wait "$pid" || failed=1
-  done
-  ((failed == 0)) || return 1
-  for preset in "${presets[@]}"; do
+    step "build-$preset.log" cmake --preset "$preset" -B "build-$preset" -DBUILD_TESTING=OFF
+    step "build-$preset.log" cmake --build "build-$preset" -j"$jobs"
     release_files "$preset" "$PWD/build-$preset" "$out"
   done
 }
@@ -117,11 +107,9 @@ if ((${#first_builds[@]})); then
     [[ -f ${first_builds[index]}/CMakeCache.txt ]] || { echo "--reuse: no build in ${first_builds[index]}" >&2; exit 2; }
   done
   echo "== first build: the repository's own, in ${first_builds[*]}"
-  # Its release files are made while the second build compiles.
-  (for index in "${!presets[@]}"; do
-     release_files "${presets[index]}" "${first_builds[index]}" "$first/out"
-   done) &
-  first_release_files=$!
+  for index in "${!presets[@]}"; do
+    release_files "${presets[index]}" "${first_builds[index]}" "$first/out"
+  done
 else
   git clone --quiet --shared --no-checkout "$repository" "$first"
   git -C "$first" -c advice.detachedHead=false checkout --quiet --detach "$commit"
@@ -140,10 +128,6 @@ fi
 echo "== second build, in $second"
 (umask 002; export SOURCE_DATE_EPOCH=$commit_time TZ=NPT-5:45 LC_ALL=C.UTF-8
  "${clock_ahead[@]}" bash "$0" --build-copy "$second" "$jobs" "$(IFS=,; echo "${presets[*]}")")
-
-if [[ -n ${first_release_files-} ]]; then
-  wait "$first_release_files" || { echo "the first build's release files could not be made" >&2; exit 1; }
-fi
 
 echo "== toolchain (a rebuild must use the same)"
 cmake --version | head -1
