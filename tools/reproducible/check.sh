@@ -4,8 +4,7 @@
 # packages (ZIPs and, with wixl, installer packages) with their SHA256SUMS, all
 # unsigned. Exits 1 naming every file that differs.
 #
-#   tools/reproducible/check.sh [--work FOLDER] [--presets LINUX,WINDOWS...] [--reuse FOLDER,...]
-#                               [--only second|compare] [COMMIT]
+#   tools/reproducible/check.sh [--work FOLDER] [--presets LINUX,WINDOWS...] [--reuse FOLDER,...] [COMMIT]
 #     (default: build-repro, presets default,mingw-wine,mingw32-wine, HEAD)
 #
 # The two builds share the commit, the toolchain and the configure presets (the first
@@ -23,10 +22,6 @@
 # tests and all, so the check builds once instead of twice): the repository must be at
 # COMMIT with no change to tracked files. Whatever building the tests as well might add
 # to the programs then shows as a difference too.
-# --only second makes the second build alone, into the work folder; --only compare then
-# makes or takes the first and compares, with the same options: the second build may
-# so run while the first is still being made. Builds run CMAKE_BUILD_PARALLEL_LEVEL
-# jobs at once, else one per core.
 set -euo pipefail
 
 presets=(default mingw-wine mingw32-wine)
@@ -79,13 +74,11 @@ repository=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
 work=$repository/build-repro
 revision=HEAD
 first_builds=()
-only=""
 while (($#)); do
   case $1 in
     --work) work=$(realpath -m "$2"); shift 2 ;;
     --presets) IFS=, read -r -a presets <<<"$2"; shift 2 ;;
     --reuse) IFS=, read -r -a first_builds <<<"$2"; shift 2 ;;
-    --only) only=$2; shift 2 ;;
     -h | --help) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) revision=$1; shift ;;
   esac
@@ -93,26 +86,16 @@ done
 
 commit=$(git -C "$repository" rev-parse --verify "$revision^{commit}")
 commit_time=$(git -C "$repository" log -1 --format=%ct "$commit")
-jobs=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc 2>/dev/null || echo 2)}
+jobs=$(nproc 2>/dev/null || echo 2)
 
+rm -rf "$work"
 first=$work/1/vudcheck
 second=$work/second-build-from-an-unpacked-source-archive/vudcheck-${commit:0:12}
-case $only in
-  "" | second)
-    rm -rf "$work"
-    mkdir -p "$second"
-    git -C "$repository" archive "$commit" | tar -x -C "$second" ;;
-  compare)
-    [[ -d $second/out ]] || { echo "--only compare: no second build of $commit in $second" >&2; exit 2; }
-    rm -rf "$work/1" ;;
-  *) echo "--only: second or compare, not '$only'" >&2; exit 2 ;;
-esac
-mkdir -p "$first"
+mkdir -p "$first" "$second"
+git -C "$repository" archive "$commit" | tar -x -C "$second"
 
 echo "== commit $commit, committed $(date -u -d "@$commit_time" '+%Y-%m-%d %H:%M:%S UTC')"
-if [[ $only == second ]]; then
-  :
-elif ((${#first_builds[@]})); then
+if ((${#first_builds[@]})); then
   if [[ $(git -C "$repository" rev-parse HEAD) != "$commit" ]] ||
      [[ -n $(git -C "$repository" status --porcelain --untracked-files=no) ]]; then
     echo "--reuse: $repository is not at $commit without changes, so its builds are not of $commit" >&2
@@ -142,17 +125,9 @@ if command -v faketime >/dev/null; then
 else
   echo "   (faketime is not installed: the second build runs only later, not a year ahead)"
 fi
-if [[ $only == compare ]]; then
-  echo "== second build, made before, in $second"
-else
-  echo "== second build, in $second"
-  (umask 002; export SOURCE_DATE_EPOCH=$commit_time TZ=NPT-5:45 LC_ALL=C.UTF-8
-   "${clock_ahead[@]}" bash "$0" --build-copy "$second" "$jobs" "$(IFS=,; echo "${presets[*]}")")
-fi
-if [[ $only == second ]]; then
-  echo "== second build made; --only compare compares it"
-  exit 0
-fi
+echo "== second build, in $second"
+(umask 002; export SOURCE_DATE_EPOCH=$commit_time TZ=NPT-5:45 LC_ALL=C.UTF-8
+ "${clock_ahead[@]}" bash "$0" --build-copy "$second" "$jobs" "$(IFS=,; echo "${presets[*]}")")
 
 echo "== toolchain (a rebuild must use the same)"
 cmake --version | head -1
