@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "fleet/report_parser.h"
+#include "fleet/input/report_parser.h"
 #include "probe/memory_installation.h"
 #include "verify/verification.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "fleet/report_parser.h"
-#include "fleet/scan.h"
+#include "fleet/input/report_parser.h"
+#include "fleet/input/scan.h"
 #include "verify/summary.h"
 #include "verify/verification.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fleet/command_line.h"
-#include "fleet/runner.h"
+#include "fleet/run/command_line.h"
+#include "fleet/run/runner.h"
 #include "text/path.h"
 
 #ifdef _WIN32
@@ -14,7 +14,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "fleet/console_output.h"
+#include "fleet/run/console_output.h"
 #else
 #include <unistd.h>
 

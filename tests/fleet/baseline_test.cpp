@@ -2,7 +2,7 @@
 // change (installations added and removed, builds fixed and broken, a folder that
 // appeared), scanned again against that JSON; and baselines that are no scan of
 // vudfleet, refused before anything is scanned.
-#include "fleet/baseline.h"
+#include "fleet/compare/baseline.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,7 +16,7 @@
 #endif
 
 #include "catalogue/catalogue.h"
-#include "fleet/command_line.h"
+#include "fleet/run/command_line.h"
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"

@@ -1,6 +1,6 @@
 // The fleet checker's command line, run in process over installations on disk: exit
 // statuses, inputs that cannot be read, lists of paths and the order of the output.
-#include "fleet/command_line.h"
+#include "fleet/run/command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The dashboard page as text: escaping of everything that comes from the fleet, and
 // the totals, legend and rows of a small fleet, worked out by hand.
-#include "fleet/dashboard.h"
+#include "fleet/output/dashboard.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/fleet_builder.h"
-#include "fleet/policy.h"
+#include "fleet/compare/policy.h"
 
 namespace vud::fleet {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet::by_hand {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fleet/command_line.h"
+#include "fleet/run/command_line.h"
 
 namespace vud::fleet {
 

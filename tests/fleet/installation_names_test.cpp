@@ -1,6 +1,6 @@
 // Which machine an installation is on, as a list line or a share's path names it, on
 // Linux and on Windows, where either slash separates folders.
-#include "fleet/installation_names.h"
+#include "fleet/input/installation_names.h"
 
 #include <gtest/gtest.h>
 

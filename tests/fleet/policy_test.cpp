@@ -1,6 +1,6 @@
 // A rollout's rules held against records made by hand: which applications break which
 // rule, how the installation's status follows, and what is left alone.
-#include "fleet/policy.h"
+#include "fleet/compare/policy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The formats of standard output, each written whole for a small fleet: an
 // installation with findings (its name needing CSV quotes), one that could not be
 // read, and one that is ok.
-#include "fleet/record_writer.h"
+#include "fleet/output/record_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/generated_installation.h"
-#include "fleet/totals.h"
+#include "fleet/output/totals.h"
 
 namespace vud::fleet {
 namespace {

@@ -1,6 +1,6 @@
 // Saved reports read back: every way a report is saved on the users' machines, and
 // everything that is not a report refused with its line and what was expected there.
-#include "fleet/report_parser.h"
+#include "fleet/input/report_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "fleet/generated_installation.h"
-#include "fleet/record_writer.h"
-#include "fleet/report_parser.h"
-#include "fleet/scan.h"
+#include "fleet/output/record_writer.h"
+#include "fleet/input/report_parser.h"
+#include "fleet/input/scan.h"
 #include "probe/memory_installation.h"
 #include "support/run_checker.h"
 #include "support/scratch_folder.h"

@@ -1,7 +1,7 @@
 // The parallel run: records in input order, and no more of them waiting to be written
 // than a few per thread, however slow one installation is; an installation that never
 // answers is given up after the timeout while the others go on.
-#include "fleet/runner.h"
+#include "fleet/run/runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "fleet/baseline.h"
+#include "fleet/compare/baseline.h"
 
 #include <nlohmann/json.hpp>
 
@@ -10,10 +10,10 @@
 #include <system_error>
 #include <thread>
 
-#include "fleet/inputs.h"
-#include "fleet/installation_names.h"
-#include "fleet/report_parser.h"
-#include "fleet/runner.h"
+#include "fleet/input/inputs.h"
+#include "fleet/input/installation_names.h"
+#include "fleet/input/report_parser.h"
+#include "fleet/run/runner.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

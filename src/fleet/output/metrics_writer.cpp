@@ -8,7 +8,7 @@
 #include <utility>
 #include <string_view>
 
-#include "fleet/totals.h"
+#include "fleet/output/totals.h"
 
 namespace vud::fleet {
 namespace {

@@ -1,4 +1,4 @@
-#include "fleet/dashboard.h"
+#include "fleet/output/dashboard.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
-#include "fleet/spool_file.h"
+#include "fleet/output/spool_file.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {

@@ -1,10 +1,10 @@
-#include "fleet/inputs.h"
+#include "fleet/input/inputs.h"
 
 #include <algorithm>
 
-#include "fleet/inputs_platform.h"
-#include "fleet/report_parser.h"
-#include "fleet/scan.h"
+#include "fleet/input/inputs_platform.h"
+#include "fleet/input/report_parser.h"
+#include "fleet/input/scan.h"
 #include "probe/installed_folder.h"
 #include "text/utf8.h"
 

@@ -1,4 +1,4 @@
-#include "fleet/command_line.h"
+#include "fleet/run/command_line.h"
 
 #include <CLI/CLI.hpp>
 
@@ -13,14 +13,14 @@
 #include <system_error>
 
 #include "catalogue/catalogue.h"
-#include "fleet/baseline.h"
-#include "fleet/dashboard.h"
-#include "fleet/inputs.h"
-#include "fleet/installation_names.h"
-#include "fleet/policy.h"
-#include "fleet/record_writer.h"
-#include "fleet/report_parser.h"
-#include "fleet/runner.h"
+#include "fleet/compare/baseline.h"
+#include "fleet/output/dashboard.h"
+#include "fleet/input/inputs.h"
+#include "fleet/input/installation_names.h"
+#include "fleet/compare/policy.h"
+#include "fleet/output/record_writer.h"
+#include "fleet/input/report_parser.h"
+#include "fleet/run/runner.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fleet/records.h"
-#include "fleet/totals.h"
+#include "fleet/record/records.h"
+#include "fleet/output/totals.h"
 
 namespace vud::fleet {
 

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "fleet/record_writer.h"
-#include "fleet/totals.h"
+#include "fleet/output/record_writer.h"
+#include "fleet/output/totals.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {

@@ -1,4 +1,4 @@
-#include "fleet/runner.h"
+#include "fleet/run/runner.h"
 
 #include <algorithm>
 #include <atomic>

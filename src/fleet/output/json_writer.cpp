@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "fleet/record_writer.h"
+#include "fleet/output/record_writer.h"
 
 namespace vud::fleet {
 namespace {

@@ -7,7 +7,7 @@
 #include <istream>
 #include <string>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

@@ -1,4 +1,4 @@
-#include "fleet/installation_names.h"
+#include "fleet/input/installation_names.h"
 
 #include "text/path.h"
 

@@ -2,8 +2,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "fleet/inputs.h"  // pathFromUtf8
-#include "fleet/inputs_platform.h"
+#include "fleet/input/inputs.h"  // pathFromUtf8
+#include "fleet/input/inputs_platform.h"
 
 namespace vud::fleet {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

@@ -1,4 +1,4 @@
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 #include <algorithm>
 #include <numeric>

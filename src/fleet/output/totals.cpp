@@ -1,4 +1,4 @@
-#include "fleet/totals.h"
+#include "fleet/output/totals.h"
 
 #include <algorithm>
 #include <chrono>

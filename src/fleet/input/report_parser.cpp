@@ -1,4 +1,4 @@
-#include "fleet/report_parser.h"
+#include "fleet/input/report_parser.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "fleet/scan.h"
+#include "fleet/input/scan.h"
 #include "text/utf8.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"

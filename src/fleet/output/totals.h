@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "catalogue/catalogue.h"
-#include "fleet/record_writer.h"
-#include "fleet/records.h"
+#include "fleet/output/record_writer.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

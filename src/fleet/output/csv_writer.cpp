@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "fleet/record_writer.h"
+#include "fleet/output/record_writer.h"
 
 namespace vud::fleet {
 namespace {

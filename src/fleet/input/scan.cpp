@@ -1,4 +1,4 @@
-#include "fleet/scan.h"
+#include "fleet/input/scan.h"
 
 #include "catalogue/catalogue.h"
 #include "verify/summary.h"

@@ -1,4 +1,4 @@
-#include "fleet/spool_file.h"
+#include "fleet/output/spool_file.h"
 
 #include <process.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 
 namespace vud::fleet {
 

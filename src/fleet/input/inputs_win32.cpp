@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "fleet/inputs.h"  // pathFromUtf8
-#include "fleet/inputs_platform.h"
+#include "fleet/input/inputs.h"  // pathFromUtf8
+#include "fleet/input/inputs_platform.h"
 #include "text/path.h"
 
 #ifndef WIN32_LEAN_AND_MEAN

@@ -1,4 +1,4 @@
-#include "fleet/console_output.h"
+#include "fleet/run/console_output.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 #include "probe/installation.h"
 #include "verify/run_tally.h"
 #include "verify/verification.h"

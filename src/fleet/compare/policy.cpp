@@ -1,4 +1,4 @@
-#include "fleet/policy.h"
+#include "fleet/compare/policy.h"
 
 #include <algorithm>
 #include <iterator>

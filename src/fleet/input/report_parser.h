@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fleet/records.h"
+#include "fleet/record/records.h"
 #include "verify/run_tally.h"
 #include "verify/verification.h"
 
