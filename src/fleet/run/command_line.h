@@ -1,12 +1,13 @@
-// The fleet checker's command line and the run it asks for:
-//   vudfleet [--format text|csv|json] [--jobs N] [--from FILE] [--html FILE] PATH...
+// The fleet checker's whole run: its command line read (options.h lists the options),
+// then the installations checked and their records written.
 #pragma once
 
-#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "fleet/run/options.h"
 
 namespace vud::fleet {
 
@@ -27,8 +28,8 @@ struct Console {
 // returns its exit status.
 int runFleet(const std::vector<std::string>& arguments, Console console);
 
-// The characters of the progress line standard error shows now, 0 when none. Read
-// without a lock, so that a signal handler can clear the line before the program ends.
-std::size_t progressLineWidth();
+// The run a command line asked for: reads the lists of paths, checks each installation
+// once and writes its record; returns the exit status.
+int run(const FleetOptions& options, Console console);
 
 }  // namespace vud::fleet

@@ -1,16 +1,16 @@
-// Windows: UTF-8 text shown right on a console.
+// The standard streams set up as the fleet reads and writes them, one file per
+// platform (console_output_posix.cpp, console_output_win32.cpp).
 #pragma once
 
-#ifdef _WIN32
 #include <memory>
 #include <streambuf>
-#include <string>
 
 namespace vud::fleet {
 
-// For its lifetime, standard output and standard error that are consoles are written
-// with the console's wide-character call, so every name shows as it is whatever the
-// code page; files and pipes still get UTF-8 bytes.
+// For its lifetime, reports and lists are read and CSV is written byte for byte, and
+// on Windows standard output and standard error that are consoles are written with
+// the console's wide-character call, so every name shows as it is whatever the code
+// page; files and pipes still get UTF-8 bytes. Made before anything is read or written.
 class ConsoleOutput {
 public:
     ConsoleOutput();
@@ -18,12 +18,15 @@ public:
     ConsoleOutput(const ConsoleOutput&) = delete;
     ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
+    // Standard error is a terminal: a progress line shows how far the run is.
+    bool showsProgress() const { return progress_; }
+
 private:
-    std::unique_ptr<std::streambuf> out_;
+    std::unique_ptr<std::streambuf> out_;  // null where the stream is left as it is
     std::unique_ptr<std::streambuf> err_;
     std::streambuf* previousOut_ = nullptr;
     std::streambuf* previousErr_ = nullptr;
+    bool progress_ = false;
 };
 
 }  // namespace vud::fleet
-#endif

@@ -1,8 +1,10 @@
 #include "fleet/run/console_output.h"
 
-#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <iostream>
 
 #include "text/path.h"
@@ -59,6 +61,11 @@ bool isConsole(HANDLE handle) {
 }  // namespace
 
 ConsoleOutput::ConsoleOutput() {
+    std::ios::sync_with_stdio(false);  // before the console's own buffers replace the streams'
+    // Reports are read and CSV is written byte for byte: no CR LF translation.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (isConsole(out)) {
@@ -68,6 +75,7 @@ ConsoleOutput::ConsoleOutput() {
     if (isConsole(err)) {
         err_ = std::make_unique<ConsoleBuffer>(err);
         previousErr_ = std::cerr.rdbuf(err_.get());
+        progress_ = true;
     }
 }
 
@@ -79,4 +87,3 @@ ConsoleOutput::~ConsoleOutput() {
 }
 
 }  // namespace vud::fleet
-#endif

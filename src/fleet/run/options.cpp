@@ -1,0 +1,206 @@
+#include "fleet/run/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <sstream>
+
+#include "catalogue/catalogue.h"
+#include "fleet/compare/policy.h"
+
+namespace vud::fleet {
+namespace {
+
+constexpr char kProgram[] = "vudfleet";
+
+constexpr char kDescription[] =
+    "Checks the Vudmark applications of many installations at once, with the checks of\n"
+    "vudcheck, and writes what it finds as text, CSV or JSON Lines, its totals by\n"
+    "application as CSV, or metrics for monitoring.\n"
+    "Each PATH is an installation folder (a local path, or a share such as\n"
+    "\\\\ws042\\c$\\Vudmark) or a report saved from vudcheck; - reads one report from\n"
+    "standard input.";
+
+constexpr char kFooter[] =
+    "An application file that is there but holds no version tag is damaged: a finding.\n"
+    "A report is refused unless it says exactly what vudcheck prints for its blocks:\n"
+    "an edited or damaged report is an error record. A report or standard input holds\n"
+    "at most 1 MiB; a FIFO or a device is refused unread. In names, control characters\n"
+    "and bytes that are not UTF-8 show as escapes (\\r, \\x1b, \\xff).\n"
+    "Exit status: 0 every installation ok, 1 findings in any installation, 2 an input\n"
+    "that could not be read or parsed, an installation timed out, or a wrong command\n"
+    "line. Ended by Ctrl-C or by a pipe's reader going, it clears its progress line and\n"
+    "ends by that signal, as other programs do.\n"
+    "\n"
+    "An administrator's day, once FWP 11.0 is rolled out:\n"
+    "  at night     mv today.json yesterday.json\n"
+    "               vudfleet --format json --baseline yesterday.json --expect-generation 11\n"
+    "                 --require-all --from workstations.txt --html fleet.html > today.json\n"
+    "  the changes  each record's \"change\": added, gone, changed; each application's:\n"
+    "               new-finding, fixed, changed (text output: listed first)\n"
+    "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
+    "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
+    "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
+    "The manual, vudfleet(1), defines every field.";
+
+// "text, csv, json, totals or metrics".
+std::string formatChoices() {
+    std::string choices;
+    for (std::size_t i = 0; i < std::size(kFormatNames); ++i) {
+        if (i > 0) choices += i + 1 < std::size(kFormatNames) ? ", " : " or ";
+        choices += kFormatNames[i].name;
+    }
+    return choices;
+}
+
+// What the options are read into, before the names in it are looked up.
+struct ReadOptions {
+    FleetOptions options;
+    std::string formatName = "text";
+    std::vector<std::string> expectedGenerations;
+};
+
+// A count between `least` and `most`, written in decimal digits only: "0x10" or "1e3"
+// is a typing slip. "010" is ten, as written: what is passed on has no leading zero,
+// which the library's own reading of numbers would take for an octal one.
+CLI::Validator decimalBetween(int least, int most) {
+    return CLI::Validator(
+        [least, most](std::string& text) {
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits) return "not a whole number in decimal digits: " + text;
+            const int value = std::stoi(text);
+            if (value < least || value > most)
+                return "Value " + text + " not in range " + std::to_string(least) + " to " + std::to_string(most);
+            text = std::to_string(value);
+            return std::string();
+        },
+        // What a missing count is told to be, as the library's own range check tells it.
+        "INT in [" + std::to_string(least) + " - " + std::to_string(most) + "]", "decimal");
+}
+
+// The one table of the program's options: their names, values, checks and help. A
+// check that rewrites its value (a format name folded to lower case, a count without
+// leading zeros) is a transform: the library's checks see only a copy.
+void declareOptions(CLI::App& app, ReadOptions& read) {
+    app.footer(kFooter);
+    app.set_version_flag("--version", std::string(kProgram) + " " + kCheckerVersion);
+    app.get_formatter()->column_width(24);
+    // A path such as //ws042/c$/Vudmark is no option, on Windows as elsewhere.
+    app.allow_windows_style_options(false);
+
+    FleetOptions& options = read.options;
+    app.add_option("PATH", options.paths, "Installation folders and saved reports");
+    app.add_option("--format", read.formatName, "Output: text (default), csv, json (JSON Lines), totals (CSV by\n"
+                   "application) or metrics (Prometheus text, for a .prom file)")
+        ->transform(CLI::Validator(
+            [](std::string& name) {
+                std::transform(name.begin(), name.end(), name.begin(),
+                               [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+                const bool known = std::any_of(std::begin(kFormatNames), std::end(kFormatNames),
+                                               [&name](const FormatName& format) { return name == format.name; });
+                return known ? std::string() : formatChoices() + ", not " + name;
+            },
+            "", "format name"))
+        ->option_text("FORMAT");
+    app.add_option("--from", options.pathLists,
+                   "Reads further PATHs from FILE, one a line, MACHINE<tab>PATH to name\n"
+                   "its machine, # comments (- standard input; repeatable; at most 64 MiB)")
+        ->allow_extra_args(false)
+        ->option_text("FILE");
+    app.add_option("--jobs", options.jobs, "Installations checked at once (default " + std::to_string(kDefaultJobs) + ")")
+        ->transform(decimalBetween(1, 256))
+        ->option_text("N");
+    app.add_option("--timeout", options.timeoutSeconds,
+                   "Gives up an installation not checked in SECONDS (default " +
+                       std::to_string(kDefaultTimeoutSeconds) + ", 0 none, at most " +
+                       std::to_string(kLargestTimeoutSeconds) + "): an error record")
+        ->transform(decimalBetween(0, kLargestTimeoutSeconds))
+        ->option_text("SECONDS");
+    app.add_option("--expect-generation", read.expectedGenerations,
+                   "The host generations rolled out (2, 6 to 12; comma separated,\n"
+                   "repeatable): a build for any other is a finding, wrong generation")
+        ->delimiter(',')
+        ->allow_extra_args(false)
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                std::string problem;
+                return hostGenerationOf(text, problem) ? std::string() : problem;
+            },
+            "", "host generation"))
+        ->option_text("G[,G...]");
+    app.add_flag("--require-all", options.writer.policy.requireAll,
+                 "Every application must be there: one not found is a finding");
+    app.add_flag("--findings", options.writer.findingsOnly,
+                 "Writes only installations with findings or errors (CSV: only\n"
+                 "the rows of findings); totals and metrics still count all");
+    app.add_option("--baseline", options.baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
+                   "--format json: installations added, gone or changed, applications\n"
+                   "with a new finding, fixed or changed")->option_text("FILE");
+    app.add_option("--html", options.htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
+                   "first, ok installations folded, totals under the grid (FILE is\n"
+                   "opened before any installation is checked)")->option_text("FILE");
+}
+
+// The options with their names looked up: each was checked as it was read.
+FleetOptions looked(ReadOptions read) {
+    FleetOptions options = std::move(read.options);
+    for (const FormatName& format : kFormatNames)
+        if (read.formatName == format.name) options.format = format.format;
+    std::vector<int>& expected = options.writer.policy.expectedGenerations;
+    for (const std::string& text : read.expectedGenerations) {
+        std::string problem;
+        const int generation = hostGenerationOf(text, problem).value_or(0);
+        if (std::find(expected.begin(), expected.end(), generation) == expected.end()) expected.push_back(generation);
+    }
+    std::sort(expected.begin(), expected.end());
+    return options;
+}
+
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CLI::App app(kDescription, kProgram);
+    ReadOptions read;
+    declareOptions(app, read);
+    ParsedCommandLine parsed;
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        std::ostringstream out;
+        std::ostringstream err;
+        parsed.wrong = app.exit(error, out, err) != 0;
+        parsed.out = out.str();
+        parsed.err = err.str();
+        return parsed;
+    }
+    const std::vector<std::string>& paths = read.options.paths;
+    const std::vector<std::string>& lists = read.options.pathLists;
+    if (std::count(paths.begin(), paths.end(), "-") + std::count(lists.begin(), lists.end(), "-") > 1) {
+        parsed.err = std::string(kProgram) + ": standard input (-) can be read only once\n";
+        parsed.wrong = true;
+        return parsed;
+    }
+    parsed.options = looked(std::move(read));
+    return parsed;
+}
+
+std::vector<OptionSpelling> optionSpellings() {
+    CLI::App app(kDescription, kProgram);
+    ReadOptions read;
+    declareOptions(app, read);
+    std::vector<OptionSpelling> spellings;
+    for (const CLI::Option* option : app.get_options([](const CLI::Option* option) { return option->nonpositional(); })) {
+        OptionSpelling spelling;
+        for (const std::string& name : option->get_snames()) spelling.names.push_back("-" + name);
+        for (const std::string& name : option->get_lnames()) spelling.names.push_back("--" + name);
+        spelling.argument = option->get_option_text();
+        if (option->check_lname("format"))
+            for (const FormatName& format : kFormatNames) spelling.values.emplace_back(format.name);
+        spellings.push_back(std::move(spelling));
+    }
+    return spellings;
+}
+
+}  // namespace vud::fleet
