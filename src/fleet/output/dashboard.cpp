@@ -155,18 +155,20 @@ void appendEscaped(std::string& page, std::string_view text) {
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
 int majorityGeneration(const InstallationRecord& installation) {
-    std::array<int, 14> counts{};  // generation numbers 0 to 12, then unrecognised
+    // By place in kGenerationNumbers, then unrecognised.
+    std::array<int, kGenerationNumbers.size() + 1> counts{};
+    constexpr std::size_t kUnrecognised = kGenerationNumbers.size();
     for (const ApplicationRecord& application : installation.applications) {
         if (application.state != ApplicationState::Block) continue;
-        const int generation = application.generation.value_or(-1);
-        ++counts[generation >= 0 && generation <= 12 ? static_cast<std::size_t>(generation) : 13];
+        const auto known = std::find(kGenerationNumbers.begin(), kGenerationNumbers.end(), application.generation);
+        ++counts[static_cast<std::size_t>(known - kGenerationNumbers.begin())];
     }
     int majority = -1;
-    int most = counts[13];
-    for (int generation = 0; generation <= 12; ++generation) {
-        if (counts[static_cast<std::size_t>(generation)] > 0 && counts[static_cast<std::size_t>(generation)] >= most) {
-            most = counts[static_cast<std::size_t>(generation)];
-            majority = generation;
+    int most = counts[kUnrecognised];
+    for (std::size_t place = 0; place < kGenerationNumbers.size(); ++place) {
+        if (counts[place] > 0 && counts[place] >= most) {
+            most = counts[place];
+            majority = kGenerationNumbers[place];
         }
     }
     return majority;
