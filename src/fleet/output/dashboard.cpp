@@ -257,7 +257,7 @@ std::string policyInWords(const RolloutPolicy& policy) {
 }
 
 void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
-                const std::array<int, 5>& byChange, const RolloutPolicy& policy) {
+                const RolloutPolicy& policy) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
@@ -280,12 +280,12 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
             appendEscaped(page, scan.baselineTime);
         }
         page += ": ";
-        const char* const names[] = {"added", "gone", "changed", "unchanged"};
-        for (std::size_t i = 0; i < 4; ++i) {
-            page += i == 0 ? "" : ", ";
-            page += std::to_string(byChange[i + 1]);
+        for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
+                                                InstallationChange::Changed, InstallationChange::Unchanged}) {
+            page += change == InstallationChange::Added ? "" : ", ";
+            page += std::to_string(totals.withChange(change));
             page += ' ';
-            page += names[i];
+            page += changeName(change);
         }
     }
     page += "</p>\n";
@@ -633,7 +633,6 @@ void Dashboard::holdTo(RolloutPolicy policy) { policy_ = std::move(policy); }
 
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
-    ++byChange_[static_cast<std::size_t>(installation.change)];
     const bool changed = installation.change == InstallationChange::Changed ||
                          std::any_of(installation.applications.begin(), installation.applications.end(), changedSince);
     Row row;
@@ -651,7 +650,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_, byChange_, policy_);
+    appendHead(page, scan_, totals_, policy_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });
