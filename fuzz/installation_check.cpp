@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -75,11 +76,8 @@ bool isDecimal(std::string_view text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::int64_t sumOfGenerationCounters(const RunTally& tally) {
-    std::int64_t sum = 0;
-    for (TallyCounter counter : kGenerationCounter)
-        if (counter != nullptr) sum += tally.*counter;
-    return sum;
+std::int64_t sumOfGenerationCounts(const RunTally& tally) {
+    return std::accumulate(tally.generations.begin(), tally.generations.end(), std::int64_t{0});
 }
 
 // What one application contributed, kept to check its block in the report.
@@ -144,11 +142,13 @@ private:
         RunTally alone;
         verdict.addTo(alone);
         // Each application with a tag adds one to exactly one verdict kind, and one to
-        // exactly one generation counter.
+        // exactly one host generation.
         if (judgedCount(alone.verdicts) != 1) fail(std::string(fileName) + ": not in exactly one verdict counter");
-        if (sumOfGenerationCounters(alone) != 1)
-            fail(std::string(fileName) + ": not in exactly one generation counter");
-        if (alone.gen7LaterCount + alone.gen7EarlierCount > alone.gen7Count * alone.count(VerdictKind::Correct))
+        if (sumOfGenerationCounts(alone) != 1)
+            fail(std::string(fileName) + ": not counted for exactly one host generation");
+        const std::int32_t sevens = alone.count(kGenerationFwp70Later) + alone.count(kGenerationFwp70Earlier);
+        if (alone.fwp70LaterBySizeCount + alone.count(kGenerationFwp70Earlier) >
+            sevens * alone.count(VerdictKind::Correct))
             fail(std::string(fileName) + ": an FWP 7.0 range counted for a build that is no correct generation-7 build");
 
         const std::string shown = printableTag(outcome.tag);
@@ -168,8 +168,8 @@ private:
     void checkTally(const RunTally& tally) {
         const std::int64_t counted = static_cast<std::int64_t>(counted_.size());
         if (judgedCount(tally.verdicts) != counted) fail("verdict counters do not add up to the applications counted");
-        if (sumOfGenerationCounters(tally) != counted)
-            fail("generation counters do not add up to the applications counted");
+        if (sumOfGenerationCounts(tally) != counted)
+            fail("generation counts do not add up to the applications counted");
         if (tally.notFoundCount != missing_) fail("not-found count is not the number of missing files");
         const int mixed = mixedGenerationCount(tally);
         if (mixed < 0 || mixed > 9) fail("mixed-generation count out of range");

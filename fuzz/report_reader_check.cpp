@@ -9,6 +9,8 @@
 #include "catalogue/catalogue.h"
 #include "fleet/input/report_parser.h"
 #include "fleet/input/scan.h"
+#include "text/lines.h"
+#include "text/saved_text.h"
 #include "verify/summary.h"
 #include "verify/verification.h"
 
@@ -38,10 +40,10 @@ std::string findReportReaderMismatch(const std::uint8_t* data, std::size_t size)
                               block.verdict);
     printRunSummary(readBack.tally, printed);
     std::string problem;
-    const std::string text = fleet::reportText(bytes, problem);
+    const std::string text = savedText(bytes, problem);
     const std::string reprint = printed.str();
-    const std::vector<std::string_view> read = fleet::reportLines(text);
-    const std::vector<std::string_view> expected = fleet::reportLines(reprint);
+    const std::vector<std::string_view> read = linesOf(text);
+    const std::vector<std::string_view> expected = linesOf(reprint);
     for (std::size_t i = 0; i < expected.size(); ++i)
         if (i >= read.size() || read[i] != expected[i])
             return "line " + std::to_string(i + 1) + " read as " + lineAt(read, i) + ", printed again as " +

@@ -4,6 +4,7 @@
 // means a new build of the checker.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -94,6 +95,28 @@ constexpr std::optional<int> hostGenerationNumber(int index) {
     for (; *digit != '\0'; ++digit) number = number * 10 + (*digit - '0');
     return number;
 }
+
+// The numbers a tag can name, each once, in ascending order: 2 and 6 to 12.
+constexpr bool namesAGeneration(int number) {
+    for (int index = 0; index < kGenerationLabelCount; ++index)
+        if (hostGenerationNumber(index) == number) return true;
+    return false;
+}
+inline constexpr int kLargestGenerationNumber = 99;  // two digits after "ver " at most
+constexpr int generationNumberCount() {
+    int count = 0;
+    for (int number = 0; number <= kLargestGenerationNumber; ++number) count += namesAGeneration(number);
+    return count;
+}
+using GenerationNumbers = std::array<int, generationNumberCount()>;
+constexpr GenerationNumbers generationNumbers() {
+    GenerationNumbers numbers{};
+    std::size_t next = 0;
+    for (int number = 0; number <= kLargestGenerationNumber; ++number)
+        if (namesAGeneration(number)) numbers[next++] = number;
+    return numbers;
+}
+inline constexpr GenerationNumbers kGenerationNumbers = generationNumbers();
 
 // Exact byte size of the correct production build: [size row][catalogue position].
 extern const std::int32_t kExpectedSizeTable[kSizeRowCount][kApplicationCount];

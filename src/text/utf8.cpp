@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "text/escape.h"
 #include "text/path.h"
 
 namespace vud {
@@ -62,13 +63,6 @@ void appendUtf8(std::string& out, char32_t c) {
 
 namespace {
 
-void appendHexEscape(std::string& out, char prefix, unsigned value, int digits) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    out += '\\';
-    out += prefix;
-    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out += kHex[(value >> shift) & 0xF];
-}
-
 // Calls `whole` with each valid sequence and `stray` with each byte outside one.
 template <typename Whole, typename Stray>
 void forEachSequence(std::string_view bytes, Whole whole, Stray stray) {
@@ -93,7 +87,7 @@ std::string escaped(std::string_view bytes, bool backslashDoubled) {
             if (backslashDoubled && sequence == "\\") text += '\\';
             text.append(sequence);
         },
-        [&](unsigned char byte) { appendHexEscape(text, 'x', byte, 2); });
+        [&](unsigned char byte) { appendByteEscape(text, byte); });
     return text;
 }
 
@@ -115,10 +109,10 @@ std::string shownSafely(std::string_view text) {
         } else if (byte == '\t') {
             shown += "\\t";
         } else if (byte < 0x20 || byte == 0x7F) {
-            appendHexEscape(shown, 'x', byte, 2);
+            appendByteEscape(shown, byte);
         } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
                    static_cast<unsigned char>(text[i + 1]) >= 0x80) {
-            appendHexEscape(shown, 'u', static_cast<unsigned char>(text[i + 1]), 4);
+            appendCharacterEscape(shown, static_cast<unsigned char>(text[i + 1]));
             ++i;
         } else {
             shown += text[i];
@@ -160,7 +154,7 @@ std::u16string utf16FromUtf8(std::string_view text) {
     };
     forEachSequence(text, decode, [&](unsigned char byte) {
         std::string escape;
-        appendHexEscape(escape, 'x', byte, 2);
+        appendByteEscape(escape, byte);
         units.append(escape.begin(), escape.end());
     });
     return units;

@@ -1,6 +1,7 @@
 // What one verification run counts; the summary prints it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -9,51 +10,35 @@
 
 namespace vud {
 
+// Which FWP 7.0 range a correct generation-7 build's size proves it is for. Both ranges'
+// builds carry the same tag; only the size tells them apart.
+enum class Fwp70Range { Unproven, Later, Earlier };
+
+// Builds by host generation, by GenerationIndex.
+using GenerationCounts = std::array<std::int32_t, kGenerationLabelCount>;
+
 struct RunTally {
     // Verdicts: an application with a tag adds to exactly one kind; a file that cannot
     // be opened adds to notFoundCount.
     VerdictCounts verdicts{};  // by VerdictKind
     std::int32_t notFoundCount = 0;
 
-    // Host generations: an application with a tag adds to exactly one of the
-    // generation counters; the two generation-7 build counters come on top of gen7Count.
-    std::int32_t gen2Count = 0;
-    std::int32_t gen7Count = 0;
-    std::int32_t gen7LaterCount = 0;    // correct release, size of FWP 7.00.00.19 & later
-    std::int32_t gen7EarlierCount = 0;  // correct release, size of FWP 7.0.0.0 - 7.00.00.16 only
-    std::int32_t gen6Count = 0;
-    std::int32_t gen8Count = 0;
-    std::int32_t gen9Count = 0;
-    std::int32_t gen10Count = 0;
-    std::int32_t gen11Count = 0;
-    std::int32_t gen12Count = 0;
-    std::int32_t otherGenerationCount = 0;
+    // Host generations: an application with a tag adds to exactly one, the one its tag
+    // names (kGenerationUnrecognized when it names none). A tag saying 7 names the
+    // later FWP 7.0 range, unless the build's size proves the earlier one. FWP 3.0 is
+    // never read from a tag.
+    GenerationCounts generations{};
+    // Correct builds of the later FWP 7.0 range's size; they count for that range too.
+    std::int32_t fwp70LaterBySizeCount = 0;
 
     std::int32_t& count(VerdictKind kind) { return verdicts[static_cast<std::size_t>(kind)]; }
     std::int32_t count(VerdictKind kind) const { return verdicts[static_cast<std::size_t>(kind)]; }
+    std::int32_t& count(GenerationIndex generation) { return generations[static_cast<std::size_t>(generation)]; }
+    std::int32_t count(GenerationIndex generation) const {
+        return generations[static_cast<std::size_t>(generation)];
+    }
 
     bool operator==(const RunTally&) const = default;
-};
-
-// Names one generation counter of a RunTally, so a verdict can say what it adds.
-using TallyCounter = std::int32_t RunTally::*;
-
-// The generation counter of each host generation, by GenerationIndex. FWP 3.0 is never
-// read from a tag, and a build for the earlier FWP 7.0 range is read as generation 7
-// (gen7Count) before its size sets it apart (gen7EarlierCount): neither has a counter
-// of its own.
-inline constexpr TallyCounter kGenerationCounter[kGenerationLabelCount] = {
-    &RunTally::otherGenerationCount,
-    nullptr,
-    &RunTally::gen2Count,
-    &RunTally::gen7Count,
-    nullptr,
-    &RunTally::gen6Count,
-    &RunTally::gen8Count,
-    &RunTally::gen9Count,
-    &RunTally::gen10Count,
-    &RunTally::gen11Count,
-    &RunTally::gen12Count,
 };
 
 }  // namespace vud

@@ -7,27 +7,6 @@ namespace {
 
 constexpr char kIndent[] = "                      ";  // 22 spaces before email and phone
 
-struct GenerationLine {
-    TallyCounter counter;
-    GenerationIndex generation;  // whose label ends the line
-};
-
-// The warning block's lines: every one is printed, zeros included. The count of all
-// generation-7 builds and that of the later range's correct builds both bear the
-// later range's label.
-const GenerationLine kGenerationLines[] = {
-    {&RunTally::gen2Count, kGenerationFwp31},
-    {&RunTally::gen7Count, kGenerationFwp70Later},
-    {&RunTally::gen7LaterCount, kGenerationFwp70Later},
-    {&RunTally::gen7EarlierCount, kGenerationFwp70Earlier},
-    {&RunTally::gen6Count, kGenerationFwp71},
-    {&RunTally::gen8Count, kGenerationFwp80},
-    {&RunTally::gen9Count, kGenerationFwp90},
-    {&RunTally::gen10Count, kGenerationFwp100},
-    {&RunTally::gen11Count, kGenerationFwp110},
-    {&RunTally::gen12Count, kGenerationFwp120},
-};
-
 struct FindingLine {
     VerdictKind kind;
     const char* text;
@@ -44,27 +23,40 @@ const FindingLine kFindingLines[] = {
     {VerdictKind::SizeMismatch, "Mismatched File Sizes Found:    \t"},
 };
 
+// Only the generations a tag can name are ever counted, and only they are printed.
+bool namedByTags(int generation) { return hostGenerationNumber(generation).has_value(); }
+
+// The warning block's lines: one for each generation a tag can name, zeros included.
+// Every build whose tag says 7 is counted on the later FWP 7.0 range's line, and its
+// correct builds of that range's size on the line after it, under the same label.
+void printGenerationLines(const RunTally& tally, std::ostream& out) {
+    const auto line = [&out](std::int32_t count, int generation) {
+        out << count << " Applications found for " << kHostGenerations[generation].label << '\n';
+    };
+    for (int generation = 0; generation < kGenerationLabelCount; ++generation) {
+        if (!namedByTags(generation)) continue;
+        if (generation == kGenerationFwp70Later) {
+            line(tally.count(kGenerationFwp70Later) + tally.count(kGenerationFwp70Earlier), generation);
+            line(tally.fwp70LaterBySizeCount, generation);
+        } else {
+            line(tally.count(static_cast<GenerationIndex>(generation)), generation);
+        }
+    }
+}
+
 }  // namespace
 
 int mixedGenerationCount(const RunTally& tally) {
-    // Generation-7 builds that matched the earlier range's size are a generation of
-    // their own; the rest of gen7Count stands for the later range.
-    const std::int32_t present[] = {
-        tally.gen2Count,  tally.gen7Count - tally.gen7EarlierCount, tally.gen7EarlierCount,
-        tally.gen6Count,  tally.gen8Count,  tally.gen9Count,
-        tally.gen10Count, tally.gen11Count, tally.gen12Count,
-    };
     int count = 0;
-    for (std::int32_t found : present) count += found > 0;
+    for (int generation = 0; generation < kGenerationLabelCount; ++generation)
+        count += namedByTags(generation) && tally.count(static_cast<GenerationIndex>(generation)) > 0;
     return count;
 }
 
 void printRunSummary(const RunTally& tally, std::ostream& out) {
     if (mixedGenerationCount(tally) > 1) {
         out << "WARNING Mixed version Applications found - FIX THIS SITUATION" << '\n';
-        for (const GenerationLine& line : kGenerationLines)
-            out << tally.*line.counter << " Applications found for " << kHostGenerations[line.generation].label
-                << '\n';
+        printGenerationLines(tally, out);
     }
 
     out << "Verification ver " << kCheckerVersion << "  dated " << kCheckerDate << "  SUMMARY:"

@@ -135,13 +135,13 @@ private:
             if (textLength(tag_) == 11 && at(tag_, 10) != at(code_, 6)) {
                 decide(VerdictKind::Test, kSevenCharacterTest);
             } else if (byteCount_ == expectedSize(*row) && *row == 1) {
-                verdict_.generation7BuildCounter = &RunTally::gen7LaterCount;
+                verdict_.fwp70Range = Fwp70Range::Later;
                 decideSize(VerdictKind::Correct, kCorrectLater7, *row);
             } else if (byteCount_ == expectedSize(*row)) {
                 decideSize(VerdictKind::Correct, kCorrect, *row);
             } else if (*row == 1 && byteCount_ == expectedSize(2)) {
                 // The same tag ships for both FWP 7.0 ranges; only the size tells them apart.
-                verdict_.generation7BuildCounter = &RunTally::gen7EarlierCount;
+                verdict_.fwp70Range = Fwp70Range::Earlier;
                 decideSize(VerdictKind::Correct, kCorrectEarlier7, *row);
             } else if (*row == 1) {
                 decideSize(VerdictKind::SizeMismatch, kSizeMismatch7, 1);
@@ -215,15 +215,15 @@ GenerationReading readGeneration(const VersionTag& tag) {
         if (number[0] == '\0' || tag.text[4] != number[0]) continue;
         const bool twoDigit = number[1] != '\0';
         if (twoDigit && tag.text[5] != number[1]) continue;
-        return {index, generation.sizeRow, twoDigit, kGenerationCounter[index]};
+        return {static_cast<GenerationIndex>(index), generation.sizeRow, twoDigit};
     }
-    return {kGenerationUnrecognized, std::nullopt, false, &RunTally::otherGenerationCount};
+    return {kGenerationUnrecognized, std::nullopt, false};
 }
 
 void Verdict::addTo(RunTally& tally) const {
-    ++(tally.*generation.generationCounter);
+    ++tally.count(fwp70Range == Fwp70Range::Earlier ? kGenerationFwp70Earlier : generation.generationIndex);
     ++tally.count(kind);
-    if (generation7BuildCounter != nullptr) ++(tally.*generation7BuildCounter);
+    if (fwp70Range == Fwp70Range::Later) ++tally.fwp70LaterBySizeCount;
 }
 
 Verdict judgeApplication(int position, const VersionTag& tag, std::int64_t byteCount) {

@@ -15,10 +15,9 @@ namespace vud {
 
 // What the characters after "ver " say about the host generation.
 struct GenerationReading {
-    int generationIndex;            // into kHostGenerations; 0 ("NA") when not recognised
-    std::optional<int> sizeRow;     // none for an unrecognised generation
-    bool twoDigit;                  // generation 10, 11 or 12: the release sits one further
-    TallyCounter generationCounter;
+    GenerationIndex generationIndex;  // kGenerationUnrecognized ("NA") when not recognised
+    std::optional<int> sizeRow;       // none for an unrecognised generation
+    bool twoDigit;                    // generation 10, 11 or 12: the release sits one further
 };
 
 GenerationReading readGeneration(const VersionTag& tag);
@@ -31,7 +30,7 @@ struct Verdict {
     std::string statusLine;     // without its end of line
     std::string verdictText;    // ends with its own newline
     VerdictKind kind = VerdictKind::Unrecognized;
-    TallyCounter generation7BuildCounter = nullptr;  // gen7LaterCount or gen7EarlierCount
+    Fwp70Range fwp70Range = Fwp70Range::Unproven;
 
     void addTo(RunTally& tally) const;
 };

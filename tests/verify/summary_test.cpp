@@ -24,7 +24,7 @@ std::string summaryOf(const RunTally& tally) {
 TEST(RunSummary, AllCorrectForOneGeneration) {
     RunTally tally;
     tally.count(VerdictKind::Correct) = 41;
-    tally.gen8Count = 41;
+    tally.count(kGenerationFwp80) = 41;
     EXPECT_EQ(std::string(kSummaryTitle) +
                   "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
               summaryOf(tally));
@@ -50,7 +50,7 @@ TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
     tally.count(VerdictKind::Test) = 1;
     tally.count(VerdictKind::Correct) = 12;
     tally.notFoundCount = 1;
-    tally.otherGenerationCount = 40;  // no host generation: never a mix
+    tally.count(kGenerationUnrecognized) = 40;  // no host generation: never a mix
     EXPECT_EQ(std::string(kSummaryTitle) +
                   "Test Applications Found:     \t1\n"
                   "Version 12 Pre Release Test Applications Found:     \t2\n"
@@ -67,17 +67,17 @@ TEST(RunSummary, FindingLinesInTheirOrderThenTheNewerNotice) {
 
 TEST(RunSummary, MixedGenerationsPrintEveryGenerationLineThroughFwp12) {
     RunTally tally;
-    tally.gen2Count = 1;
-    tally.gen7Count = 9;
-    tally.gen7LaterCount = 3;
-    tally.gen7EarlierCount = 4;
-    tally.gen6Count = 5;
-    tally.gen8Count = 6;
-    tally.gen9Count = 7;
-    tally.gen10Count = 8;
-    tally.gen11Count = 10;
-    tally.gen12Count = 11;
-    tally.otherGenerationCount = 12;
+    tally.count(kGenerationFwp31) = 1;
+    tally.count(kGenerationFwp70Later) = 5;  // with the earlier range's: 9 builds say 7
+    tally.fwp70LaterBySizeCount = 3;
+    tally.count(kGenerationFwp70Earlier) = 4;
+    tally.count(kGenerationFwp71) = 5;
+    tally.count(kGenerationFwp80) = 6;
+    tally.count(kGenerationFwp90) = 7;
+    tally.count(kGenerationFwp100) = 8;
+    tally.count(kGenerationFwp110) = 10;
+    tally.count(kGenerationFwp120) = 11;
+    tally.count(kGenerationUnrecognized) = 12;
     tally.count(VerdictKind::Correct) = 7;
     EXPECT_EQ("WARNING Mixed version Applications found - FIX THIS SITUATION\n"
               "1 Applications found for FWP 3.1.x.x or FWP 3.2.x.x\n"
@@ -101,24 +101,22 @@ struct MixCase {
     int generations;
 };
 
-RunTally with(std::initializer_list<std::pair<TallyCounter, std::int32_t>> counts) {
+RunTally with(std::initializer_list<std::pair<GenerationIndex, std::int32_t>> counts) {
     RunTally tally;
-    for (const auto& [counter, value] : counts) tally.*counter = value;
+    for (const auto& [generation, value] : counts) tally.count(generation) = value;
     return tally;
 }
 
 TEST(MixedGenerationCount, CountsHostGenerationsPresent) {
     const MixCase cases[] = {
         {"nothing found", RunTally{}, 0},
-        {"one generation", with({{&RunTally::gen9Count, 41}}), 1},
-        {"generations 8 and 9", with({{&RunTally::gen8Count, 1}, {&RunTally::gen9Count, 1}}), 2},
-        {"all builds of the earlier FWP 7.0 range are one generation",
-         with({{&RunTally::gen7Count, 41}, {&RunTally::gen7EarlierCount, 41}}), 1},
-        {"builds of both FWP 7.0 ranges are two",
-         with({{&RunTally::gen7Count, 2}, {&RunTally::gen7LaterCount, 1}, {&RunTally::gen7EarlierCount, 1}}), 2},
-        {"an unrecognised generation takes no part",
-         with({{&RunTally::gen8Count, 3}, {&RunTally::otherGenerationCount, 2}}), 1},
-        {"generations 11 and 12", with({{&RunTally::gen11Count, 1}, {&RunTally::gen12Count, 1}}), 2},
+        {"one generation", with({{kGenerationFwp90, 41}}), 1},
+        {"generations 8 and 9", with({{kGenerationFwp80, 1}, {kGenerationFwp90, 1}}), 2},
+        {"all builds of the earlier FWP 7.0 range are one generation", with({{kGenerationFwp70Earlier, 41}}), 1},
+        {"builds of both FWP 7.0 ranges are two", with({{kGenerationFwp70Later, 1}, {kGenerationFwp70Earlier, 1}}),
+         2},
+        {"an unrecognised generation takes no part", with({{kGenerationFwp80, 3}, {kGenerationUnrecognized, 2}}), 1},
+        {"generations 11 and 12", with({{kGenerationFwp110, 1}, {kGenerationFwp120, 1}}), 2},
     };
     for (const MixCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -129,8 +127,7 @@ TEST(MixedGenerationCount, CountsHostGenerationsPresent) {
 TEST(RunSummary, AllCorrectForTheEarlierFwp70RangeRaisesNoFalseAlarm) {
     RunTally tally;
     tally.count(VerdictKind::Correct) = 41;
-    tally.gen7Count = 41;
-    tally.gen7EarlierCount = 41;
+    tally.count(kGenerationFwp70Earlier) = 41;
     EXPECT_EQ(std::string(kSummaryTitle) +
                   "All (41) Applications were Located and All are CORRECT PRODUCTION VERSION\n",
               summaryOf(tally));

@@ -1,24 +1,38 @@
 #include "fleet/compare/policy.h"
 
 #include <algorithm>
-#include <iterator>
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "text/decimal.h"
 
 namespace vud::fleet {
+namespace {
+
+// "2, 6, 7, 8, 9, 10, 11 or 12"
+std::string generationNumbersInWords() {
+    std::string words;
+    for (std::size_t i = 0; i < kGenerationNumbers.size(); ++i) {
+        words += i == 0 ? "" : i + 1 == kGenerationNumbers.size() ? " or " : ", ";
+        words += std::to_string(kGenerationNumbers[i]);
+    }
+    return words;
+}
+
+}  // namespace
 
 std::optional<int> hostGenerationOf(std::string_view text, std::string& problem) {
     if (text.empty()) {
         problem = "a host generation left empty in the list";
         return std::nullopt;
     }
-    const bool digits = !text.empty() && text.size() <= 9 &&
-                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (!digits) {
+    const std::optional<int> number = decimalCount(text);
+    if (!number) {
         problem = "not a whole number in decimal digits: " + std::string(text);
         return std::nullopt;
     }
-    const int number = std::stoi(std::string(text));
-    if (std::find(std::begin(kHostGenerations), std::end(kHostGenerations), number) == std::end(kHostGenerations)) {
-        problem = "no host generation is numbered " + std::string(text) + " (2, 6, 7, 8, 9, 10, 11 or 12)";
+    if (std::find(kGenerationNumbers.begin(), kGenerationNumbers.end(), *number) == kGenerationNumbers.end()) {
+        problem = "no host generation is numbered " + std::string(text) + " (" + generationNumbersInWords() + ")";
         return std::nullopt;
     }
     return number;

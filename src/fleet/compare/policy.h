@@ -13,11 +13,8 @@
 
 namespace vud::fleet {
 
-// The host generation numbers a version tag can name, in the catalogue's words.
-inline constexpr int kHostGenerations[] = {2, 6, 7, 8, 9, 10, 11, 12};
-
-// The generation number `text` names (decimal digits only), or none with `problem` set
-// in words for the user.
+// The generation number `text` names (decimal digits only, one of the catalogue's
+// kGenerationNumbers), or none with `problem` set in words for the user.
 std::optional<int> hostGenerationOf(std::string_view text, std::string& problem);
 
 // Marks each application of `record` that breaks a rule of `policy`, counts them by

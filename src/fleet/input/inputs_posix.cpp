@@ -4,16 +4,9 @@
 
 #include "fleet/input/inputs.h"  // pathFromUtf8
 #include "fleet/input/inputs_platform.h"
+#include "text/system_error.h"
 
 namespace vud::fleet {
-namespace {
-
-std::string reasonOf(const std::error_code& error) {
-    if (error == std::errc::no_such_file_or_directory) return "no such file or folder";
-    return error.message();
-}
-
-}  // namespace
 
 std::filesystem::path pathFromUtf8(const std::string& text) { return std::filesystem::path(text); }
 
@@ -48,7 +41,7 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
+        reason = reasonOfErrno(errno, "cannot be opened");
         return false;
     }
     if (!readStreamUpTo(file, most, bytes)) {

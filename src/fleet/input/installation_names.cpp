@@ -1,5 +1,6 @@
 #include "fleet/input/installation_names.h"
 
+#include "text/case.h"
 #include "text/path.h"
 
 namespace vud::fleet {
@@ -18,8 +19,8 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 bool startsWithNoCase(std::string_view text, std::string_view start) {
     if (text.size() < start.size()) return false;
     for (std::size_t i = 0; i < start.size(); ++i) {
-        const char c = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 'a' + 'A') : text[i];
-        if (c != start[i] && !(isSeparator(c) && isSeparator(start[i]))) return false;
+        const char c = text[i];
+        if (lowerAscii(c) != lowerAscii(start[i]) && !(isSeparator(c) && isSeparator(start[i]))) return false;
     }
     return true;
 }

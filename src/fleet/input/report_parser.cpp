@@ -9,27 +9,15 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/input/scan.h"
+#include "text/escape.h"
+#include "text/lines.h"
+#include "text/saved_text.h"
 #include "text/utf8.h"
 #include "verify/summary.h"
 #include "verify/verdict.h"
 #include "verify/verification.h"
 
 namespace vud::fleet {
-
-std::vector<std::string_view> reportLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
 
 namespace {
 
@@ -50,10 +38,7 @@ std::string quoted(std::string_view line) {
         if (byte == '\t') {
             text += "\\t";
         } else if (byte < 0x20 || byte == 0x7F) {
-            static constexpr char kHex[] = "0123456789abcdef";
-            text += "\\x";
-            text += kHex[byte >> 4];
-            text += kHex[byte & 0xF];
+            appendByteEscape(text, byte);
         } else {
             text += c;
         }
@@ -172,7 +157,7 @@ private:
 
 class ReportReader {
 public:
-    ReportReader(std::string_view text, ReadBack* readBack) : lines_(reportLines(text)), readBack_(readBack) {}
+    ReportReader(std::string_view text, ReadBack* readBack) : lines_(linesOf(text)), readBack_(readBack) {}
 
     // Reads the report into `record`; returns the refusal, if any, with `line` 0 for none.
     Refusal read(InstallationRecord& record) {
@@ -288,9 +273,8 @@ private:
             printApplicationBlock(block, fileName, possible, shown.size, verdict);
             const std::string text = block.str();
             std::size_t matched = 0;
-            for (std::size_t start = 0; start < text.size(); ++matched) {
-                const std::size_t lineEnd = text.find('\n', start);
-                const std::string_view expected = std::string_view(text).substr(start, lineEnd - start);
+            LineCursor printed(text);
+            for (std::string_view expected; printed.next(expected); ++matched) {
                 if (blockStart + matched >= lines_.size() || lines_[blockStart + matched] != expected) {
                     if (matched > bestMatched || bestExpected.empty()) {
                         bestMatched = matched;
@@ -300,7 +284,6 @@ private:
                     }
                     return false;
                 }
-                start = lineEnd + 1;
             }
             outcome.position = shown.position;
             outcome.state = ApplicationOutcome::State::Judged;
@@ -343,11 +326,9 @@ private:
         std::ostringstream rendered;
         printRunSummary(tally, rendered);
         const std::string summary = rendered.str();
-        std::size_t start = 0;
         bool first = true;
-        while (start < summary.size()) {
-            const std::size_t end = summary.find('\n', start);
-            const std::string_view expected = std::string_view(summary).substr(start, end - start);
+        LineCursor printed(summary);
+        for (std::string_view expected; printed.next(expected);) {
             if (at_ >= lines_.size() || lines_[at_] != expected) {
                 if (first)
                     return refuse(at_, "an application block (\"Application: ...\") or the run summary (" +
@@ -356,7 +337,6 @@ private:
             }
             first = false;
             ++at_;
-            start = end + 1;
         }
         for (; at_ < lines_.size(); ++at_)
             if (!lines_[at_].empty()) return refuse(at_, "the end of the report");
@@ -372,36 +352,14 @@ private:
 
 }  // namespace
 
-std::string reportText(std::string_view bytes, std::string& problem) {
-    problem.clear();
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-        if (!isUtf8(bytes)) problem = "text in UTF-8, as its byte-order mark says";
-        return std::string(bytes);
-    }
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-        std::u16string units(bytes.size() / 2 - 1, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i)
-            units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i + 2]) |
-                                             (static_cast<unsigned char>(bytes[2 * i + 3]) << 8));
-        if (bytes.size() % 2 != 0) problem = "text in UTF-16LE, as its byte-order mark says, of an even length";
-        return utf8FromUtf16(units);
-    }
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") {
-        problem = "text in UTF-8 or UTF-16LE, not UTF-16BE";
-        return {};
-    }
-    // Bytes that are not UTF-8 stay as they are: a path in a list names the file of those
-    // bytes, and a report's line that holds them is shown with them as \xHH.
-    return std::string(bytes);
-}
+std::string reportText(std::string_view bytes, std::string& problem) { return savedText(bytes, problem); }
 
 InstallationRecord parseReport(std::string_view bytes, const std::string& installation, ReadBack* readBack) {
     InstallationRecord record;
     record.installation = installation;
     record.source = Source::Report;
     std::string problem;
-    const std::string text = reportText(bytes, problem);
+    const std::string text = savedText(bytes, problem);
     if (!problem.empty()) {
         record.status = Status::Error;
         record.error = "line 1: expected " + problem;

@@ -13,15 +13,8 @@
 
 namespace vud::fleet {
 
-// The report's text as UTF-8: bytes as written (LF or CR LF), UTF-8 with or without a
-// byte-order mark, or UTF-16LE with one. Bytes as written that are not UTF-8 are kept
-// as they are. Sets `problem` and returns nothing when the bytes are in no encoding a
-// report is saved in.
+// The report's text as UTF-8, as savedText (text/saved_text.h) reads any saved text.
 std::string reportText(std::string_view bytes, std::string& problem);
-
-// The lines of a report's text as views into it, each without its LF or CR LF: one
-// pass, no copies, whatever the length of a line or the number of lines.
-std::vector<std::string_view> reportLines(std::string_view text);
 
 // What an accepted report was read as: each block as the checker judged it, with one
 // of the tags the block may have been printed from, and the run's tally. Printed

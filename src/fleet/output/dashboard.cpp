@@ -155,18 +155,20 @@ void appendEscaped(std::string& page, std::string_view text) {
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
 int majorityGeneration(const InstallationRecord& installation) {
-    std::array<int, 14> counts{};  // generation numbers 0 to 12, then unrecognised
+    // By place in kGenerationNumbers, then unrecognised.
+    std::array<int, kGenerationNumbers.size() + 1> counts{};
+    constexpr std::size_t kUnrecognised = kGenerationNumbers.size();
     for (const ApplicationRecord& application : installation.applications) {
         if (application.state != ApplicationState::Block) continue;
-        const int generation = application.generation.value_or(-1);
-        ++counts[generation >= 0 && generation <= 12 ? static_cast<std::size_t>(generation) : 13];
+        const auto known = std::find(kGenerationNumbers.begin(), kGenerationNumbers.end(), application.generation);
+        ++counts[static_cast<std::size_t>(known - kGenerationNumbers.begin())];
     }
     int majority = -1;
-    int most = counts[13];
-    for (int generation = 0; generation <= 12; ++generation) {
-        if (counts[static_cast<std::size_t>(generation)] > 0 && counts[static_cast<std::size_t>(generation)] >= most) {
-            most = counts[static_cast<std::size_t>(generation)];
-            majority = generation;
+    int most = counts[kUnrecognised];
+    for (std::size_t place = 0; place < kGenerationNumbers.size(); ++place) {
+        if (counts[place] > 0 && counts[place] >= most) {
+            most = counts[place];
+            majority = kGenerationNumbers[place];
         }
     }
     return majority;
@@ -255,7 +257,7 @@ std::string policyInWords(const RolloutPolicy& policy) {
 }
 
 void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& totals,
-                const std::array<int, 5>& byChange, const RolloutPolicy& policy) {
+                const RolloutPolicy& policy) {
     page += kPageStart;
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
@@ -278,12 +280,12 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
             appendEscaped(page, scan.baselineTime);
         }
         page += ": ";
-        const char* const names[] = {"added", "gone", "changed", "unchanged"};
-        for (std::size_t i = 0; i < 4; ++i) {
-            page += i == 0 ? "" : ", ";
-            page += std::to_string(byChange[i + 1]);
+        for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
+                                                InstallationChange::Changed, InstallationChange::Unchanged}) {
+            page += change == InstallationChange::Added ? "" : ", ";
+            page += std::to_string(totals.withChange(change));
             page += ' ';
-            page += names[i];
+            page += changeName(change);
         }
     }
     page += "</p>\n";
@@ -631,7 +633,6 @@ void Dashboard::holdTo(RolloutPolicy policy) { policy_ = std::move(policy); }
 
 void Dashboard::add(const InstallationRecord& installation) {
     totals_.add(installation);
-    ++byChange_[static_cast<std::size_t>(installation.change)];
     const bool changed = installation.change == InstallationChange::Changed ||
                          std::any_of(installation.applications.begin(), installation.applications.end(), changedSince);
     Row row;
@@ -649,7 +650,7 @@ void Dashboard::add(const InstallationRecord& installation) {
 bool Dashboard::write(std::ostream& out) {
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) { return a.rank < b.rank; });
     std::string page;
-    appendHead(page, scan_, totals_, byChange_, policy_);
+    appendHead(page, scan_, totals_, policy_);
     out << page;
     bool readBack = true;
     const auto folded = std::find_if(rows_.begin(), rows_.end(), [](const Row& row) { return row.folded; });

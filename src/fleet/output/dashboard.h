@@ -5,7 +5,6 @@
 // legend above, the totals of each application under the grid.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -53,7 +52,6 @@ private:
     FleetTotals totals_;
     std::unique_ptr<Spool> spool_;
     std::vector<Row> rows_;
-    std::array<int, 5> byChange_{};  // installations by InstallationChange
     std::string buffer_;
 };
 

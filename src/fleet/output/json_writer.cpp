@@ -48,7 +48,7 @@ Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record,
         return object;
     }
     Json findings = Json::object();
-    for (const PolicyRule rule : {PolicyRule::WrongGeneration, PolicyRule::Required})
+    for (const PolicyRule rule : kPolicyRules)
         findings[std::string(policyRuleName(rule))] = record.policyFindings[static_cast<std::size_t>(rule)];
     object["findings"] = std::move(findings);
     return object;

@@ -70,16 +70,15 @@ private:
     // Only where a rollout's rules are in force: an alert on them then means the
     // rollout is not done.
     void writePolicy() {
-        static constexpr PolicyRule kRules[] = {PolicyRule::WrongGeneration, PolicyRule::Required};
         family("vudfleet_policy_installations",
                "Installations that break a rule of the rollout: wrong-generation (a build for a host generation "
                "not expected) or required (an application not found).");
-        for (const PolicyRule rule : kRules)
+        for (const PolicyRule rule : kPolicyRules)
             out_ << "vudfleet_policy_installations{rule=\"" << policyRuleName(rule) << "\"} "
                  << totals_.installationsBreaking(rule) << '\n';
         family("vudfleet_policy_applications", "Installations by application and the rule of the rollout it breaks.");
         for (int position = 0; position < kApplicationCount; ++position)
-            for (const PolicyRule rule : kRules)
+            for (const PolicyRule rule : kPolicyRules)
                 out_ << "vudfleet_policy_applications{application=\""
                      << labelValue(kApplicationCatalogue[position].fileName) << "\",rule=\"" << policyRuleName(rule)
                      << "\"} " << totals_.breaking(position, rule) << '\n';

@@ -2,7 +2,7 @@
 //   findings  8+11       38 of 40 correct  /srv/ws042  1 size mismatch, 1 beta, mixed host generations
 // the status, the host generations seen, the correct applications of those found, the
 // installation, and what was found in words; then one line for the fleet.
-#include <array>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -106,11 +106,9 @@ public:
           findingsOnly_(options.findingsOnly) {}
 
     void write(const InstallationRecord& record) override {
+        totals_.add(record);
         if (compared_) noteChange(record);
         if (record.change == InstallationChange::Gone) return;
-        totals_.add(record);
-        ++installations_;
-        ++byStatus_[static_cast<int>(record.status)];
         if (findingsOnly_ && record.status == Status::Ok) return;
         std::string line = padded(std::string(statusName(record.status)), 10);
         if (record.status == Status::Error) {
@@ -137,20 +135,20 @@ public:
         if (compared_) {
             out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + baselineTime_)
                  << ":\n"
-                 << changes_.str() << byChange_[1] << " added, " << byChange_[2] << " gone, " << byChange_[3]
-                 << " changed, " << byChange_[4] << " unchanged\n\n"
+                 << changes_.str() << totals_.withChange(InstallationChange::Added) << " added, "
+                 << totals_.withChange(InstallationChange::Gone) << " gone, "
+                 << totals_.withChange(InstallationChange::Changed) << " changed, "
+                 << totals_.withChange(InstallationChange::Unchanged) << " unchanged\n\n"
                  << lines_.str();
         }
         writeApplicationTotals(out_, totals_);
-        out_ << counted(installations_, "installation", "installations") << ": "
-             << byStatus_[static_cast<int>(Status::Ok)] << " ok, "
-             << byStatus_[static_cast<int>(Status::Findings)] << " with findings, "
-             << counted(byStatus_[static_cast<int>(Status::Error)], "error", "errors") << '\n';
+        out_ << counted(totals_.installations(), "installation", "installations") << ": "
+             << totals_.withStatus(Status::Ok) << " ok, " << totals_.withStatus(Status::Findings)
+             << " with findings, " << counted(totals_.withStatus(Status::Error), "error", "errors") << '\n';
     }
 
 private:
     void noteChange(const InstallationRecord& record) {
-        ++byChange_[static_cast<std::size_t>(record.change)];
         if (record.change == InstallationChange::Unchanged) return;
         std::string line = "  " + padded(std::string(changeName(record.change)), 9);
         if (!record.machine.empty()) line += shownSafely(record.machine) + "  ";
@@ -170,9 +168,6 @@ private:
     bool findingsOnly_;
     std::ostringstream changes_;  // the changes section, with a baseline
     std::ostringstream lines_;    // the installations' lines, with a baseline
-    std::array<int, 5> byChange_{};  // by InstallationChange
-    int installations_ = 0;
-    int byStatus_[3] = {};
     FleetTotals totals_;
 };
 
@@ -181,18 +176,6 @@ private:
 std::unique_ptr<RecordWriter> makeTextWriter(std::ostream& out, const ScanMetadata& scan,
                                              const WriterOptions& options) {
     return std::make_unique<TextWriter>(out, scan, options);
-}
-
-std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
-                                         const WriterOptions& options) {
-    switch (format) {
-        case Format::Csv: return makeCsvWriter(out, scan, options);
-        case Format::Json: return makeJsonWriter(out, scan, options);
-        case Format::Totals: return makeTotalsWriter(out, options);
-        case Format::Metrics: return makeMetricsWriter(out, scan, options);
-        case Format::Text: break;
-    }
-    return makeTextWriter(out, scan, options);
 }
 
 }  // namespace vud::fleet

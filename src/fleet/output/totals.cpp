@@ -1,35 +1,8 @@
 #include "fleet/output/totals.h"
 
 #include <algorithm>
-#include <chrono>
 
 namespace vud::fleet {
-
-#ifndef VUDFLEET_VERSION
-#define VUDFLEET_VERSION "unknown"
-#endif
-
-ScanMetadata scanStartingNow() {
-    ScanMetadata scan;
-    scan.time = std::chrono::duration_cast<std::chrono::seconds>(
-                    std::chrono::system_clock::now().time_since_epoch())
-                    .count();
-    scan.vudfleetVersion = VUDFLEET_VERSION;
-    scan.checkerVersion = kCheckerVersion;
-    return scan;
-}
-
-std::string isoTime(std::int64_t seconds) {
-    using namespace std::chrono;
-    const sys_seconds time{std::chrono::seconds{seconds}};
-    const sys_days day = floor<days>(time);
-    const year_month_day date{day};
-    const hh_mm_ss<std::chrono::seconds> clock{time - day};
-    const auto two = [](long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
-    return std::to_string(static_cast<int>(date.year())) + '-' + two(static_cast<unsigned>(date.month())) + '-' +
-           two(static_cast<unsigned>(date.day())) + 'T' + two(clock.hours().count()) + ':' +
-           two(clock.minutes().count()) + ':' + two(clock.seconds().count()) + 'Z';
-}
 
 std::string_view totalColumnName(int column) {
     if (column < kVerdictKindCount) return verdictName(static_cast<VerdictKind>(column));
@@ -42,6 +15,7 @@ int totalColumnOf(const ApplicationRecord& application) {
 }
 
 void FleetTotals::add(const InstallationRecord& record) {
+    ++byChange_[static_cast<std::size_t>(record.change)];
     // An installation gone since the baseline was not checked in this scan.
     if (record.change == InstallationChange::Gone) return;
     ++installations_;
@@ -91,7 +65,7 @@ void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
             appendCounted(line, first, "", totals.of(position, column), totalColumnName(column));
         if (first) line += "none";
         first = true;
-        for (const PolicyRule rule : {PolicyRule::WrongGeneration, PolicyRule::Required})
+        for (const PolicyRule rule : kPolicyRules)
             appendCounted(line, first, "; policy: ", totals.breaking(position, rule), policyRuleName(rule));
         out << line << '\n';
     }

@@ -1,4 +1,5 @@
-// What the fleet adds up as its records stream by: installations by status, and for each
+// What the fleet adds up as its records stream by: installations by status and by change
+// since the baseline, and for each
 // catalogue application how many installations have it with each verdict (a build was
 // found) or in each state (none was). Added to one installation at a time, so a fleet of
 // any size is counted in the same small space.
@@ -29,6 +30,9 @@ public:
 
     int installations() const { return installations_; }
     int withStatus(Status status) const { return byStatus_[static_cast<std::size_t>(status)]; }
+    // Installations that changed so since the baseline scan, those gone included; every
+    // one is InstallationChange::None without a baseline.
+    int withChange(InstallationChange change) const { return byChange_[static_cast<std::size_t>(change)]; }
     int mixed() const { return mixed_; }
     int checkerOutOfDate() const { return checkerOutOfDate_; }
     // Installations whose application at catalogue `position` falls in `column`.
@@ -46,7 +50,8 @@ public:
 
 private:
     int installations_ = 0;
-    std::array<int, 3> byStatus_{};
+    std::array<int, kStatusCount> byStatus_{};
+    std::array<int, kInstallationChangeCount> byChange_{};
     int mixed_ = 0;
     int checkerOutOfDate_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};

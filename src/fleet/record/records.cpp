@@ -1,12 +1,39 @@
 #include "fleet/record/records.h"
 
 #include <algorithm>
+#include <chrono>
 #include <numeric>
 #include <set>
 
 #include "catalogue/catalogue.h"
 
 namespace vud::fleet {
+
+#ifndef VUDFLEET_VERSION
+#define VUDFLEET_VERSION "unknown"
+#endif
+
+ScanMetadata scanStartingNow() {
+    ScanMetadata scan;
+    scan.time = std::chrono::duration_cast<std::chrono::seconds>(
+                    std::chrono::system_clock::now().time_since_epoch())
+                    .count();
+    scan.vudfleetVersion = VUDFLEET_VERSION;
+    scan.checkerVersion = kCheckerVersion;
+    return scan;
+}
+
+std::string isoTime(std::int64_t seconds) {
+    using namespace std::chrono;
+    const sys_seconds time{std::chrono::seconds{seconds}};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss<std::chrono::seconds> clock{time - day};
+    const auto two = [](long value) { return (value < 10 ? "0" : "") + std::to_string(value); };
+    return std::to_string(static_cast<int>(date.year())) + '-' + two(static_cast<unsigned>(date.month())) + '-' +
+           two(static_cast<unsigned>(date.day())) + 'T' + two(clock.hours().count()) + ':' +
+           two(clock.minutes().count()) + ':' + two(clock.seconds().count()) + 'Z';
+}
 
 ApplicationRecord catalogueApplication(int position, ApplicationState state) {
     ApplicationRecord application;

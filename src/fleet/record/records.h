@@ -29,6 +29,8 @@ enum class PolicyRule {
     Required,         // not found, where every application is required
 };
 inline constexpr int kPolicyRuleCount = 2;
+inline constexpr std::array<PolicyRule, kPolicyRuleCount> kPolicyRules{PolicyRule::WrongGeneration,
+                                                                       PolicyRule::Required};
 
 struct RolloutPolicy {
     std::vector<int> expectedGenerations;  // generation numbers; empty: any will do
@@ -44,6 +46,7 @@ enum class ApplicationChange { None, NewFinding, Fixed, Changed, Unchanged };
 // What became of an installation since the baseline scan (None: no baseline given).
 // Gone: in the baseline but not in this scan; its record holds its path and machine only.
 enum class InstallationChange { None, Added, Gone, Changed, Unchanged };
+inline constexpr int kInstallationChangeCount = 5;
 
 struct ApplicationRecord {
     int position = 0;  // in the catalogue, 0 to 40, as the listing and the catalogue count them
@@ -68,6 +71,7 @@ inline constexpr int kRecordFormat = 2;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
+inline constexpr int kStatusCount = 3;
 
 // What a baseline scan said of an installation, for the words of its change.
 struct PreviousScan {
