@@ -15,6 +15,8 @@
 #include "fleet/output/record_writer.h"
 #include "fleet/run/progress_line.h"
 #include "fleet/run/runner.h"
+#include "text/lines.h"
+#include "text/saved_text.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {
@@ -35,17 +37,12 @@ std::optional<std::vector<ListedInstallation>> readPathList(const std::string& n
     } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
         return std::nullopt;
     }
-    const std::string text = reportText(bytes, problem);
+    const std::string text = savedText(bytes, problem);
     if (!problem.empty()) return std::nullopt;
     std::vector<ListedInstallation> paths;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (std::optional<ListedInstallation> path = listedInstallation(std::string_view(text).substr(start, end - start)))
-            paths.push_back(std::move(*path));
-        start = end + 1;
-    }
+    LineCursor lines(text);
+    for (std::string_view line; lines.next(line);)
+        if (std::optional<ListedInstallation> path = listedInstallation(line)) paths.push_back(std::move(*path));
     return paths;
 }
 

@@ -7,6 +7,8 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/compare/policy.h"
+#include "text/case.h"
+#include "text/decimal.h"
 
 namespace vud::fleet {
 namespace {
@@ -66,10 +68,9 @@ struct ReadOptions {
 CLI::Validator decimalBetween(int least, int most) {
     return CLI::Validator(
         [least, most](std::string& text) {
-            const bool digits = !text.empty() && text.size() <= 9 &&
-                                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-            if (!digits) return "not a whole number in decimal digits: " + text;
-            const int value = std::stoi(text);
+            const std::optional<int> count = decimalCount(text);
+            if (!count) return "not a whole number in decimal digits: " + text;
+            const int value = *count;
             if (value < least || value > most)
                 return "Value " + text + " not in range " + std::to_string(least) + " to " + std::to_string(most);
             text = std::to_string(value);
@@ -95,8 +96,7 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
                    "application) or metrics (Prometheus text, for a .prom file)")
         ->transform(CLI::Validator(
             [](std::string& name) {
-                std::transform(name.begin(), name.end(), name.begin(),
-                               [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+                name = lowerAscii(name);
                 const bool known = std::any_of(std::begin(kFormatNames), std::end(kFormatNames),
                                                [&name](const FormatName& format) { return name == format.name; });
                 return known ? std::string() : formatChoices() + ", not " + name;
