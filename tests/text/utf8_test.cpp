@@ -65,6 +65,37 @@ TEST(Utf16, PairsJoinAndASurrogateWithoutItsPartnerIsAReplacementCharacter) {
     EXPECT_EQ(u"ws\\xe9", utf16FromUtf8("ws\xE9"));
 }
 
+// The first and last character of each length of UTF-8, and those beside the
+// surrogates: a saved report or a Windows name holds any of them, and every bit of each
+// continuation byte is set by one of them. Each goes back to the same code units.
+TEST(Utf16, EachCharacterAtTheEdgeOfARangeHasItsOwnBytes) {
+    const struct {
+        const char* what;
+        std::u16string units;
+        std::string text;
+    } cases[] = {
+        {"U+00E9, two bytes", u"\u00E9", "\xC3\xA9"},
+        {"U+07FF, the last of two bytes", u"\u07FF", "\xDF\xBF"},
+        {"U+0800, the first of three bytes", u"\u0800", "\xE0\xA0\x80"},
+        {"U+D7FF, the last before the surrogates", u"\uD7FF", "\xED\x9F\xBF"},
+        {"U+E000, the first after them", u"\uE000", "\xEE\x80\x80"},
+        {"U+FFFD", u"\uFFFD", "\xEF\xBF\xBD"},
+        {"U+FFFF, the last of three bytes", u"\uFFFF", "\xEF\xBF\xBF"},
+        {"U+10000, the first pair", u"\xD800\xDC00", "\xF0\x90\x80\x80"},
+        {"U+F0000, the first of plane 15", u"\xDB80\xDC00", "\xF3\xB0\x80\x80"},
+        {"U+10FFFF, the last pair", u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.text, utf8FromUtf16(c.units));
+        EXPECT_EQ(c.units, utf16FromUtf8(c.text));
+    }
+    // The last surrogate without its partner, and a low one before a high one, are no
+    // pair: each is a replacement character.
+    EXPECT_EQ("\xEF\xBF\xBD", utf8FromUtf16(u"\xDFFF"));
+    EXPECT_EQ("\xEF\xBF\xBD\xEF\xBF\xBD", utf8FromUtf16(u"\xDC00\xD800"));
+}
+
 TEST(Utf8, TextIsCutAtACharactersStart) {
     const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a é € 😀 z
     EXPECT_EQ(5u, characterCount(text));
