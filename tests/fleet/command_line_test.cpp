@@ -244,6 +244,21 @@ TEST_F(FleetCommandLine, AnInstallationThatNeverAnswersTimesOutAndTheRunEnds) {
 }
 #endif
 
+#ifndef _WIN32
+// A saved report whose read fails part-way, as on a bad sector or a share that drops:
+// the error record gives the system's reason.
+TEST_F(FleetCommandLine, AReportWhoseReadFailsGivesTheSystemsReason) {
+    const testing::LyingMount share("share", {"ws.txt:4096:4096!2048"});
+    if (!share.unavailable().empty()) GTEST_SKIP() << share.unavailable();
+    const FleetRun result = runWith({"share/ws.txt"});
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("error     -                            share/ws.txt  Input/output error\n"
+              "1 installation: 0 ok, 0 with findings, 1 error\n",
+              withoutTotals(result.out));
+    EXPECT_EQ("vudfleet: share/ws.txt: Input/output error\n", result.err);
+}
+#endif
+
 TEST_F(FleetCommandLine, StandardInputHasTheLimitOfAFile) {
     const FleetRun result = runWith({"-"}, std::string((std::size_t{1} << 20) + 1, '\n'));
     EXPECT_EQ(2, result.status);

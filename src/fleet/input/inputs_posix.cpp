@@ -13,6 +13,11 @@ std::string reasonOf(const std::error_code& error) {
     return error.message();
 }
 
+// The reason of the system call that failed last, or `otherwise` when it left none.
+std::string lastReason(const char* otherwise) {
+    return errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : otherwise;
+}
+
 }  // namespace
 
 std::filesystem::path pathFromUtf8(const std::string& text) { return std::filesystem::path(text); }
@@ -48,11 +53,13 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
+        reason = lastReason("cannot be opened");
         return false;
     }
+    // A share that drops or a failing disk: the record says which, as for an open.
+    errno = 0;
     if (!readStreamUpTo(file, most, bytes)) {
-        reason = "read error";
+        reason = lastReason("read error");
         return false;
     }
     return true;
