@@ -677,17 +677,4 @@ bool Dashboard::write(std::ostream& out) {
     return readBack;
 }
 
-std::string escapeHtml(std::string_view text) {
-    std::string escaped;
-    appendEscaped(escaped, text);
-    return escaped;
-}
-
-void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations,
-                    const ScanMetadata& scan) {
-    Dashboard dashboard(scan);
-    for (const InstallationRecord& installation : installations) dashboard.add(installation);
-    dashboard.write(out);
-}
-
 }  // namespace vud::fleet
