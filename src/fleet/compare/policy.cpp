@@ -10,7 +10,7 @@ std::optional<int> hostGenerationOf(std::string_view text, std::string& problem)
         problem = "a host generation left empty in the list";
         return std::nullopt;
     }
-    const bool digits = !text.empty() && text.size() <= 9 &&
+    const bool digits = text.size() <= 9 &&
                         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!digits) {
         problem = "not a whole number in decimal digits: " + std::string(text);
