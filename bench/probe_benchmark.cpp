@@ -50,8 +50,9 @@ void findOnly(benchmark::State& state, TagPlace place) {
     }
     // The load searched as it read and remembers the tag; search the bytes it holds anew.
     for (auto _ : state) {
-        std::int32_t position = -1;
-        auto tag = findVersionTag(image->data(), image->heldCount(), position);
+        VersionTagSearch search;
+        search.extend(image->data(), image->heldCount());
+        auto tag = versionTagAt(image->data(), image->heldCount(), search.position());
         benchmark::DoNotOptimize(tag);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * image->heldCount()));

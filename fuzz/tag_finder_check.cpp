@@ -119,6 +119,17 @@ std::string compareWithPlainSearch(const unsigned char* data, std::size_t count,
     return "";
 }
 
+namespace {
+
+// What compareWithPlainSearch says of what `search` found in data[0, count).
+std::string compareFound(const unsigned char* data, std::size_t count, const VersionTagSearch& search) {
+    if (!search.found()) return compareWithPlainSearch(data, count, std::nullopt, -1);
+    return compareWithPlainSearch(data, count, versionTagAt(data, count, search.position()),
+                                  static_cast<std::int32_t>(search.position()));
+}
+
+}  // namespace
+
 std::string findTagFinderMismatch(const std::uint8_t* input, std::size_t size) {
     DataWriter writer;
     decode(input, size, writer);
@@ -126,22 +137,16 @@ std::string findTagFinderMismatch(const std::uint8_t* input, std::size_t size) {
     // allocation, which the address sanitizer stops.
     const std::unique_ptr<unsigned char[]> data(new unsigned char[writer.size()]);
     std::copy_n(writer.data(), writer.size(), data.get());
-    std::int32_t position = 12345;
-    const std::optional<VersionTag> tag = findVersionTag(data.get(), writer.size(), position);
-    const std::string whole = compareWithPlainSearch(data.get(), writer.size(), tag, position);
+    VersionTagSearch atOnce;
+    atOnce.extend(data.get(), writer.size());
+    const std::string whole = compareFound(data.get(), writer.size(), atOnce);
     if (!whole.empty()) return whole;
 
     // The same search over the same data given piece by piece, as the loader reads it.
     VersionTagSearch search;
     for (std::size_t end : writer.pieceEnds()) search.extend(data.get(), end);
     search.extend(data.get(), writer.size());
-    if (!search.found()) {
-        const std::string pieces = compareWithPlainSearch(data.get(), writer.size(), std::nullopt, -1);
-        return pieces.empty() ? "" : "piece by piece: " + pieces;
-    }
-    const std::string pieces =
-        compareWithPlainSearch(data.get(), writer.size(), versionTagAt(data.get(), writer.size(), search.position()),
-                               static_cast<std::int32_t>(search.position()));
+    const std::string pieces = compareFound(data.get(), writer.size(), search);
     return pieces.empty() ? "" : "piece by piece: " + pieces;
 }
 

@@ -17,7 +17,6 @@ public:
     // unless `byteCount` says otherwise, as a file that is larger than what was read of
     // it would.
     void put(int position, std::string bytes, std::optional<std::int64_t> byteCount = std::nullopt);
-    void remove(int position) { files_.erase(position); }
 
     // Holds as much of the file as a folder's image would: at most its capacity.
     std::optional<ApplicationBytes> load(int position, const char* fileName) override;

@@ -66,18 +66,6 @@ void VersionTagSearch::extend(const unsigned char* data, std::size_t count) {
     if (!found() && count >= kVersionTagMarkerLength) nextStart_ = count - kVersionTagMarkerLength + 1;
 }
 
-std::optional<VersionTag> findVersionTag(const unsigned char* data, std::size_t count,
-                                         std::int32_t& position) {
-    VersionTagSearch search;
-    search.extend(data, count);
-    if (!search.found()) {
-        position = -1;
-        return std::nullopt;
-    }
-    position = static_cast<std::int32_t>(search.position());
-    return versionTagAt(data, count, search.position());
-}
-
 VersionTag versionTagAt(const unsigned char* data, std::size_t count, std::size_t position) {
     VersionTag tag{};
     // Bytes past the data belong to no file of this run: they stay NUL.

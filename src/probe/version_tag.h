@@ -2,8 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 
 namespace vud {
 
@@ -34,12 +32,6 @@ private:
     std::size_t nextStart_ = 0;  // the first offset where a marker may still begin
     std::size_t position_ = kNone;
 };
-
-// The search over data[0, count) given at once: finds the first complete "ver " that
-// lies wholly inside it. Sets `position` to its offset (0 or more) and returns the
-// tag, or sets it to -1 and returns nothing when there is no such marker.
-std::optional<VersionTag> findVersionTag(const unsigned char* data, std::size_t count,
-                                         std::int32_t& position);
 
 // The tag that begins at `position` in data[0, count): the bytes past `count` read as
 // NUL.

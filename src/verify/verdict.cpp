@@ -24,7 +24,6 @@ constexpr char kSizeMismatch7[] =
     "        w/ InCorrect Size Match (%d vs %d correct)\n";
 constexpr char kSizeMismatch[] =
     "%s is  CORRECT PRODUCTION VERSION w/ InCorrect Size Match (%d vs %d correct)\n";
-constexpr char kSevenCharacterTest[] = "%s is Test Rel ver %s - NOT FINAL RELEASE  - Final Ver %s\n";
 constexpr char kBetaOneDigit[] = "%s is Beta ver %s - NOT FOR PRODUCTION  - Release is %s\n";
 constexpr char kBetaTwoDigit[] = "%s is Beta %s - NOT FOR PRODUCTION  - Release is %s\n";
 constexpr char kOlder[] = "%s is Older ver %s - WRONG VERSION  - Release is %s\n";
@@ -130,11 +129,11 @@ private:
 
     void judgeOneDigit() {
         const std::optional<int> row = verdict_.generation.sizeRow;
-        // An unrecognised generation has no size row to judge a correct release by.
+        // An unrecognised generation has no size row to judge a correct release by. Every
+        // release code of the catalogue has five characters, so a tag that matches one has
+        // nothing after its minor digit.
         if (row && releaseMatches(kOneDigitLayout) && textLength(tag_) == textLength(code_) + 4) {
-            if (textLength(tag_) == 11 && at(tag_, 10) != at(code_, 6)) {
-                decide(VerdictKind::Test, kSevenCharacterTest);
-            } else if (byteCount_ == expectedSize(*row) && *row == 1) {
+            if (byteCount_ == expectedSize(*row) && *row == 1) {
                 verdict_.fwp70Range = Fwp70Range::Later;
                 decideSize(VerdictKind::Correct, kCorrectLater7, *row);
             } else if (byteCount_ == expectedSize(*row)) {

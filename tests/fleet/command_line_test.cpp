@@ -100,6 +100,26 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
               result.out);
 }
 
+// A report saved by Windows PowerShell (UTF-16LE) that is no report, its first line in
+// French with characters of two, three and four bytes of UTF-8 (the first beyond the
+// surrogates among them): the refusal quotes the line as it was written.
+TEST_F(FleetCommandLine, AReportInUtf16IsQuotedInUtf8) {
+    const std::u16string line = u"R\u00E9pertoire : D:/Vud \u20AC \uE000 \xD83D\xDE00\r\n";
+    std::string saved = "\xFF\xFE";
+    for (const char16_t unit : line) saved += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    writeFile("ws-fr.txt", saved);
+    const std::string error =
+        "line 1: expected an application block (\"Application: ...\") or the run summary (\"Verification ver 2.3.0  "
+        "dated Mar 15, 2013  SUMMARY:\"), found \"R\xC3\xA9pertoire : D:/Vud \xE2\x82\xAC \xEE\x80\x80 "
+        "\xF0\x9F\x98\x80\"";
+    const FleetRun result = runWith({"ws-fr.txt"});
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("error     -                            ws-fr.txt  " + error + "\n"
+              "1 installation: 0 ok, 0 with findings, 1 error\n",
+              withoutTotals(result.out));
+    EXPECT_EQ("vudfleet: ws-fr.txt: " + error + "\n", result.err);
+}
+
 // vud_mcp.ma there but empty beside 40 correct FWP 11.0 builds: the checker prints no
 // block for it, yet the installation cannot be called ok.
 TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
@@ -221,6 +241,21 @@ TEST_F(FleetCommandLine, AnInstallationThatNeverAnswersTimesOutAndTheRunEnds) {
               "4 installations: 2 ok, 0 with findings, 2 errors\n",
               withoutTotals(result.out));
     EXPECT_EQ("vudfleet: stuck-read: timed out after 1 s\nvudfleet: stuck-lookup: timed out after 1 s\n", result.err);
+}
+#endif
+
+#ifndef _WIN32
+// A saved report whose read fails part-way, as on a bad sector or a share that drops:
+// the error record gives the system's reason.
+TEST_F(FleetCommandLine, AReportWhoseReadFailsGivesTheSystemsReason) {
+    const testing::LyingMount share("share", {"ws.txt:4096:4096!2048"});
+    if (!share.unavailable().empty()) GTEST_SKIP() << share.unavailable();
+    const FleetRun result = runWith({"share/ws.txt"});
+    EXPECT_EQ(2, result.status);
+    EXPECT_EQ("error     -                            share/ws.txt  Input/output error\n"
+              "1 installation: 0 ok, 0 with findings, 1 error\n",
+              withoutTotals(result.out));
+    EXPECT_EQ("vudfleet: share/ws.txt: Input/output error\n", result.err);
 }
 #endif
 

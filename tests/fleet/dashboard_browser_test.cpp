@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "catalogue/catalogue.h"
-#include "fleet/output/dashboard.h"
+#include "fleet/dashboard_page.h"
 #include "fleet/fleet_builder.h"
 #include "support/scratch_folder.h"
 

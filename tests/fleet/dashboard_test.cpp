@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "fleet/dashboard_page.h"
 #include "fleet/fleet_builder.h"
 #include "fleet/compare/policy.h"
 
@@ -19,12 +20,26 @@ namespace {
 
 using namespace by_hand;
 
+const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
+
+// The columns of every table of the grid: installation, status, hosts, 41 applications.
+const std::string kColumns =
+    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\"><col class=\"app\" span=\"41\"></colgroup>";
+
+std::string page(const std::vector<InstallationRecord>& installations) {
+    std::ostringstream out;
+    writeDashboard(out, installations, kScan);
+    return out.str();
+}
+
 struct EscapeCase {
     const char* what;
     std::string text;
     std::string expected;
 };
 
+// Each text from the fleet reaches the page through the same escape; here as the path
+// of an installation, in its row.
 TEST(DashboardEscape, MarkupBecomesTextAndBytesNotUtf8BecomeEscapes) {
     const EscapeCase cases[] = {
         {"plain text", "C:\\CAD\\vud 11", "C:\\CAD\\vud 11"},
@@ -43,20 +58,9 @@ TEST(DashboardEscape, MarkupBecomesTextAndBytesNotUtf8BecomeEscapes) {
     };
     for (const EscapeCase& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.expected, escapeHtml(c.text));
+        const std::string text = page({errorInstallation(c.text, "unreadable")});
+        EXPECT_NE(std::string::npos, text.find("<span>" + c.expected + "</span></th>")) << text;
     }
-}
-
-const ScanMetadata kScan{1796940451, "2.4.0", "2.3.0"};
-
-// The columns of every table of the grid: installation, status, hosts, 41 applications.
-const std::string kColumns =
-    "<colgroup><col class=\"installation\"><col class=\"status\"><col class=\"hosts\"><col class=\"app\" span=\"41\"></colgroup>";
-
-std::string page(const std::vector<InstallationRecord>& installations) {
-    std::ostringstream out;
-    writeDashboard(out, installations, kScan);
-    return out.str();
 }
 
 std::string notFoundCells(int from, int to) {
@@ -411,6 +415,66 @@ TEST(Dashboard, TheTopSaysWhenAndByWhatTheFleetWasScannedAndWhatTheFlagsMean) {
           "<th scope=\"row\">other generation</th><td>in a mixed installation, a build for another host "
           "generation than most of its applications</td>"}) {
         EXPECT_NE(std::string::npos, text.find(words)) << words;
+    }
+}
+
+// The table of marks beside the legend, whole: each mark drawn as a cell or a flag, then
+// its name and meaning. A ring for a build of another host generation than most of its
+// installation, a corner for a change since the baseline, the flags of an
+// installation's status; with a baseline the flags of a change, with a rollout its red
+// corner and flags.
+TEST(Dashboard, TheMarksTableShowsEachMarkWithItsMeaning) {
+    const auto row = [](const std::string& sample, const std::string& name, const std::string& words) {
+        return "<tr><td" + sample + "</td><th scope=\"row\">" + name + "</th><td>" + words + "</td></tr>\n";
+    };
+    const auto flag = [&row](const std::string& name, const std::string& words, const std::string& classes = "flag") {
+        return row("><span class=\"" + classes + "\" title=\"" + words + "\">" + name + "</span>", name, words);
+    };
+    const std::string always =
+        row(" class=\"cell correct minority\">", "other generation",
+            "in a mixed installation, a build for another host generation than most of its applications") +
+        row(" class=\"cell correct changed\">", "changed", "differs from the baseline scan") +
+        flag("mixed", "builds for more than one host generation in one installation") +
+        flag("checker out of date", "a build newer than this checker knows was found: get a newer checker") +
+        flag("no application found", "not one application has a version tag here") +
+        flag("damaged", "files that hold no version tag: empty, cut short or overwritten");
+    const std::string sinceBaseline =
+        flag("added", "not in the baseline scan") +
+        flag("changed", "its status, its error or an application differs from the baseline scan");
+    const std::string rollout =
+        row(" class=\"cell correct policy\">", "against the rollout",
+            "breaks a rule of the rollout: a wrong generation, or required and not found") +
+        flag("wrong generation", "builds for a host generation the rollout does not expect, or for one not recognised",
+             "flag policy") +
+        flag("required, not found", "applications the rollout requires that were not found", "flag policy");
+
+    ScanMetadata compared = kScan;
+    compared.compared = true;
+    const struct {
+        const char* what;
+        ScanMetadata scan;
+        RolloutPolicy policy;
+        std::string rows;
+    } cases[] = {
+        {"alone", kScan, {}, always},
+        {"against a baseline", compared, {}, always + sinceBaseline},
+        {"held to a rollout", kScan, {{11}, true}, always + rollout},
+        {"both", compared, {{11}, false}, always + sinceBaseline + rollout},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Dashboard dashboard(c.scan);
+        dashboard.holdTo(c.policy);
+        std::ostringstream out;
+        ASSERT_TRUE(dashboard.write(out));
+        const std::string text = out.str();
+        // From the table's start to the grid that follows it: nothing more, nothing less.
+        const std::string grid = "<div id=\"grid\">";
+        const std::size_t start = text.find("<table id=\"marks\">");
+        const std::size_t end = text.find(grid, start);
+        ASSERT_NE(std::string::npos, end) << text;
+        EXPECT_EQ("<table id=\"marks\">\n<caption>Marks</caption>\n" + c.rows + "</table>\n" + grid,
+                  text.substr(start, end + grid.size() - start));
     }
 }
 

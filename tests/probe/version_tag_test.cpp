@@ -5,12 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vud {
 namespace {
 
 using namespace std::string_literals;
+
+// The search over data[0, count) given at once, as a whole file ends it: the tag at the
+// first complete "ver " that lies wholly inside the data, `position` its offset; or
+// nothing, and -1.
+std::optional<VersionTag> findVersionTag(const unsigned char* data, std::size_t count, std::int32_t& position) {
+    VersionTagSearch search;
+    search.extend(data, count);
+    position = search.found() ? static_cast<std::int32_t>(search.position()) : -1;
+    if (!search.found()) return std::nullopt;
+    return versionTagAt(data, count, search.position());
+}
 
 struct FinderCase {
     const char* what;

@@ -45,21 +45,41 @@ TEST(Utf8, NamesSpellNoOtherNamesEscape) {
 #endif
 }
 
-TEST(Utf16, PairsJoinAndASurrogateWithoutItsPartnerIsAReplacementCharacter) {
+// Code units as UTF-8, and back: the first and last character of each length of UTF-8
+// and those beside the surrogates, which a saved report or a Windows name may hold (every
+// bit of each continuation byte is set by one of them); pairs; and surrogates without
+// their partners, each a replacement character, which has no way back.
+TEST(Utf16, CodeUnitsBecomeUtf8AndASurrogateWithoutItsPartnerAReplacementCharacter) {
     const struct {
         const char* what;
         std::u16string units;
         std::string text;
+        bool back = true;  // the text gives back the same code units
     } cases[] = {
         {"ASCII and a character of three bytes", u"ws \u20AC", "ws \xE2\x82\xAC"},
+        {"U+00E9, two bytes", u"\u00E9", "\xC3\xA9"},
+        {"U+07FF, the last of two bytes", u"\u07FF", "\xDF\xBF"},
+        {"U+0800, the first of three bytes", u"\u0800", "\xE0\xA0\x80"},
+        {"U+D7FF, the last before the surrogates", u"\uD7FF", "\xED\x9F\xBF"},
+        {"U+E000, the first after them", u"\uE000", "\xEE\x80\x80"},
+        {"U+FFFD", u"\uFFFD", "\xEF\xBF\xBD"},
+        {"U+FFFF, the last of three bytes", u"\uFFFF", "\xEF\xBF\xBF"},
         {"a pair", u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
-        {"a high surrogate at the end", u"a\xD83D", "a\xEF\xBF\xBD"},
-        {"a high surrogate before a letter", u"\xD83D" u"a", "\xEF\xBF\xBD" "a"},
-        {"a low surrogate alone", u"\xDE00\xDE00", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"U+10000, the first pair", u"\xD800\xDC00", "\xF0\x90\x80\x80"},
+        {"U+F0000, the first of plane 15", u"\xDB80\xDC00", "\xF3\xB0\x80\x80"},
+        {"U+10FFFF, the last pair", u"\xDBFF\xDFFF", "\xF4\x8F\xBF\xBF"},
+        {"a high surrogate at the end", u"a\xD83D", "a\xEF\xBF\xBD", false},
+        {"a high surrogate before a letter", u"\xD83D" u"a", "\xEF\xBF\xBD" "a", false},
+        {"a low surrogate alone", u"\xDE00\xDE00", "\xEF\xBF\xBD\xEF\xBF\xBD", false},
+        {"the last surrogate alone", u"\xDFFF", "\xEF\xBF\xBD", false},
+        {"a low surrogate before a high one", u"\xDC00\xD800", "\xEF\xBF\xBD\xEF\xBF\xBD", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.text, utf8FromUtf16(c.units));
+        if (c.back) {
+            EXPECT_EQ(c.units, utf16FromUtf8(c.text));
+        }
     }
     EXPECT_EQ(u"\xD83D\xDE00 \u00E9 ws", utf16FromUtf8("\xF0\x9F\x98\x80 \xC3\xA9 ws"));
     EXPECT_EQ(u"ws\\xe9", utf16FromUtf8("ws\xE9"));

@@ -44,8 +44,10 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
         reason = reasonOfErrno(errno, "cannot be opened");
         return false;
     }
+    // A share that drops or a failing disk: the record says which, as for an open.
+    errno = 0;
     if (!readStreamUpTo(file, most, bytes)) {
-        reason = "read error";
+        reason = reasonOfErrno(errno, "read error");
         return false;
     }
     return true;

@@ -69,13 +69,13 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
     }
     bytes.clear();
     std::size_t held = 0;
-    bool failed = false;
+    DWORD failure = ERROR_SUCCESS;
     while (held < most) {
         const std::size_t wanted = std::min<std::size_t>(most - held, kReadChunk);
         bytes.resize(held + wanted);
         DWORD count = 0;
         if (!ReadFile(file, bytes.data() + held, static_cast<DWORD>(wanted), &count, nullptr)) {
-            failed = true;
+            failure = GetLastError();
             break;
         }
         if (count == 0) break;
@@ -83,8 +83,8 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
     }
     CloseHandle(file);
     bytes.resize(held);
-    if (failed) reason = "read error";
-    return !failed;
+    if (failure != ERROR_SUCCESS) reason = reasonOf(failure);
+    return failure == ERROR_SUCCESS;
 }
 
 }  // namespace vud::fleet

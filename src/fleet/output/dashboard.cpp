@@ -207,7 +207,7 @@ constexpr std::string_view kRequiredWords = "applications the rollout requires t
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
 
-// Only where a rollout's rules are in force, so that a page without them stays as it was.
+// Only where a rollout's rules are in force: a page without them names no rollout.
 constexpr std::string_view kPolicyStyle =
     ".flag.policy{background:#ffe3e3;color:#a61e1e}\n"
     // A red corner at the bottom left, beside the corner of a change at the top right.
@@ -676,19 +676,6 @@ bool Dashboard::write(std::ostream& out) {
     appendApplicationTotals(page, totals_);
     out << page << "</div>\n</body>\n</html>\n";
     return readBack;
-}
-
-std::string escapeHtml(std::string_view text) {
-    std::string escaped;
-    appendEscaped(escaped, text);
-    return escaped;
-}
-
-void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations,
-                    const ScanMetadata& scan) {
-    Dashboard dashboard(scan);
-    for (const InstallationRecord& installation : installations) dashboard.add(installation);
-    dashboard.write(out);
 }
 
 }  // namespace vud::fleet

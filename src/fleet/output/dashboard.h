@@ -6,11 +6,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "fleet/record/records.h"
@@ -54,15 +52,6 @@ private:
     std::vector<Row> rows_;
     std::string buffer_;
 };
-
-// The whole page of `installations` at once.
-void writeDashboard(std::ostream& out, const std::vector<InstallationRecord>& installations,
-                    const ScanMetadata& scan);
-
-// `text` as HTML text or attribute value: & < > " ' as character references, valid
-// UTF-8 kept, and every other byte shown as \xHH, as the other formats show it, so
-// the page is always valid UTF-8.
-std::string escapeHtml(std::string_view text);
 
 // How many findings an installation shows, the key of its place among those with
 // findings: its applications whose build is not correct or that break a rule of the

@@ -20,7 +20,8 @@ public:
 enum class Format { Text, Csv, Json, Totals, Metrics };
 
 // What the command line asks of the formats beyond the records themselves. Without a
-// policy and without findingsOnly every format is written as it always was.
+// policy and without findingsOnly, no format leaves an installation out or names a rule
+// of a rollout.
 struct WriterOptions {
     RolloutPolicy policy;       // in force: the formats add what the rollout's rules found
     bool findingsOnly = false;  // only installations with findings or errors (CSV: only such rows);

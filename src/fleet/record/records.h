@@ -1,6 +1,6 @@
 // What the fleet checker knows of each installation it was given: one record per
-// installation, holding one record per catalogue application. Every output format
-// (text, CSV, JSON, the dashboard) is written from these and nothing else.
+// installation, holding one record per catalogue application. Every output (text, CSV,
+// JSON, the totals, the metrics, the dashboard) is written from these and nothing else.
 #pragma once
 
 #include <array>
