@@ -1,10 +1,23 @@
-# The release packages of a Windows build: vudcheck-<version>-win64.zip and
+# What a release holds.
+#
+# Linux: `cmake --install <build> [--prefix <folder>]` puts the checker and the fleet
+# checker in bin/ and their manual pages in share/man/man1/, where a Unix-like system
+# looks for them.
+#
+# Windows: the release packages vudcheck-<version>-win64.zip and
 # vudcheck-<version>-x64.msi (64-bit build), or vudcheck-<version>-win32.zip and
 # vudcheck-<version>-x86.msi (32-bit build), with the programs and a short README for
 # the people who run them. The installer package holds the ZIP's files
 # (WindowsInstaller.cmake); both are signed when a key is supplied (CodeSigning.cmake).
 #   cmake --build build-mingw && cd build-mingw && cpack
-if(NOT WIN32 OR NOT TARGET vudcheck)
+if(NOT WIN32)
+  include(GNUInstallDirs)
+  install(TARGETS vudcheck vudfleet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/vudcheck.1 ${PROJECT_SOURCE_DIR}/doc/vudfleet.1
+          DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  return()
+endif()
+if(NOT TARGET vudcheck)
   return()
 endif()
 

@@ -8,7 +8,7 @@
 # cpack's own ZIP records each file's modification time, in the local time zone, its
 # owner's user and group ids, and permissions as the umask left them. The ZIP made
 # here holds the same files, in byte order of their names, each with the release time
-# (ReleaseTime.cmake) kept as UTC, permissions rw-r--r-- (rwxr-xr-x for programs), and
+# (Reproducible.cmake) kept as UTC, permissions rw-r--r-- (rwxr-xr-x for programs), and
 # no owner or other extra fields; which Info-ZIP `zip -X` writes.
 #
 # The programs are signed before they go into either package, so that what is
@@ -26,7 +26,7 @@
 # CPACK_VUDCHECK_SOURCE_DIR (Reproducible.cmake); for the installer package, when
 # Packaging.cmake found its tools, the CPACK_VUDCHECK_MSI_* settings.
 cmake_minimum_required(VERSION 3.25)
-include(${CMAKE_CURRENT_LIST_DIR}/ReleaseTime.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/Reproducible.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/WindowsInstaller.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/CodeSigning.cmake)
 

@@ -1,16 +1,16 @@
 # The Linux vudcheck, linked statically.
 #
 # A run is over in a few milliseconds, and on Linux loading and relocating the shared
-# C++ runtime took a fifth of that and a third of the run's memory, and the dynamic
-# loader's work for the C library a quarter of what remained. The program asks the C
-# library for nothing that needs loading at run time (no user or host look-ups, no
-# character-set conversion).
+# C++ runtime, and the dynamic loader's work for the C library, are a good part of
+# its time and memory (doc/performance.md). The program asks the C library for nothing
+# that needs loading at run time (no user or host look-ups, no character-set
+# conversion).
 #
 # Some compiler flags cannot link statically: the sanitizer runtimes want the shared
 # libraries, whether they come from VUDCHECK_SANITIZE, a fuzzing build or the user's
 # own CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS. A trial link with all of those tells;
 # when it fails, vudcheck is linked dynamically and configuring says so once. The
-# Windows build links its runtime statically on its own (WindowsRuntime.cmake).
+# Windows build links its runtime statically on its own (Windows.cmake).
 option(VUDCHECK_STATIC "Link the Linux vudcheck statically, where the compiler flags allow it" ON)
 
 set(VUDCHECK_LINKS_STATICALLY OFF)

@@ -3,9 +3,8 @@
 #   cmake -S . -B build-mingw32 --toolchain cmake/mingw-w64.cmake -DVUDCHECK_MINGW_ARCH=i686
 # (Debian packages: group windows of tools/packages.) What the Windows executables
 # need beyond the compiler (static runtime, no wildcard expansion, version information
-# and manifest, Wine for the tests) lives in WindowsRuntime.cmake,
-# WindowsResources.cmake and Wine.cmake, so it holds for every mingw-w64 build,
-# whatever its architecture.
+# and manifest) lives in Windows.cmake, and Wine and GoogleTest for the tests in
+# WindowsTests.cmake, so it holds for every mingw-w64 build, whatever its architecture.
 set(VUDCHECK_MINGW_ARCH x86_64 CACHE STRING "Windows target of the mingw-w64 build: x86_64 or i686")
 set_property(CACHE VUDCHECK_MINGW_ARCH PROPERTY STRINGS x86_64 i686)
 if(NOT VUDCHECK_MINGW_ARCH MATCHES "^(x86_64|i686)$")

@@ -1,11 +1,42 @@
-# What Windows tells about vudcheck.exe: the version information that Explorer shows
+# How every program of a Windows build (mingw-w64) is made, whatever its architecture:
+# one self-contained console program that takes its arguments as typed and tells
+# Windows who made it.
+if(NOT WIN32)
+  return()
+endif()
+
+# The runtime as mingw-w64 links it.
+if(MINGW)
+  # Which of the two Windows builds this is, as the release package and its tests name it.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VUDCHECK_WINDOWS_FLAVOUR win64)
+  else()
+    set(VUDCHECK_WINDOWS_FLAVOUR win32)
+  endif()
+
+  # The C and C++ runtimes are linked in, so the .exe starts with nothing but the
+  # system's own DLLs (KERNEL32, msvcrt) beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+
+  # Arguments as typed: the mingw-w64 start-up code expands wildcards in the command
+  # line when the runtime was built to (and "?" is a wildcard there, so "vudcheck ?"
+  # would become the names of the one-letter files in the folder). Linking
+  # CRT_noglob.o fixes the choice at "no expansion", whatever the runtime's default.
+  execute_process(
+    COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=CRT_noglob.o
+    OUTPUT_VARIABLE vud_noglob_object
+    OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${vud_noglob_object}" OR NOT EXISTS "${vud_noglob_object}")
+    message(FATAL_ERROR "mingw-w64 runtime object CRT_noglob.o not found (got '${vud_noglob_object}')")
+  endif()
+  add_link_options(${vud_noglob_object})
+endif()
+
+# What Windows tells about a program: the version information that Explorer shows
 # under Properties > Details and that inventory tools read, and the application
 # manifest. Every value comes from here, the version from the project itself; the
 # test of the resources reads the built executable back and compares it with these
 # same variables.
-if(NOT WIN32)
-  return()
-endif()
 enable_language(RC)
 
 set(VUDCHECK_COMPANY_NAME "Vudmark Software")

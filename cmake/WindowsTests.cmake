@@ -1,11 +1,38 @@
-# Runs the Windows programs of a cross build under Wine: the test programs, the
-# discovery of their test cases, and the end-to-end runs of vudcheck.exe.
-#
+# The tests of a Windows cross build: GoogleTest built for Windows, and Wine to run the
+# test programs, the discovery of their test cases and the end-to-end runs of the
+# programs. A build without tests needs neither.
+if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR NOT BUILD_TESTING)
+  return()
+endif()
+
+# The host's libgtest cannot be linked into Windows programs, so it is built here from
+# the sources Debian ships (group test of tools/packages), with the project's compiler.
+# Nothing of it is installed, and only what the tests use is built.
+set(VUDCHECK_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH
+    "GoogleTest sources, built with the project when cross compiling")
+if(NOT EXISTS "${VUDCHECK_GTEST_SOURCE_DIR}/CMakeLists.txt")
+  include(DebianPackages)
+  vud_debian_package_missing(googletest FATAL_ERROR "No GoogleTest sources in ${VUDCHECK_GTEST_SOURCE_DIR} "
+                             "(or set VUDCHECK_GTEST_SOURCE_DIR to where they are)")
+endif()
+
+set(INSTALL_GTEST OFF CACHE BOOL "Install GoogleTest with the project")
+
+# A function scope, so that its settings reach only GoogleTest's own targets: its
+# warnings are not ours to fix.
+function(vud_add_googletest)
+  set(CMAKE_COMPILE_WARNING_AS_ERROR OFF)
+  include(QuickBuild)
+  vud_build_for_quick_builds()
+  add_subdirectory(${VUDCHECK_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endfunction()
+vud_add_googletest()
+
 # Wine keeps its state in a prefix, which is made once here, under the build tree,
 # because its first start takes several seconds. Every program then runs through the
-# script <build>/wine-run (from wine-run.in), the build's cross-compiling emulator.
-if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR
-   OR (DEFINED BUILD_TESTING AND NOT BUILD_TESTING))
+# script <build>/wine-run (from wine-run.in), the build's cross-compiling emulator,
+# unless the cache names another.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
   return()
 endif()
 
