@@ -17,26 +17,27 @@
 namespace vud::fleet {
 namespace {
 
-using Json = nlohmann::json;
+// Named apart from the JSON writer's ordered kind, which a build joining files may meet.
+using JsonValue = nlohmann::json;
 
 constexpr char kWhatALineIs[] = "a JSON object, as vudfleet --format json writes one an installation";
 
-std::string typeOf(Json::value_t type) {
+std::string typeOf(JsonValue::value_t type) {
     switch (type) {
-        case Json::value_t::null: return "null";
-        case Json::value_t::object: return "an object";
-        case Json::value_t::array: return "an array";
-        case Json::value_t::string: return "a string";
-        case Json::value_t::boolean: return "true or false";
-        case Json::value_t::number_integer:
-        case Json::value_t::number_unsigned:
-        case Json::value_t::number_float: return "a number";
+        case JsonValue::value_t::null: return "null";
+        case JsonValue::value_t::object: return "an object";
+        case JsonValue::value_t::array: return "an array";
+        case JsonValue::value_t::string: return "a string";
+        case JsonValue::value_t::boolean: return "true or false";
+        case JsonValue::value_t::number_integer:
+        case JsonValue::value_t::number_unsigned:
+        case JsonValue::value_t::number_float: return "a number";
         default: return "nothing";
     }
 }
 
 // What a line holds where a field was expected: its text when short, else its type.
-std::string found(const Json* value) {
+std::string found(const JsonValue* value) {
     if (value == nullptr) return "no such field";
     if (value->is_string() && value->get_ref<const std::string&>().size() <= 40) return value->dump();
     if (value->is_number() || value->is_boolean()) return value->dump();
@@ -54,7 +55,7 @@ constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag
 template <std::size_t N>
 struct Fields {
     const std::array<std::string_view, N>* keys;
-    std::array<std::optional<Json>, N> values{};
+    std::array<std::optional<JsonValue>, N> values{};
 
     int indexOf(std::string_view key) const {
         // The first characters first: keys not kept are as many, and many of the same length.
@@ -63,7 +64,7 @@ struct Fields {
         });
         return at == keys->end() ? -1 : static_cast<int>(at - keys->begin());
     }
-    const Json* operator[](std::string_view key) const {
+    const JsonValue* operator[](std::string_view key) const {
         const int index = indexOf(key);
         return index < 0 || !values[static_cast<std::size_t>(index)] ? nullptr
                                                                      : &*values[static_cast<std::size_t>(index)];
@@ -71,35 +72,35 @@ struct Fields {
 };
 
 struct Element {
-    Json::value_t type = Json::value_t::null;
+    JsonValue::value_t type = JsonValue::value_t::null;
     Fields<kApplicationKeys.size()> fields{&kApplicationKeys};
 };
 
 // One line as its parser's events, keeping only the fields a baseline is read for: no
 // document of every field is built, and a line's memory is that of its compared fields.
-class LineFields final : public nlohmann::json_sax<Json> {
+class LineFields final : public nlohmann::json_sax<JsonValue> {
 public:
     // False, and the byte where the text stops being JSON, when it is not JSON.
     bool read(std::string_view line, std::size_t& wrongByte) {
-        const bool json = Json::sax_parse(line.begin(), line.end(), this);
+        const bool json = JsonValue::sax_parse(line.begin(), line.end(), this);
         wrongByte = wrongByte_;
         return json;
     }
 
-    Json::value_t type() const { return type_; }
+    JsonValue::value_t type() const { return type_; }
 
     Fields<kInstallationKeys.size()> installation{&kInstallationKeys};
     std::vector<Element> applications;
 
-    bool null() override { return value(Json()); }
-    bool boolean(bool value) override { return this->value(Json(value)); }
-    bool number_integer(number_integer_t value) override { return this->value(Json(value)); }
-    bool number_unsigned(number_unsigned_t value) override { return this->value(Json(value)); }
-    bool number_float(number_float_t value, const string_t& /*text*/) override { return this->value(Json(value)); }
-    bool string(string_t& value) override { return kept() ? this->value(Json(std::move(value))) : true; }
+    bool null() override { return value(JsonValue()); }
+    bool boolean(bool value) override { return this->value(JsonValue(value)); }
+    bool number_integer(number_integer_t value) override { return this->value(JsonValue(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return this->value(JsonValue(value)); }
+    bool number_float(number_float_t value, const string_t& /*text*/) override { return this->value(JsonValue(value)); }
+    bool string(string_t& value) override { return kept() ? this->value(JsonValue(std::move(value))) : true; }
     bool binary(binary_t& /*value*/) override { return true; }
-    bool start_object(std::size_t /*elements*/) override { return start(Json::value_t::object); }
-    bool start_array(std::size_t /*elements*/) override { return start(Json::value_t::array); }
+    bool start_object(std::size_t /*elements*/) override { return start(JsonValue::value_t::object); }
+    bool start_array(std::size_t /*elements*/) override { return start(JsonValue::value_t::array); }
     bool end_object() override { return end(); }
     bool end_array() override { return end(); }
     bool key(string_t& key) override {
@@ -118,10 +119,10 @@ private:
     bool kept() const {
         return depth_ == 0 || (depth_ == 1 && installationKey_ >= 0) || (depth_ == 2 && inApplications_) ||
                (depth_ == 3 && inApplications_ && applicationKey_ >= 0 &&
-                applications.back().type == Json::value_t::object);
+                applications.back().type == JsonValue::value_t::object);
     }
 
-    bool value(Json value) {
+    bool value(JsonValue value) {
         if (!kept()) return true;
         if (depth_ == 0) type_ = value.type();
         else if (depth_ == 1) installation.values[static_cast<std::size_t>(installationKey_)] = std::move(value);
@@ -130,11 +131,11 @@ private:
         return true;
     }
 
-    bool start(Json::value_t type) {
+    bool start(JsonValue::value_t type) {
         // An empty object or array is memory of its own: made only for a kept field.
-        if (kept()) value(Json(type));
+        if (kept()) value(JsonValue(type));
         if (depth_ == 1 && installationKey_ == static_cast<int>(kInstallationKeys.size()) - 1 &&
-            type == Json::value_t::array) {
+            type == JsonValue::value_t::array) {
             applications.clear();
             inApplications_ = true;
         }
@@ -150,21 +151,21 @@ private:
     }
 
     int depth_ = 0;
-    Json::value_t type_ = Json::value_t::discarded;
+    JsonValue::value_t type_ = JsonValue::value_t::discarded;
     int installationKey_ = -1;
     int applicationKey_ = -1;
     bool inApplications_ = false;
     std::size_t wrongByte_ = 0;
 };
 
-std::string expected(const std::string& where, const char* name, const std::string& what, const Json* value) {
+std::string expected(const std::string& where, const char* name, const std::string& what, const JsonValue* value) {
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
 }
 
 // The value of `name`, one of the `names` given by `nameOf`, as its index; none when
 // it is none of them.
 template <typename Enum, std::size_t N>
-std::optional<Enum> named(const Json* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
+std::optional<Enum> named(const JsonValue* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
     if (value == nullptr || !value->is_string()) return std::nullopt;
     const std::string& text = value->get_ref<const std::string&>();
     for (const Enum candidate : values)
@@ -191,7 +192,7 @@ constexpr std::array<ApplicationState, 4> kStates{ApplicationState::Block, Appli
 
 // The catalogue's index of the application whose file a line names; the catalogue's
 // size when it names none.
-std::size_t catalogueIndex(const Json* file) {
+std::size_t catalogueIndex(const JsonValue* file) {
     if (file == nullptr || !file->is_string()) return kApplicationCount;
     const std::string& name = file->get_ref<const std::string&>();
     const auto at = std::find_if(std::begin(kApplicationCatalogue), std::end(kApplicationCatalogue),
@@ -322,42 +323,42 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
                   std::to_string(wrongByte) + ")";
         return false;
     }
-    if (reader.type() != Json::value_t::object) {
+    if (reader.type() != JsonValue::value_t::object) {
         problem = std::string("expected ") + kWhatALineIs + ", found " + typeOf(reader.type());
         return false;
     }
     const auto& object = reader.installation;
-    const Json* installation = object["installation"];
+    const JsonValue* installation = object["installation"];
     if (installation == nullptr || !installation->is_string()) {
         problem = expected("", "installation", "the path as a string", installation);
         return false;
     }
-    const Json* time = object["scan_time"];
+    const JsonValue* time = object["scan_time"];
     if (time != nullptr && time->is_string() && scanTime_.empty()) scanTime_ = time->get<std::string>();
     // A line of an earlier comparison for an installation that was gone then: not in
     // that scan, so not in this baseline.
-    const Json* change = object["change"];
+    const JsonValue* change = object["change"];
     if (change != nullptr && change->is_string() && change->get_ref<const std::string&>() == "gone") return true;
 
     Installation entry;
     entry.path = installation->get<std::string>();
     entry.line = number;
     // Scans before machines were recorded have no "machine": none was named.
-    if (const Json* machine = object["machine"]; machine != nullptr && !machine->is_null()) {
+    if (const JsonValue* machine = object["machine"]; machine != nullptr && !machine->is_null()) {
         if (!machine->is_string()) {
             problem = expected("", "machine", "a string", machine);
             return false;
         }
         entry.machine = machine->get<std::string>();
     }
-    const Json* source = object["source"];
+    const JsonValue* source = object["source"];
     const std::optional<Source> sourceValue = named(source, kSources, sourceName);
     if (!sourceValue) {
         problem = expected("", "source", oneOf(kSources, sourceName), source);
         return false;
     }
     entry.source = *sourceValue;
-    const Json* status = object["status"];
+    const JsonValue* status = object["status"];
     const std::optional<Status> statusValue = named(status, kStatuses, statusName);
     if (!statusValue) {
         problem = expected("", "status", oneOf(kStatuses, statusName), status);
@@ -365,14 +366,14 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
     }
     entry.status = *statusValue;
     if (entry.status == Status::Error) {
-        const Json* error = object["error"];
+        const JsonValue* error = object["error"];
         if (error == nullptr || !error->is_string()) {
             problem = expected("", "error", "the reason as a string", error);
             return false;
         }
         entry.error = error->get<std::string>();
     }
-    const Json* applications = object["applications"];
+    const JsonValue* applications = object["applications"];
     if (applications == nullptr || !applications->is_array()) {
         problem = expected("", "applications", "an array", applications);
         return false;
@@ -380,12 +381,12 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
     for (std::size_t i = 0; i < reader.applications.size(); ++i) {
         const Element& element = reader.applications[i];
         const auto where = [i] { return "applications[" + std::to_string(i) + "]: "; };
-        if (element.type != Json::value_t::object) {
+        if (element.type != JsonValue::value_t::object) {
             problem = where() + "expected an object, found " + typeOf(element.type);
             return false;
         }
         const auto& application = element.fields;
-        const Json* file = application["file"];
+        const JsonValue* file = application["file"];
         const std::size_t position = catalogueIndex(file);
         if (position == kApplicationCount) {
             problem = expected(where(), "file", "the file name of a catalogue application", file);
@@ -397,7 +398,7 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             return false;
         }
         known.known = true;
-        const Json* state = application["state"];
+        const JsonValue* state = application["state"];
         const std::optional<ApplicationState> stateValue = named(state, kStates, stateName);
         if (!stateValue) {
             problem = expected(where(), "state", oneOf(kStates, stateName), state);
@@ -405,19 +406,19 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
         }
         known.state = *stateValue;
         if (known.state == ApplicationState::Block) {
-            const Json* tag = application["tag"];
+            const JsonValue* tag = application["tag"];
             if (tag == nullptr || !tag->is_string()) {
                 problem = expected(where(), "tag", "the version tag as a string", tag);
                 return false;
             }
             known.tag = tag->get<std::string>();
-            const Json* size = application["size"];
+            const JsonValue* size = application["size"];
             if (size == nullptr || !size->is_number_integer()) {
                 problem = expected(where(), "size", "the size in bytes as a whole number", size);
                 return false;
             }
             known.size = size->get<std::int64_t>();
-            const Json* verdict = application["verdict"];
+            const JsonValue* verdict = application["verdict"];
             const std::optional<VerdictKind> verdictValue = named(verdict, kVerdictKinds, verdictName);
             if (!verdictValue) {
                 problem = expected(where(), "verdict", oneOf(kVerdictKinds, verdictName), verdict);
@@ -429,7 +430,7 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
         record.state = known.state;
         record.verdict = known.verdict;
         // A rule of the rollout broken in the baseline's scan is a finding as well.
-        const Json* policy = application["policy"];
+        const JsonValue* policy = application["policy"];
         known.finding = isFinding(record) || (policy != nullptr && policy->is_string());
     }
     const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());
