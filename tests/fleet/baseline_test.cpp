@@ -195,8 +195,11 @@ TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
         "\"machine\":\"\\u0077\\u0073\\u002d\\u00e9\",\"source\":\"report\",\"status\":\"findings\",\"applications\":[{" +
             application + "},{\"file\":\"vud_bsg.ma\",\"state\":\"absent\"}]}",
     };
-    for (const std::string& line : lines) {
-        SCOPED_TRACE(line);
+    // And as vudfleet writes it, with space after it up to the longest line a baseline takes.
+    std::vector<std::string> laidOut(std::begin(lines), std::end(lines));
+    laidOut.push_back(lines[0] + std::string(kLargestBaselineLine - lines[0].size(), ' '));
+    for (const std::string& line : laidOut) {
+        SCOPED_TRACE(line.substr(0, 1000));
         std::string problem;
         std::optional<Baseline> baseline = Baseline::parse(line + "\n", problem);
         ASSERT_TRUE(baseline) << problem;
@@ -265,6 +268,25 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
                        "\"verdict\":\"fine\"}]}\n",
          "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size-mismatch\", \"beta\", \"test\", "
          "\"pre-release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+        // A field a build must have, missing or of another kind: refused, never read as
+        // empty or as zero.
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_bsg.ma\",\"state\":\"block\","
+                       "\"size\":140097,\"verdict\":\"correct\"}]}\n",
+         "line 1: applications[1]: expected \"tag\" to be the version tag as a string, found no such field"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":11,\"size\":65685}]}\n",
+         "line 1: applications[0]: expected \"tag\" to be the version tag as a string, found 11"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":[\"ver 11.1.3\"]}]}\n",
+         "line 1: applications[0]: expected \"tag\" to be the version tag as a string, found an array"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\"}]}\n",
+         "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found no such field"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65685.5}]}\n",
+         "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found 65685.5"},
+        {application + "7]}\n", "line 1: applications[0]: expected an object, found a number"},
+        {application + "{\"state\":\"absent\"}]}\n",
+         "line 1: applications[0]: expected \"file\" to be the file name of a catalogue application, found no such "
+         "field"},
+        {"{\"installation\":\"ws1\",\"source\":\"folder\",\"status\":\"error\",\"applications\":[]}\n",
+         "line 1: expected \"error\" to be the reason as a string, found no such field"},
         // Not JSON only inside a field that is not compared: refused all the same, where
         // the text stops being JSON.
         {"{\"installation\":\"ws1\",\"name\":\"\xC0\"}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 31)"},
@@ -275,6 +297,9 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
         {good + good, "line 2: expected each installation once, found the installation of line 1 again"},
         {good + std::string(kLargestBaselineLine + 1, ' ') + "x\n",
          "line 2: " + expectedLine + "a line longer than 1 MiB"},
+        // One byte too long, ended by its '\n' or by the end of the file.
+        {good + std::string(kLargestBaselineLine + 1, ' ') + "\n", "line 2: " + expectedLine + "a line longer than 1 MiB"},
+        {good + std::string(kLargestBaselineLine + 1, ' '), "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
     };
     // A fleet's worth of lines, read in parts side by side: the first line refused in the
