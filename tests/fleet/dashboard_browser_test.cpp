@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -71,9 +72,7 @@ std::vector<InstallationRecord> fleetWithHostileNames() {
 
 // Reads back the grid as rendered, one tab-separated line per fact, into a <pre> that
 // the dump then holds. Texts are the elements' own; newlines in them are shown as \n.
-constexpr char kProbe[] = R"(<script>
-(() => {
-  const out = [];
+constexpr char kProbe[] = R"(
   const flat = (text) => text.replace(/\n/g, '\\n');
   const background = (element) => getComputedStyle(element).backgroundColor;
   const mark = (element) => getComputedStyle(element, '::after').content;
@@ -119,13 +118,21 @@ constexpr char kProbe[] = R"(<script>
   for (const row of document.querySelectorAll('#grid tfoot tr'))
     out.push(['foot', row.className, row.cells[0].textContent,
               Array.from(row.querySelectorAll('td.count')).map((cell) => cell.textContent).join(',')].join('\t'));
-  const pre = document.createElement('pre');
-  pre.id = 'probe';
-  pre.textContent = out.join('\n');
-  document.body.appendChild(pre);
-})();
-</script>
 )";
+
+// `page` with a probe before its end: a script that runs `probe`, whose facts, pushed
+// onto `out` one line each, end up in a <pre> that the dump of the DOM holds.
+std::string withProbe(std::string page, std::string_view probe) {
+    std::string script = "<script>\n(() => {\n  const out = [];";
+    script += probe;
+    script += "  const pre = document.createElement('pre');\n"
+              "  pre.id = 'probe';\n"
+              "  pre.textContent = out.join('\\n');\n"
+              "  document.body.appendChild(pre);\n"
+              "})();\n</script>\n";
+    page.insert(page.rfind("</body>"), script);
+    return page;
+}
 
 // Chromium's full path when it is on PATH, or empty.
 std::string findChromium() {
@@ -209,9 +216,7 @@ protected:
 TEST_F(DashboardInBrowser, WorstFirstOkFoldedTotalsUnderTheGridMixedMarkedAndNothingFromTheFleetRuns) {
     std::ostringstream page;
     writeDashboard(page, fleetWithHostileNames(), {1796940451, "2.4.0", "2.3.0"});
-    std::string probed = page.str();
-    probed.insert(probed.rfind("</body>"), kProbe);
-    const std::string dom = render(probed);
+    const std::string dom = render(withProbe(page.str(), kProbe));
 
     // Nothing from the fleet became an element or ran: the title is the page's own,
     // the probe is the only script, and the serialised DOM holds the names as text.
@@ -408,9 +413,7 @@ std::vector<InstallationRecord> fleetWithEveryMark() {
 // they hold (the status word, each flag, the host generations), whether the status and
 // the generations fit their cells, and each grid cell's colour and the image drawn over
 // it; the same for the samples of the legend.
-constexpr char kSightProbe[] = R"(<script>
-(() => {
-  const out = [];
+constexpr char kSightProbe[] = R"(
   const box = (rect) => [rect.left, rect.top, rect.right, rect.bottom].map((edge) => edge.toFixed(2)).join(' ');
   const held = (node) => {
     const range = document.createRange();
@@ -442,12 +445,6 @@ constexpr char kSightProbe[] = R"(<script>
     row.querySelectorAll('td.cell').forEach((cell, position) =>
       out.push(['grid', name, position, cell.className, ...look(cell)].join('\t')));
   }
-  const pre = document.createElement('pre');
-  pre.id = 'probe';
-  pre.textContent = out.join('\n');
-  document.body.appendChild(pre);
-})();
-</script>
 )";
 
 struct Box {
@@ -498,9 +495,7 @@ TEST_F(DashboardInBrowser, ChangeMarksAreDrawnAndFlagsAndGenerationsStayInTheirC
     for (const InstallationRecord& installation : fleetWithEveryMark()) dashboard.add(installation);
     std::ostringstream page;
     ASSERT_TRUE(dashboard.write(page));
-    std::string probed = page.str();
-    probed.insert(probed.rfind("</body>"), kSightProbe);
-    const std::vector<std::string> lines = probeLines(render(probed));
+    const std::vector<std::string> lines = probeLines(render(withProbe(page.str(), kSightProbe)));
     ASSERT_FALSE(lines.empty()) << "the probe did not run";
 
     std::map<std::string, std::pair<std::string, std::string>> samples;  // class: colour, image
