@@ -23,8 +23,12 @@
 #           bytes and the time headless Chromium takes to render it (a screenshot),
 #           side by side with the page of the vudfleet before the dashboard for
 #           thousands, built from the commit VUD_FLEET_DASHBOARD_BASE (default the last
-#           one before it); and the peak memory of vudfleet --html over both lists of
-#           10,000.
+#           one before it); the same 10,000 with --baseline, the JSON of a night before
+#           on which 1 in 20 of the installations had findings that are now fixed and
+#           1 in 20 was correct that now has findings, 20 were not yet scanned and 10
+#           since removed: that page's bytes and render time, and how many of its
+#           cells are marked as changed; and the peak memory of vudfleet --html over
+#           both lists of 10,000.
 #   baseline the 1,000 local installations to JSON, with --baseline (the JSON of an
 #           earlier scan of them) and without: what comparing with the last scan costs;
 #           and the baseline's read alone (a run over one installation that is not
@@ -161,6 +165,32 @@ with open(f"{work}/fleet-mostly-ok.txt", "w") as out:
 PYTHON
 fi
 
+if everything; then
+  # The night before the mostly-ok fleet, for the dashboard with changes: the same
+  # folders, of which ws0020, ws0040, ... (findings now) were correct and ws0001, ws0021,
+  # ... (correct now) had the findings of the FWP 8.0 sample; the list without every
+  # 500th line (added since), with ten installations removed since. Scanned under
+  # yesterday/ and its paths then spelled as today's.
+  echo "== scanning the night before the mostly-ok fleet, for a baseline, in $work/yesterday.json"
+  mkdir -p "$work/yesterday"
+  for ((i = 1; i <= 1000; i++)); do
+    case $((i % 20)) in
+      0) sample=${distinct[1]} ;;
+      1) sample=${distinct[2]} ;;
+      *) sample=${distinct[i % ${#distinct[@]}]} ;;
+    esac
+    cp -al "$work/distinct/$sample" "$(printf '%s/yesterday/ws%04d' "$work" "$i")"
+  done
+  for i in 01 02 03 04 05 06 07 08 09 10; do cp -al "$work/distinct/${distinct[1]}" "$work/yesterday/removed$i"; done
+  {
+    awk 'NR % 500 != 0' "$work/fleet-mostly-ok.txt"
+    printf '%s\n' "$work"/local/removed{01..10}
+  } | sed "s#^$work/local/#$work/yesterday/#" >"$work/yesterday.txt"
+  "$vudfleet" --format json --from "$work/yesterday.txt" | sed "s#\"$work/yesterday/#\"$work/local/#g" >"$work/yesterday.json" || true
+  [[ $(wc -l <"$work/yesterday.json") == 9990 ]] ||
+    { echo "fleet_compare.sh: the night before has $(wc -l <"$work/yesterday.json") installations, not 9,990" >&2; exit 1; }
+fi
+
 # The same report from vudfleet and from the loop, installation by installation: a
 # benchmark of a program that skipped work would mean nothing.
 # Each row carries the second its scan started, which is left out of the comparison.
@@ -259,8 +289,17 @@ if everything; then
   echo "== 5. the dashboard of 10,000 installations, nine in ten ok: this vudfleet's page and the earlier one's"
   "$vudfleet" --format csv --from fleet-mostly-ok.txt --html "$results/dashboard-new.html" >/dev/null || true
   "$base_vudfleet" --format csv --from fleet-mostly-ok.txt --html "$results/dashboard-old.html" >/dev/null || true
+  "$vudfleet" --format csv --from fleet-mostly-ok.txt --baseline yesterday.json \
+    --html "$results/dashboard-changes.html" >/dev/null || true
   stat -c %s "$results/dashboard-new.html" >"$results/bytes-new.txt"
   stat -c %s "$results/dashboard-old.html" >"$results/bytes-old.txt"
+  stat -c %s "$results/dashboard-changes.html" >"$results/bytes-changes.txt"
+  # What the page with changes says changed, and how many cells it marks.
+  changes=$(grep -o 'Since the baseline scan[^<]*' "$results/dashboard-changes.html" | sed 's/.*: //')
+  marked=$(grep -o '<td class="cell[a-z -]* changed' "$results/dashboard-changes.html" | wc -l)
+  [[ -n $changes && $marked -gt 0 ]] ||
+    { echo "fleet_compare.sh: the dashboard with --baseline shows no change" >&2; exit 1; }
+  echo "   with --baseline: $changes; $marked cells marked as changed" | tee "$results/changes.txt"
   # Rendered to a screenshot, which lays out the whole page; the profile is made once by
   # an untimed run, so neither page pays for it.
   render() {
@@ -273,6 +312,7 @@ if everything; then
   hyperfine -N -i --style none --runs 3 --export-json "$results/render-1.json" \
     -n before "$(render "$results/dashboard-old.html")" \
     -n now "$(render "$results/dashboard-new.html")" \
+    -n changes "$(render "$results/dashboard-changes.html")" \
     -n empty "$(render "$work/warm.html")" >/dev/null
   largest=0
   for list in fleet-10000.txt fleet-mostly-ok.txt; do
@@ -357,6 +397,7 @@ if not only:
     rss_html = number("rss-html-10000.txt") / 1024
     rss_html_before = number("rss-html-10000-before.txt") / 1024
     page_now, page_before = number("bytes-new.txt"), number("bytes-old.txt")
+    page_changes = number("bytes-changes.txt")
     line("local disk, 1,000 installations", local)
     line("slow share, 50 installations", share)
     line("slow share, one of 50 hanging", hang)
@@ -370,6 +411,8 @@ print(f"  {'a run without, one installation':34} {none[0]:6.3f} s, {none[1]:6.3f
 if not only:
     line("dashboard of 10,000, Chromium", render)
     print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
+    print(f"  {'dashboard of 10,000 with changes':34} {page_changes} bytes, Chromium {render['changes'][0] * 1000:.1f} ms"
+          f" ({render['changes'][1]} runs);" + open(os.path.join(results, "changes.txt")).read().split(":", 1)[1].rstrip())
     net = (render["now"][0] - render["empty"][0]) / (render["before"][0] - render["empty"][0])
     print(f"  {'dashboard render, net of the empty':34} now / before {net:.3f} (for information: the target is on whole runs)")
     print(f"  {'peak memory, 10,000 installations':34} {rss:.1f} MiB to CSV, {rss_html:.1f} MiB with --html "

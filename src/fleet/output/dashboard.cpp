@@ -82,25 +82,32 @@ constexpr std::string_view kPageStart =
     // the same fixed columns so that they line up. A browser lays out only the tables
     // of rows that are on screen (content-visibility), so a page of thousands of rows
     // opens as fast as one of a hundred.
-    "#grid table{table-layout:fixed;width:calc(44em + 615px)}\n"
-    "#grid col.installation{width:22em}\n#grid col.status{width:17em}\n#grid col.hosts{width:5em}\n"
+    "#grid table{table-layout:fixed;width:calc(47em + 615px)}\n"
+    "#grid col.installation{width:21em}\n#grid col.status{width:20em}\n#grid col.hosts{width:6em}\n"
     "#grid col.app{width:15px}\n"
     "#grid div.rows{content-visibility:auto}\n"
-    "#grid td.status{overflow:hidden}\n"
+    // The status and its flags, and the host generations, wrap inside their cells
+    // rather than run under the next one: a row with many grows taller.
+    "#grid td.status,#grid td.hosts{white-space:normal}\n"
     "#grid table.head{position:sticky;top:0;background:#fff;z-index:2}\n"
     "#grid thead th{vertical-align:bottom}\n"
     "#grid thead th.app{padding:0;font-size:11px}\n"
     "#grid thead th.app span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
     "#grid tbody th{position:sticky;left:0;background:#fff;z-index:1}\n"
-    "#grid tbody th span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
+    "#grid tbody th>span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
     "#grid tbody th.report{font-style:italic}\n"
     "#grid tbody tr:hover th,#grid tbody tr:hover td.status,#grid tbody tr:hover td.hosts{background:#e7f5ff}\n"
     "#scan{margin:0 0 1em;color:#495057}\n"
     // Marks drawn over a cell's colour: a ring for a build of another host generation
-    // than most of its installation, a corner for a change since the baseline.
-    "td.cell.minority{box-shadow:inset 0 0 0 2px #212529}\n"
-    "td.cell.changed{background-image:linear-gradient(225deg,#212529 5px,transparent 5px)}\n"
+    // than most of its installation, a corner for a change since the baseline. A corner
+    // has a white edge, so that it shows on a dark colour as on a light one, and reaches
+    // further into a ringed cell, as the ring is drawn over it.
+    "td.cell{--corner:3.5px}\ntd.cell.minority{--corner:5.5px;box-shadow:inset 0 0 0 2px #212529}\n"
+    "td.cell.changed{--changed:linear-gradient(225deg,#212529 var(--corner),#fff 0 calc(var(--corner) + 1px),transparent 0);"
+    "background-image:var(--changed)}\n"
     "#marks{margin:0 0 1em}\n#marks th,#marks td{padding:1px 6px;text-align:left}\n#marks th{font-weight:normal}\n"
+    // A sample of a mark is a cell's size, although the flags beside it widen its column.
+    "#marks td.cell{display:block;margin:1px 6px}\n"
     // The ok installations, one short line each inside a fold that opens on demand.
     "#grid details.fold{margin:4px 0}\n"
     "#grid summary{cursor:pointer;color:#2b8a3e}\n"
@@ -119,14 +126,16 @@ constexpr std::string_view kPageStart =
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
     "tr.gone td.status,tr.gone td.reason{color:#868e96}\n"
     "#grid .machine{font-weight:bold;margin-right:.4em}\n"
-    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
+    ".flag{display:inline-block;margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
 
+// A look sets the colour alone, not the whole background, so that the corners of the
+// marks, drawn over it as images, stay wherever their rules come.
 void appendLookStyle(std::string& page, const Look& look) {
     page += "td.cell.";
     page += look.name;
-    page += "{background:";
+    page += "{background-color:";
     page += look.background;
     page += ";color:";
     page += look.foreground;
@@ -211,9 +220,9 @@ constexpr std::string_view kChangedWords = "its status, its error or an applicat
 constexpr std::string_view kPolicyStyle =
     ".flag.policy{background:#ffe3e3;color:#a61e1e}\n"
     // A red corner at the bottom left, beside the corner of a change at the top right.
-    "td.cell.policy{background-image:linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n"
-    "td.cell.changed.policy{background-image:linear-gradient(225deg,#212529 5px,transparent 5px),"
-    "linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n";
+    "td.cell.policy{--policy:linear-gradient(45deg,#c92a2a var(--corner),#fff 0 calc(var(--corner) + 1px),transparent 0);"
+    "background-image:var(--policy)}\n"
+    "td.cell.changed.policy{background-image:var(--changed),var(--policy)}\n";
 
 void appendFlag(std::string& page, std::string_view name, std::string_view words, bool policy = false) {
     page += policy ? "<span class=\"flag policy\" title=\"" : "<span class=\"flag\" title=\"";
