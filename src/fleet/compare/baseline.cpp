@@ -12,7 +12,9 @@
 
 #include "fleet/input/inputs.h"
 #include "fleet/input/installation_names.h"
-#include "fleet/input/report_parser.h"
+#include "text/case.h"
+#include "text/saved_text.h"
+#include "text/system_error.h"
 
 namespace vud::fleet {
 namespace {
@@ -200,13 +202,6 @@ std::size_t catalogueIndex(const JsonValue* file) {
     return static_cast<std::size_t>(at - std::begin(kApplicationCatalogue));
 }
 
-std::string lowerCase(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return lower;
-}
-
 enum class LineRead { Line, End, TooLong, Failed };
 
 // The next line of `text`, without its '\n', held in `buffer`: a line longer than
@@ -227,7 +222,7 @@ LineRead nextLine(std::istream& text, char* buffer, std::size_t capacity, std::s
 
 std::string Baseline::keyOf(std::string_view machine, const std::string& path) {
     // Machine names are the same in any case; paths are compared as spelled.
-    return lowerCase(machine) + '\n' + installationKey(path);
+    return lowerAscii(machine) + '\n' + installationKey(path);
 }
 
 std::optional<Baseline> Baseline::read(const std::string& path, std::string& problem) {
@@ -241,16 +236,14 @@ std::optional<Baseline> Baseline::read(const std::string& path, std::string& pro
     errno = 0;
     std::ifstream file(pathFromUtf8(path), std::ios::binary);
     if (!file) {
-        problem = errno == ENOENT ? "no such file or folder"
-                  : errno != 0    ? std::error_code(errno, std::generic_category()).message()
-                                  : "cannot be opened";
+        problem = reasonOfErrno(errno, "cannot be opened");
         return std::nullopt;
     }
     // Text in UTF-16, as Windows PowerShell 5.1 saves it: read whole and converted.
     std::array<char, 2> mark{};
     file.read(mark.data(), mark.size());
     const std::string_view start(mark.data(), static_cast<std::size_t>(file.gcount()));
-    if (start == "\xFF\xFE" || start == "\xFE\xFF") {
+    if (savedEncoding(start) == SavedEncoding::Utf16Le || savedEncoding(start) == SavedEncoding::Utf16Be) {
         std::string bytes;
         if (!readWholeFile(path, kLargestBaseline, bytes, problem)) return std::nullopt;
         return parse(bytes, problem);
@@ -261,8 +254,9 @@ std::optional<Baseline> Baseline::read(const std::string& path, std::string& pro
 }
 
 std::optional<Baseline> Baseline::parse(std::string_view bytes, std::string& problem) {
-    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
-        std::istringstream text(reportText(bytes, problem));
+    const SavedEncoding encoding = savedEncoding(bytes);
+    if (encoding == SavedEncoding::Utf16Le || encoding == SavedEncoding::Utf16Be) {
+        std::istringstream text(savedText(bytes, problem));
         if (!problem.empty()) {
             problem = "line 1: expected " + problem;
             return std::nullopt;

@@ -352,8 +352,6 @@ private:
 
 }  // namespace
 
-std::string reportText(std::string_view bytes, std::string& problem) { return savedText(bytes, problem); }
-
 InstallationRecord parseReport(std::string_view bytes, const std::string& installation, ReadBack* readBack) {
     InstallationRecord record;
     record.installation = installation;

@@ -13,9 +13,6 @@
 
 namespace vud::fleet {
 
-// The report's text as UTF-8, as savedText (text/saved_text.h) reads any saved text.
-std::string reportText(std::string_view bytes, std::string& problem);
-
 // What an accepted report was read as: each block as the checker judged it, with one
 // of the tags the block may have been printed from, and the run's tally. Printed
 // again by the checker's own code, they give the report's lines.
