@@ -1,7 +1,8 @@
 // What changed since the last scan: a fleet scanned to JSON, then changed as fleets
 // change (installations added and removed, builds fixed and broken, a folder that
-// appeared), scanned again against that JSON; and baselines that are no scan of
-// vudfleet, refused before anything is scanned.
+// appeared), scanned again against that JSON; baselines that are no whole scan of
+// vudfleet, named with their reason while the scan runs and is compared with nothing;
+// bad nights (a run killed, a scan cut short, a machine off) and the nights after them.
 #include "fleet/compare/baseline.h"
 
 #include <gtest/gtest.h>
@@ -113,8 +114,14 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
     EXPECT_EQ(text.out, against("yesterday-utf16.json", {}).out);
 
     const FleetRun json = against("yesterday.json", {"--format", "json"});
-    const std::vector<Json> records = jsonLines(json.out);
-    ASSERT_EQ(7u, records.size()) << json.out;
+    std::vector<Json> records = jsonLines(json.out);
+    // A scan compared with a baseline is the next one's: it ends with its count.
+    ASSERT_EQ(8u, records.size()) << json.out;
+    EXPECT_EQ((Json{{"format", 3}, {"end", true}, {"scan_time", records[0]["scan_time"]},
+                    {"vudfleet_version", records[0]["vudfleet_version"]},
+                    {"checker_version", records[0]["checker_version"]}, {"installations", 7}, {"findings_only", false}}),
+              records.back());
+    records.pop_back();
     const struct {
         const char* installation;
         const char* machine;
@@ -221,17 +228,27 @@ TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
         EXPECT_EQ(InstallationChange::Unchanged, record.change);
         EXPECT_EQ(ApplicationChange::Unchanged, record.applications[0].change);
         EXPECT_EQ(ApplicationChange::Unchanged, record.applications[1].change);
-        EXPECT_TRUE(baseline->gone().empty());
+        int gone = 0;
+        baseline->forEachGone([&gone](const InstallationRecord&) { ++gone; });
+        EXPECT_EQ(0, gone);
     }
 }
 
-TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheScan) {
+TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndComparedWithNothing) {
     const std::string good =
         "{\"installation\":\"ws1\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"error\","
         "\"error\":\"no such file or folder\",\"applications\":[]}\n";
     const std::string application =
         "{\"installation\":\"ws2\",\"source\":\"report\",\"status\":\"ok\",\"error\":null,\"applications\":[";
     const std::string expectedLine = "expected a JSON object, as vudfleet --format json writes one an installation, found ";
+    // `line` with the layout number it starts with; an end line after `count` installations.
+    const auto formatted = [](int format, const std::string& line) {
+        return "{\"format\":" + std::to_string(format) + "," + line.substr(1);
+    };
+    const auto endLine = [](int count, bool findingsOnly) {
+        return "{\"format\":3,\"end\":true,\"scan_time\":\"2026-12-10T22:00:04Z\",\"installations\":" +
+               std::to_string(count) + ",\"findings_only\":" + (findingsOnly ? "true" : "false") + "}\n";
+    };
     const struct {
         std::string bytes;
         std::string message;
@@ -301,6 +318,48 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
         {good + std::string(kLargestBaselineLine + 1, ' ') + "\n", "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {good + std::string(kLargestBaselineLine + 1, ' '), "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
+        // Layouts: one this vudfleet does not know, or two in one file.
+        {"{\"format\":4,\"installation\":\"ws1\"}\n",
+         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found 4"},
+        {"{\"format\":\"3\",\"installation\":\"ws1\"}\n",
+         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found \"3\""},
+        {"{\"format\":1,\"installation\":\"ws1\"}\n",
+         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found 1"},
+        {formatted(2, good) + formatted(3, good),
+         "line 2: expected \"format\" to be 2, as on the lines before, found 3"},
+        {good + formatted(2, good), "line 2: expected \"format\" to be 1, as on the lines before, found 2"},
+        // Not a whole scan: a list of findings, a scan cut short, one whose end line
+        // does not count what came before it or that goes on after it.
+        {formatted(2, good).insert(formatted(2, good).size() - 2, ",\"findings_only\":true"),
+         "line 1: written by --findings, not a whole scan of the fleet"},
+        {formatted(3, good) + endLine(1, true), "line 2: written by --findings, not a whole scan of the fleet"},
+        {formatted(3, good), "cut short: no end line after line 1, which a whole scan of format 3 ends with"},
+        {formatted(3, good) + "\n\n", "cut short: no end line after line 3, which a whole scan of format 3 ends with"},
+        {formatted(3, good) + endLine(2, false), "cut short: its end line counts 2 installations, 1 came before it"},
+        {formatted(3, good) + endLine(1, false) + formatted(3, good),
+         "line 3: expected nothing after the end line of line 2, found more"},
+        {formatted(2, good) + endLine(1, false), "line 2: expected \"format\" to be 2, as on the lines before, found 3"},
+        {endLine(1, false).replace(10, 1, "2"), "line 1: expected \"format\" to be 3 in an end line, found 2"},
+        {formatted(3, good) + "{\"format\":3,\"end\":true,\"installations\":\"1\"}\n",
+         "line 2: expected \"installations\" to be the count of installations before the end line, found \"1\""},
+        // What was last seen of an installation that did not answer, read as its line is.
+        {formatted(3, good).insert(formatted(3, good).size() - 2, ",\"last_seen\":[]") + endLine(1, false),
+         "line 1: expected \"last_seen\" to be an object, found an array"},
+        {formatted(3, good).insert(formatted(3, good).size() - 2,
+                                   ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
+                                   "\"status\":\"error\",\"applications\":[]}") +
+             endLine(1, false),
+         "line 1: last_seen: expected \"status\" to be \"ok\" or \"findings\", found \"error\""},
+        {formatted(3, good).insert(formatted(3, good).size() - 2,
+                                   ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
+                                   "\"status\":\"ok\",\"damaged\":42,\"applications\":[]}") +
+             endLine(1, false),
+         "line 1: last_seen: expected \"damaged\" to be a count of applications, found 42"},
+        {formatted(3, good).insert(formatted(3, good).size() - 2,
+                                   ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
+                                   "\"status\":\"ok\",\"applications\":[{\"file\":\"vud_mcp.ma\",\"state\":\"block\"}]}") +
+             endLine(1, false),
+         "line 1: last_seen.applications[0]: expected \"tag\" to be the version tag as a string, found no such field"},
     };
     // A fleet's worth of lines, read in parts side by side: the first line refused in the
     // file's order is the one told, whichever part it fell in.
@@ -329,23 +388,29 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
     std::vector<std::pair<std::string, std::string>> all;
     for (const auto& example : cases) all.emplace_back(example.bytes, example.message);
     for (const auto& example : fleetCases) all.emplace_back(example.bytes, example.message);
+    // The scan runs all the same, as it would without a baseline: one bad night must not
+    // cost the nights after it.
+    testing::writeInto("ws1", testing::correctInstallation(11));
+    const FleetRun plain = runWith({"ws1"});
+    ASSERT_EQ(0, plain.status);
     for (const auto& [bytes, message] : all) {
         SCOPED_TRACE(message);
         testing::writeFile("baseline.json", bytes);
-        // A path that, were it scanned, would be an error of its own.
-        const FleetRun run = runWith({"--baseline", "baseline.json", "--html", "page.html", "not-there"});
+        std::filesystem::remove("page.html");
+        const FleetRun run = runWith({"--baseline", "baseline.json", "--html", "page.html", "ws1"});
         EXPECT_EQ(2, run.status);
-        EXPECT_EQ("", run.out);
-        EXPECT_EQ("vudfleet: baseline.json: " + message + "\n", run.err);
-        EXPECT_FALSE(std::filesystem::exists("page.html"));
+        EXPECT_EQ(plain.out, run.out);
+        EXPECT_EQ("vudfleet: baseline.json: " + message + "; nothing compared\n", run.err);
+        EXPECT_TRUE(std::filesystem::exists("page.html"));
     }
-    const FleetRun missing = runWith({"--baseline", "no-such.json", "not-there"});
-    EXPECT_EQ("vudfleet: no-such.json: no such file or folder\n", missing.err);
+    const FleetRun missing = runWith({"--baseline", "no-such.json", "ws1"});
+    EXPECT_EQ(2, missing.status);
+    EXPECT_EQ("vudfleet: no-such.json: no such file or folder; nothing compared\n", missing.err);
 #ifndef _WIN32
     ASSERT_EQ(0, mkfifo("fifo", 0600));
-    const FleetRun fifo = runWith({"--baseline", "fifo", "not-there"});
+    const FleetRun fifo = runWith({"--baseline", "fifo", "ws1"});
     EXPECT_EQ(2, fifo.status);
-    EXPECT_EQ("vudfleet: fifo: not a file\n", fifo.err);
+    EXPECT_EQ("vudfleet: fifo: not a file; nothing compared\n", fifo.err);
 #endif
 }
 

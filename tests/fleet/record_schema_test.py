@@ -5,9 +5,10 @@ by a real validator (the test group of tools/packages, JSON Schema 2020-12).
 The fleet, made by vudsample and vudcheck: installations of two generations, one with
 findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited), a
 path that does not exist; scanned plainly, against a rollout's rules, with --findings,
-and against a baseline from which installations were added and removed. The lines
-must between them show every status, source, state, verdict, change and rule, so that
-no branch of the schema goes untried.
+and against a baseline from which installations were added and removed, one of them
+off that night and the next. The lines must between them show every status, source,
+state, verdict, change and rule, what is last seen of an installation off, and the end
+line of a scan kept as state, so that no branch of the schema goes untried.
 
     record_schema_test.py VUDFLEET VUDSAMPLE VUDCHECK SCHEMA
 
@@ -52,7 +53,7 @@ def report_of(folder, report):
 
 
 seen = {key: set() for key in ("status", "source", "state", "verdict", "change", "application change",
-                               "policy", "generation")}
+                               "policy", "generation", "line")}
 lines = 0
 
 
@@ -63,12 +64,21 @@ def scan(work, name, *arguments):
     check(run.returncode in (0, 1, 2), "%s: exit status %d" % (name, run.returncode))
     with open(os.path.join(work, name + ".json"), "wb") as saved:
         saved.write(run.stdout)
-    for number, line in enumerate(run.stdout.decode("utf-8").splitlines(), 1):
+    written = run.stdout.decode("utf-8").splitlines()
+    for number, line in enumerate(written, 1):
         lines += 1
         record = json.loads(line)
         for error in validator.iter_errors(record):
             check(False, "%s line %d (%s): %s at %s" % (name, number, record.get("installation"), error.message,
                                                          "/".join(str(p) for p in error.absolute_path)))
+        # A scan against a baseline is kept as state: its last line, and only that, ends it.
+        check(record.get("end", False) == ("--baseline" in arguments and number == len(written)),
+              "%s line %d: an end line where the scan ends, and nowhere else" % (name, number))
+        if record.get("end"):
+            seen["line"].add("end")
+            continue
+        if "last_seen" in record:
+            seen["line"].add("last seen " + str(record["status"]))
         seen["status"].add(record["status"])
         seen["source"].add(record["source"])
         if "change" in record:
@@ -109,10 +119,13 @@ with tempfile.TemporaryDirectory() as work:
     with open(path("edited.txt"), "w", encoding="latin-1") as f:
         f.write(edited)
 
-    yesterday = ["ws11", "ws8", "findings", "damaged", "gone-since", "ws8.txt"]
+    shutil.copytree(path("findings"), path("off"))
+    yesterday = ["ws11", "ws8", "findings", "damaged", "gone-since", "ws8.txt", "off"]
     os.mkdir(path("gone-since"))
     scan(work, "yesterday", *yesterday)
     shutil.rmtree(path("gone-since"))
+    # Off tonight and tomorrow; not in the list tomorrow.
+    shutil.rmtree(path("off"))
     fleet = ["ws11", "ws8", "findings", "deep", "damaged", "mixed", "empty", "ws8.txt", "findings.txt",
              "edited.txt", "missing"]
     plain = scan(work, "plain", *fleet)
@@ -123,7 +136,8 @@ with tempfile.TemporaryDirectory() as work:
     shutil.rmtree(path("ws8"))
     shutil.copytree(path("ws11"), path("ws8"))
     shutil.copy(os.path.join(path("ws11"), "vud_mcp.ma"), os.path.join(path("damaged"), "vud_mcp.ma"))
-    scan(work, "changes", "--baseline", "yesterday.json", "--expect-generation", "11", *fleet)
+    scan(work, "changes", "--baseline", "yesterday.json", "--expect-generation", "11", *fleet, "off")
+    scan(work, "after", "--baseline", "changes.json", "--expect-generation", "11", *fleet)
 
 check(lines > 0, "lines were written")
 expected = {
@@ -135,6 +149,7 @@ expected = {
     "application change": {"new-finding", "fixed", "changed", "unchanged"},
     "policy": {"wrong-generation", "required", None},
     "generation": {"8", "10", "11", None},
+    "line": {"end", "last seen error", "last seen None"},
 }
 for key, values in expected.items():
     check(values <= seen[key], "the lines show every %s of %s; missing %s" % (key, sorted(map(str, values)),

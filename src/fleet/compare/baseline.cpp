@@ -46,10 +46,14 @@ std::string found(const JsonValue* value) {
     return typeOf(value->type());
 }
 
-// The fields a line is read for; any other is passed over unkept.
-constexpr std::array<std::string_view, 8> kInstallationKeys{"installation", "machine",   "source", "status",
-                                                            "error",        "change",    "scan_time",
-                                                            "applications"};
+// The fields a line is read for; any other is passed over unkept. An end line has
+// "format", "end", "scan_time", "installations" and "findings_only".
+constexpr std::array<std::string_view, 17> kInstallationKeys{
+    "installation", "machine", "source",    "status",      "error",         "change",
+    "scan_time",    "applications", "format", "end",        "findings_only", "not_found",
+    "damaged",      "mixed",        "checker_out_of_date", "last_seen",   "installations"};
+constexpr std::array<std::string_view, 8> kLastSeenKeys{"scan_time", "source", "status", "not_found",
+                                                        "damaged",   "mixed",  "checker_out_of_date", "applications"};
 constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
@@ -78,10 +82,11 @@ struct Element {
     Fields<kApplicationKeys.size()> fields{&kApplicationKeys};
 };
 
+}  // namespace
+
 // One line as its parser's events, keeping only the fields a baseline is read for: no
 // document of every field is built, and a line's memory is that of its compared fields.
-class LineFields final : public nlohmann::json_sax<JsonValue> {
-public:
+struct Baseline::LineFields final : public nlohmann::json_sax<JsonValue> {
     // False, and the byte where the text stops being JSON, when it is not JSON.
     bool read(std::string_view line, std::size_t& wrongByte) {
         const bool json = JsonValue::sax_parse(line.begin(), line.end(), this);
@@ -92,7 +97,9 @@ public:
     JsonValue::value_t type() const { return type_; }
 
     Fields<kInstallationKeys.size()> installation{&kInstallationKeys};
+    Fields<kLastSeenKeys.size()> lastSeen{&kLastSeenKeys};
     std::vector<Element> applications;
+    std::vector<Element> lastApplications;
 
     bool null() override { return value(JsonValue()); }
     bool boolean(bool value) override { return this->value(JsonValue(value)); }
@@ -106,8 +113,14 @@ public:
     bool end_object() override { return end(); }
     bool end_array() override { return end(); }
     bool key(string_t& key) override {
-        if (depth_ == 1) installationKey_ = installation.indexOf(key);
-        else if (depth_ == 3 && inApplications_) applicationKey_ = applications.back().fields.indexOf(key);
+        if (ignored_ > 0) return true;
+        switch (context()) {
+            case Context::Installation: key_ = installation.indexOf(key); break;
+            case Context::LastSeen: key_ = lastSeen.indexOf(key); break;
+            case Context::Application: key_ = applications.back().fields.indexOf(key); break;
+            case Context::LastApplication: key_ = lastApplications.back().fields.indexOf(key); break;
+            default: break;
+        }
         return true;
     }
     bool parse_error(std::size_t position, const std::string& /*token*/,
@@ -117,48 +130,84 @@ public:
     }
 
 private:
+    // Where the parser is among the kept fields: a value anywhere else is passed over.
+    enum class Context { Line, Installation, Applications, Application, LastSeen, LastApplications, LastApplication };
+    static constexpr int kApplicationsKey = 7;   // in kInstallationKeys
+    static constexpr int kLastSeenKey = 15;      // in kInstallationKeys
+    static constexpr int kLastApplicationsKey = 7;  // in kLastSeenKeys
+
+    Context context() const { return contexts_[depth_]; }
+
     // Whether a value here is one of the kept fields.
     bool kept() const {
-        return depth_ == 0 || (depth_ == 1 && installationKey_ >= 0) || (depth_ == 2 && inApplications_) ||
-               (depth_ == 3 && inApplications_ && applicationKey_ >= 0 &&
-                applications.back().type == JsonValue::value_t::object);
+        if (ignored_ > 0) return false;
+        switch (context()) {
+            case Context::Line:
+            case Context::Applications:
+            case Context::LastApplications: return true;
+            default: return key_ >= 0;
+        }
     }
 
     bool value(JsonValue value) {
         if (!kept()) return true;
-        if (depth_ == 0) type_ = value.type();
-        else if (depth_ == 1) installation.values[static_cast<std::size_t>(installationKey_)] = std::move(value);
-        else if (depth_ == 2) applications.push_back({value.type()});
-        else applications.back().fields.values[static_cast<std::size_t>(applicationKey_)] = std::move(value);
+        const auto key = static_cast<std::size_t>(key_);
+        switch (context()) {
+            case Context::Line: type_ = value.type(); break;
+            case Context::Installation: installation.values[key] = std::move(value); break;
+            case Context::LastSeen: lastSeen.values[key] = std::move(value); break;
+            case Context::Applications: applications.push_back({value.type()}); break;
+            case Context::LastApplications: lastApplications.push_back({value.type()}); break;
+            case Context::Application: applications.back().fields.values[key] = std::move(value); break;
+            case Context::LastApplication: lastApplications.back().fields.values[key] = std::move(value); break;
+        }
         return true;
     }
 
     bool start(JsonValue::value_t type) {
+        if (ignored_ > 0) {
+            ++ignored_;
+            return true;
+        }
+        const bool object = type == JsonValue::value_t::object;
+        const Context here = context();
+        std::optional<Context> inside;
+        if (here == Context::Line && object) inside = Context::Installation;
+        else if (here == Context::Installation && key_ == kApplicationsKey && !object) inside = Context::Applications;
+        else if (here == Context::Installation && key_ == kLastSeenKey && object) inside = Context::LastSeen;
+        else if (here == Context::LastSeen && key_ == kLastApplicationsKey && !object) inside = Context::LastApplications;
+        else if (here == Context::Applications && object) inside = Context::Application;
+        else if (here == Context::LastApplications && object) inside = Context::LastApplication;
         // An empty object or array is memory of its own: made only for a kept field.
         if (kept()) value(JsonValue(type));
-        if (depth_ == 1 && installationKey_ == static_cast<int>(kInstallationKeys.size()) - 1 &&
-            type == JsonValue::value_t::array) {
-            applications.clear();
-            inApplications_ = true;
+        if (!inside) {
+            ignored_ = 1;
+            return true;
         }
-        if (depth_ == 2) applicationKey_ = -1;
-        ++depth_;
+        if (*inside == Context::Applications) applications.clear();
+        if (*inside == Context::LastApplications) lastApplications.clear();
+        if (depth_ + 1 == static_cast<int>(contexts_.size())) return false;
+        contexts_[++depth_] = *inside;
+        key_ = -1;
         return true;
     }
 
     bool end() {
-        --depth_;
-        if (depth_ == 1) inApplications_ = false;
+        if (ignored_ > 0) --ignored_;
+        else if (depth_ > 0) --depth_;
+        key_ = -1;
         return true;
     }
 
+    std::array<Context, 6> contexts_{Context::Line};
     int depth_ = 0;
+    int ignored_ = 0;  // depth inside a value passed over
     JsonValue::value_t type_ = JsonValue::value_t::discarded;
-    int installationKey_ = -1;
-    int applicationKey_ = -1;
-    bool inApplications_ = false;
+    int key_ = -1;     // of the object the parser is in: its kept field whose value comes next
     std::size_t wrongByte_ = 0;
 };
+
+namespace {
 
 std::string expected(const std::string& where, const char* name, const std::string& what, const JsonValue* value) {
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
@@ -245,7 +294,7 @@ std::optional<Baseline> Baseline::read(const std::string& path, std::string& pro
     const std::string_view start(mark.data(), static_cast<std::size_t>(file.gcount()));
     if (savedEncoding(start) == SavedEncoding::Utf16Le || savedEncoding(start) == SavedEncoding::Utf16Be) {
         std::string bytes;
-        if (!readWholeFile(path, kLargestBaseline, bytes, problem)) return std::nullopt;
+        if (!readWholeFile(path, kLargestUtf16Baseline, bytes, problem)) return std::nullopt;
         return parse(bytes, problem);
     }
     file.clear();
@@ -268,22 +317,17 @@ std::optional<Baseline> Baseline::parse(std::string_view bytes, std::string& pro
 }
 
 std::optional<Baseline> Baseline::readLines(std::istream& text, std::string& problem) {
-    // A line at a time: a baseline of thousands of installations is never held whole.
+    // A line at a time: a baseline of thousands of installations is never held whole,
+    // only what is compared of each.
     const std::size_t capacity = kLargestBaselineLine + 2;
     const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
     Baseline baseline;
-    std::size_t total = 0;
     int number = 0;
     std::string_view line;
     for (LineRead got; (got = nextLine(text, buffer.get(), capacity, line)) != LineRead::End;) {
         ++number;
         if (got == LineRead::Failed) {
             problem = "read error";
-            return std::nullopt;
-        }
-        total += line.size() + 1;
-        if (total > kLargestBaseline) {
-            problem = "larger than " + std::to_string(kLargestBaseline >> 20) + " MiB";
             return std::nullopt;
         }
         if (got == LineRead::TooLong) {
@@ -303,12 +347,146 @@ std::optional<Baseline> Baseline::readLines(std::istream& text, std::string& pro
 }
 
 bool Baseline::complete(int lines, std::string& problem) const {
+    if (format_ >= kStateRecordFormat && endLine_ == 0) {
+        problem = "cut short: no end line after line " + std::to_string(lines) + ", which a whole scan of format " +
+                  std::to_string(format_) + " ends with";
+        return false;
+    }
+    if (endLine_ > 0 && endCount_ != records_) {
+        problem = "cut short: its end line counts " + std::to_string(endCount_) + " installations, " +
+                  std::to_string(records_) + " came before it";
+        return false;
+    }
     if (lines > 0 && (!installations_.empty() || !scanTime_.empty())) return true;
     problem = "line " + std::to_string(std::max(lines, 1)) + ": expected " + kWhatALineIs + ", found no installation";
     return false;
 }
 
+std::uint32_t Baseline::buildOf(const Build& build) {
+    buildKey_.clear();
+    buildKey_ += static_cast<char>(build.state);
+    buildKey_ += static_cast<char>(build.verdict);
+    buildKey_ += static_cast<char>(build.policy ? static_cast<int>(*build.policy) + 1 : 0);
+    buildKey_ += build.finding ? '1' : '0';
+    buildKey_ += std::to_string(build.size);
+    buildKey_ += '\n';
+    buildKey_ += build.tag;
+    const auto [at, added] = buildIndex_.try_emplace(buildKey_, static_cast<std::uint32_t>(builds_.size()));
+    if (added) builds_.push_back(build);
+    return at->second;
+}
+
+std::uint32_t Baseline::textOf(const std::string& text) {
+    const auto [at, added] = textIndex_.try_emplace(text, static_cast<std::uint32_t>(texts_.size()));
+    if (added) texts_.push_back(text);
+    return at->second;
+}
+
+bool Baseline::addApplications(const LineFields& fields, bool lastSeen, Installation& entry, std::string& problem) {
+    const std::vector<Element>& elements = lastSeen ? fields.lastApplications : fields.applications;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const Element& element = elements[i];
+        const auto where = [i, lastSeen] {
+            return std::string(lastSeen ? "last_seen." : "") + "applications[" + std::to_string(i) + "]: ";
+        };
+        if (element.type != JsonValue::value_t::object) {
+            problem = where() + "expected an object, found " + typeOf(element.type);
+            return false;
+        }
+        const auto& application = element.fields;
+        const JsonValue* file = application["file"];
+        const std::size_t position = catalogueIndex(file);
+        if (position == kApplicationCount) {
+            problem = expected(where(), "file", "the file name of a catalogue application", file);
+            return false;
+        }
+        std::uint32_t& known = entry.builds[position];
+        if (known != kUnknown) {
+            problem = where() + "expected each application once, found " + file->dump() + " again";
+            return false;
+        }
+        Build build;
+        const JsonValue* state = application["state"];
+        const std::optional<ApplicationState> stateValue = named(state, kStates, stateName);
+        if (!stateValue) {
+            problem = expected(where(), "state", oneOf(kStates, stateName), state);
+            return false;
+        }
+        build.state = *stateValue;
+        if (build.state == ApplicationState::Block) {
+            const JsonValue* tag = application["tag"];
+            if (tag == nullptr || !tag->is_string()) {
+                problem = expected(where(), "tag", "the version tag as a string", tag);
+                return false;
+            }
+            build.tag = tag->get<std::string>();
+            const JsonValue* size = application["size"];
+            if (size == nullptr || !size->is_number_integer()) {
+                problem = expected(where(), "size", "the size in bytes as a whole number", size);
+                return false;
+            }
+            build.size = size->get<std::int64_t>();
+            const JsonValue* verdict = application["verdict"];
+            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdictKinds, verdictName);
+            if (!verdictValue) {
+                problem = expected(where(), "verdict", oneOf(kVerdictKinds, verdictName), verdict);
+                return false;
+            }
+            build.verdict = *verdictValue;
+        }
+        ApplicationRecord record;
+        record.state = build.state;
+        record.verdict = build.verdict;
+        // A rule of the rollout broken in the baseline's scan is a finding as well.
+        const JsonValue* policy = application["policy"];
+        build.policy = named(policy, kPolicyRules, policyRuleName);
+        build.finding = isFinding(record) || (policy != nullptr && policy->is_string());
+        known = buildOf(build);
+    }
+    return true;
+}
+
+namespace {
+
+// A count of applications where one may be given ("not_found", "damaged"): none is 0.
+bool applicationCount(const JsonValue* value, const char* name, std::uint8_t& count, std::string& problem) {
+    if (value == nullptr || value->is_null()) return true;
+    if (!value->is_number_integer() || value->get<std::int64_t>() < 0 ||
+        value->get<std::int64_t>() > kApplicationCount) {
+        problem = expected("", name, "a count of applications", value);
+        return false;
+    }
+    count = static_cast<std::uint8_t>(value->get<std::int64_t>());
+    return true;
+}
+
+bool flag(const JsonValue* value, const char* name, bool& set, std::string& problem) {
+    if (value == nullptr || value->is_null()) return true;
+    if (!value->is_boolean()) {
+        problem = expected("", name, "true or false", value);
+        return false;
+    }
+    set = value->get<bool>();
+    return true;
+}
+
+// The fields an installation that answered is carried forward with, of its line or of
+// what its error line last saw.
+template <typename Object, typename Entry>
+bool answered(const Object& object, Entry& entry, std::string& problem) {
+    return applicationCount(object["not_found"], "not_found", entry.notFound, problem) &&
+           applicationCount(object["damaged"], "damaged", entry.damaged, problem) &&
+           flag(object["mixed"], "mixed", entry.mixed, problem) &&
+           flag(object["checker_out_of_date"], "checker_out_of_date", entry.checkerOutOfDate, problem);
+}
+
+}  // namespace
+
 bool Baseline::addLine(std::string_view line, int number, std::string& problem) {
+    if (endLine_ > 0) {
+        problem = "expected nothing after the end line of line " + std::to_string(endLine_) + ", found more";
+        return false;
+    }
     LineFields reader;
     reader.applications.reserve(kApplicationCount);
     std::size_t wrongByte = 0;
@@ -322,19 +500,57 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
         return false;
     }
     const auto& object = reader.installation;
+    // Lines without "format" are of the first layout; every line of a scan has the same.
+    const JsonValue* format = object["format"];
+    int lineFormat = 1;
+    if (format != nullptr) {
+        const bool known = format->is_number_integer() && format->get<std::int64_t>() >= kRecordFormat &&
+                           format->get<std::int64_t>() <= kStateRecordFormat;
+        if (!known) {
+            problem = expected("", "format", "2 or 3, a layout this vudfleet reads", format);
+            return false;
+        }
+        lineFormat = static_cast<int>(format->get<std::int64_t>());
+    }
+    if (format_ != 0 && lineFormat != format_) {
+        problem = expected("", "format", std::to_string(format_) + ", as on the lines before", format);
+        return false;
+    }
+    format_ = lineFormat;
+    const JsonValue* time = object["scan_time"];
+    if (time != nullptr && time->is_string() && scanTime_.empty()) scanTime_ = time->get<std::string>();
+    const JsonValue* findingsOnly = object["findings_only"];
+    if (findingsOnly != nullptr && findingsOnly->is_boolean() && findingsOnly->get<bool>()) {
+        problem = "written by --findings, not a whole scan of the fleet";
+        return false;
+    }
+    if (const JsonValue* end = object["end"]; end != nullptr && end->is_boolean() && end->get<bool>()) {
+        const JsonValue* count = object["installations"];
+        if (count == nullptr || !count->is_number_integer() || count->get<std::int64_t>() < 0) {
+            problem = expected("", "installations", "the count of installations before the end line", count);
+            return false;
+        }
+        if (lineFormat < kStateRecordFormat) {
+            problem = expected("", "format", "3 in an end line", format);
+            return false;
+        }
+        endLine_ = number;
+        endCount_ = count->get<std::int64_t>();
+        return true;
+    }
     const JsonValue* installation = object["installation"];
     if (installation == nullptr || !installation->is_string()) {
         problem = expected("", "installation", "the path as a string", installation);
         return false;
     }
-    const JsonValue* time = object["scan_time"];
-    if (time != nullptr && time->is_string() && scanTime_.empty()) scanTime_ = time->get<std::string>();
+    ++records_;
     // A line of an earlier comparison for an installation that was gone then: not in
     // that scan, so not in this baseline.
     const JsonValue* change = object["change"];
     if (change != nullptr && change->is_string() && change->get_ref<const std::string&>() == "gone") return true;
 
     Installation entry;
+    entry.builds.fill(kUnknown);
     entry.path = installation->get<std::string>();
     entry.line = number;
     // Scans before machines were recorded have no "machine": none was named.
@@ -365,67 +581,59 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             problem = expected("", "error", "the reason as a string", error);
             return false;
         }
-        entry.error = error->get<std::string>();
+        entry.error = textOf(error->get<std::string>());
+    } else {
+        entry.seenSource = entry.source;
+        entry.seenStatus = entry.status;
+        if (time != nullptr && time->is_string()) entry.seenTime = textOf(time->get<std::string>());
+        if (!answered(object, entry, problem)) return false;
     }
     const JsonValue* applications = object["applications"];
     if (applications == nullptr || !applications->is_array()) {
         problem = expected("", "applications", "an array", applications);
         return false;
     }
-    for (std::size_t i = 0; i < reader.applications.size(); ++i) {
-        const Element& element = reader.applications[i];
-        const auto where = [i] { return "applications[" + std::to_string(i) + "]: "; };
-        if (element.type != JsonValue::value_t::object) {
-            problem = where() + "expected an object, found " + typeOf(element.type);
+    if (!addApplications(reader, false, entry, problem)) return false;
+    // An error that carries what was last seen of the installation: that is what it is
+    // compared with when it answers.
+    if (const JsonValue* lastSeen = object["last_seen"];
+        entry.status == Status::Error && lastSeen != nullptr && !lastSeen->is_null()) {
+        if (!lastSeen->is_object()) {
+            problem = expected("", "last_seen", "an object", lastSeen);
             return false;
         }
-        const auto& application = element.fields;
-        const JsonValue* file = application["file"];
-        const std::size_t position = catalogueIndex(file);
-        if (position == kApplicationCount) {
-            problem = expected(where(), "file", "the file name of a catalogue application", file);
+        const auto& seen = reader.lastSeen;
+        const JsonValue* seenTime = seen["scan_time"];
+        if (seenTime == nullptr || !seenTime->is_string()) {
+            problem = expected("last_seen: ", "scan_time", "a time as a string", seenTime);
             return false;
         }
-        Application& known = entry.applications[position];
-        if (known.known) {
-            problem = where() + "expected each application once, found " + file->dump() + " again";
+        const JsonValue* seenSource = seen["source"];
+        const std::optional<Source> seenSourceValue = named(seenSource, kSources, sourceName);
+        if (!seenSourceValue) {
+            problem = expected("last_seen: ", "source", oneOf(kSources, sourceName), seenSource);
             return false;
         }
-        known.known = true;
-        const JsonValue* state = application["state"];
-        const std::optional<ApplicationState> stateValue = named(state, kStates, stateName);
-        if (!stateValue) {
-            problem = expected(where(), "state", oneOf(kStates, stateName), state);
+        constexpr std::array<Status, 2> kAnswered{Status::Ok, Status::Findings};
+        const JsonValue* seenStatus = seen["status"];
+        const std::optional<Status> seenStatusValue = named(seenStatus, kAnswered, statusName);
+        if (!seenStatusValue) {
+            problem = expected("last_seen: ", "status", oneOf(kAnswered, statusName), seenStatus);
             return false;
         }
-        known.state = *stateValue;
-        if (known.state == ApplicationState::Block) {
-            const JsonValue* tag = application["tag"];
-            if (tag == nullptr || !tag->is_string()) {
-                problem = expected(where(), "tag", "the version tag as a string", tag);
-                return false;
-            }
-            known.tag = tag->get<std::string>();
-            const JsonValue* size = application["size"];
-            if (size == nullptr || !size->is_number_integer()) {
-                problem = expected(where(), "size", "the size in bytes as a whole number", size);
-                return false;
-            }
-            known.size = size->get<std::int64_t>();
-            const JsonValue* verdict = application["verdict"];
-            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdictKinds, verdictName);
-            if (!verdictValue) {
-                problem = expected(where(), "verdict", oneOf(kVerdictKinds, verdictName), verdict);
-                return false;
-            }
-            known.verdict = *verdictValue;
+        const JsonValue* seenApplications = seen["applications"];
+        if (seenApplications == nullptr || !seenApplications->is_array()) {
+            problem = expected("last_seen: ", "applications", "an array", seenApplications);
+            return false;
         }
-        ApplicationRecord record;
-        record.state = known.state;
-        record.verdict = known.verdict;
-        // A rule of the rollout broken in the baseline's scan is a finding as well.
-        const JsonValue* policy = application["policy"];
-        known.finding = isFinding(record) || (policy != nullptr && policy->is_string());
+        if (!answered(seen, entry, problem)) {
+            problem = "last_seen: " + problem;
+            return false;
+        }
+        entry.seenTime = textOf(seenTime->get<std::string>());
+        entry.seenSource = *seenSourceValue;
+        entry.seenStatus = *seenStatusValue;
+        if (!addApplications(reader, true, entry, problem)) return false;
     }
     const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());
     if (!added) {
@@ -437,26 +645,55 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
     return true;
 }
 
+LastSeen Baseline::lastSeenOf(const Installation& installation) const {
+    LastSeen lastSeen;
+    lastSeen.scanTime = texts_[installation.seenTime];
+    lastSeen.source = installation.seenSource;
+    lastSeen.status = installation.seenStatus;
+    lastSeen.notFound = installation.notFound;
+    lastSeen.damaged = installation.damaged;
+    lastSeen.mixed = installation.mixed;
+    lastSeen.checkerOutOfDate = installation.checkerOutOfDate;
+    for (int position = 0; position < kApplicationCount; ++position) {
+        const std::uint32_t known = installation.builds[static_cast<std::size_t>(position)];
+        if (known == kUnknown) continue;
+        const Build& build = builds_[known];
+        ApplicationRecord application = catalogueApplication(position, build.state);
+        if (build.state == ApplicationState::Block) {
+            application.tag = build.tag;
+            application.size = build.size;
+            application.verdict = build.verdict;
+        }
+        application.policy = build.policy;
+        lastSeen.applications.push_back(std::move(application));
+    }
+    return lastSeen;
+}
+
 void Baseline::compare(InstallationRecord& record) {
     const auto at = index_.find(keyOf(record.machine, record.installation));
-    static const Installation kNone{};
+    static const Installation kNone = [] {
+        Installation none;
+        none.builds.fill(kUnknown);
+        return none;
+    }();
     const Installation* before = at == index_.end() ? &kNone : &installations_[at->second];
     bool changed = false;
     for (ApplicationRecord& application : record.applications) {
         const bool finding = isFinding(application) || application.policy.has_value();
-        const Application* was = application.position >= 0 && application.position < kApplicationCount
-                                     ? &before->applications[static_cast<std::size_t>(application.position)]
-                                     : nullptr;
-        if (was == nullptr || !was->known) {
-            // Nothing to compare with: an installation added, or one that could not be read.
+        const bool inCatalogue = application.position >= 0 && application.position < kApplicationCount;
+        const std::uint32_t known =
+            inCatalogue ? before->builds[static_cast<std::size_t>(application.position)] : kUnknown;
+        if (known == kUnknown) {
+            // Nothing to compare with: an installation added, or one never seen to answer.
             application.change = finding ? ApplicationChange::NewFinding : ApplicationChange::Unchanged;
-        } else if (was->finding != finding) {
+        } else if (const Build& was = builds_[known]; was.finding != finding) {
             application.change = finding ? ApplicationChange::NewFinding : ApplicationChange::Fixed;
         } else {
             const bool block = application.state == ApplicationState::Block;
-            const bool same = (was->state == ApplicationState::Block) == block &&
-                              (!block || (was->tag == application.tag && was->size == application.size &&
-                                          was->verdict == application.verdict));
+            const bool same = (was.state == ApplicationState::Block) == block &&
+                              (!block || (was.tag == application.tag && was.size == application.size &&
+                                          was.verdict == application.verdict));
             application.change = same ? ApplicationChange::Unchanged : ApplicationChange::Changed;
         }
         changed = changed || application.change != ApplicationChange::Unchanged;
@@ -466,25 +703,27 @@ void Baseline::compare(InstallationRecord& record) {
         return;
     }
     installations_[at->second].seen = true;
-    record.previous = PreviousScan{before->source, before->status, before->error};
+    const std::string& error = before->status == Status::Error ? texts_[before->error] : std::string();
+    record.previous = PreviousScan{before->source, before->status, error};
+    if (record.status == Status::Error && before->seenTime != kUnknown) record.lastSeen = lastSeenOf(*before);
     changed = changed || before->status != record.status || before->source != record.source ||
-              before->error != record.error;
+              error != record.error;
     record.change = changed ? InstallationChange::Changed : InstallationChange::Unchanged;
 }
 
-std::vector<InstallationRecord> Baseline::gone() const {
-    std::vector<InstallationRecord> records;
+void Baseline::forEachGone(const std::function<void(const InstallationRecord&)>& take) const {
     for (const Installation& installation : installations_) {
         if (installation.seen) continue;
         InstallationRecord record;
         record.installation = installation.path;
         record.machine = installation.machine;
         record.source = installation.source;
-        record.previous = PreviousScan{installation.source, installation.status, installation.error};
+        const std::string& error = installation.status == Status::Error ? texts_[installation.error] : std::string();
+        record.previous = PreviousScan{installation.source, installation.status, error};
+        if (installation.seenTime != kUnknown) record.lastSeen = lastSeenOf(installation);
         record.change = InstallationChange::Gone;
-        records.push_back(std::move(record));
+        take(record);
     }
-    return records;
 }
 
 }  // namespace vud::fleet

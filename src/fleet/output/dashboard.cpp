@@ -437,7 +437,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     page += "\"></td>";
 }
 
-void appendRow(std::string& page, const InstallationRecord& installation) {
+void appendRow(std::string& page, const InstallationRecord& installation, std::int64_t now) {
     page += "<tr class=\"";
     page += installation.change == InstallationChange::Gone ? "gone" : statusName(installation.status);
     page += "\"><th scope=\"row\" class=\"";
@@ -485,6 +485,10 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += std::to_string(kApplicationCount);
         page += "\">";
         appendEscaped(page, installation.error);
+        if (installation.lastSeen) {
+            page += "; ";
+            appendEscaped(page, notSeenWords(*installation.lastSeen, now));
+        }
         page += "</td></tr>\n";
         return;
     }
@@ -650,7 +654,7 @@ void Dashboard::add(const InstallationRecord& installation) {
     row.input = static_cast<std::uint32_t>(rows_.size());
     buffer_.clear();
     if (row.folded) appendFoldedLine(buffer_, installation);
-    else appendRow(buffer_, installation);
+    else appendRow(buffer_, installation, scan_.time);
     row.length = static_cast<std::uint32_t>(buffer_.size());
     row.offset = spool_->append(buffer_);
     rows_.push_back(row);

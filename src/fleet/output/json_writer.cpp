@@ -54,6 +54,39 @@ Json policyObject(const RolloutPolicy& policy, const InstallationRecord& record,
     return object;
 }
 
+// What was last known of an installation that did not answer: its applications with
+// the fields a later scan compares, so that it is compared with them when it answers.
+Json lastSeenObject(const LastSeen& lastSeen) {
+    Json object;
+    object["scan_time"] = lastSeen.scanTime;
+    object["source"] = sourceName(lastSeen.source);
+    object["status"] = statusName(lastSeen.status);
+    Json counts = Json::object();
+    const VerdictCounts byKind = countsOf(lastSeen.applications);
+    for (int kind = 0; kind < kVerdictKindCount; ++kind)
+        counts[std::string(verdictName(static_cast<VerdictKind>(kind)))] = byKind[static_cast<std::size_t>(kind)];
+    object["counts"] = std::move(counts);
+    object["not_found"] = lastSeen.notFound;
+    object["damaged"] = lastSeen.damaged;
+    object["mixed"] = lastSeen.mixed;
+    object["checker_out_of_date"] = lastSeen.checkerOutOfDate;
+    Json applications = Json::array();
+    for (const ApplicationRecord& application : lastSeen.applications) {
+        Json entry;
+        entry["position"] = application.position;
+        entry["file"] = application.file;
+        entry["state"] = stateName(application.state);
+        const bool block = application.state == ApplicationState::Block;
+        entry["tag"] = block ? Json(application.tag) : Json();
+        entry["size"] = block ? Json(application.size) : Json();
+        entry["verdict"] = block ? Json(verdictName(application.verdict)) : Json();
+        entry["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
+        applications.push_back(std::move(entry));
+    }
+    object["applications"] = std::move(applications);
+    return object;
+}
+
 class JsonWriter : public RecordWriter {
 public:
     JsonWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
@@ -63,7 +96,7 @@ public:
         if (options_.findingsOnly && record.status == Status::Ok) return;
         const bool policy = options_.policy.inForce();
         Json object;
-        object["format"] = kRecordFormat;
+        object["format"] = options_.recordFormat;
         object["installation"] = record.installation;
         object["machine"] = record.machine;
         object["scan_time"] = scanTime_;
@@ -98,13 +131,37 @@ public:
                            });
             object["applications"] = std::move(applications);
         }
+        if (record.lastSeen) object["last_seen"] = lastSeenObject(*record.lastSeen);
+        // So that no later run takes a list of findings for a whole scan of the fleet.
+        if (options_.findingsOnly) object["findings_only"] = true;
+        line(object);
+        ++written_;
+    }
+
+    // A scan kept as state ends with a line that says so and how many came before it:
+    // a file without it, or with another count, was cut short.
+    void finish() override {
+        if (options_.recordFormat < kStateRecordFormat) return;
+        Json object;
+        object["format"] = options_.recordFormat;
+        object["end"] = true;
+        object["scan_time"] = scanTime_;
+        object["vudfleet_version"] = scan_.vudfleetVersion;
+        object["checker_version"] = scan_.checkerVersion;
+        object["installations"] = written_;
+        object["findings_only"] = options_.findingsOnly;
+        line(object);
+    }
+
+private:
+    void line(const Json& object) {
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
         // than ending the run.
         out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
     }
 
-private:
     std::ostream& out_;
+    std::int64_t written_ = 0;
     std::string scanTime_;
     ScanMetadata scan_;
     WriterOptions options_;

@@ -30,7 +30,12 @@ public:
     MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy)
         : out_(out), scan_(std::move(scan)), policy_(policy) {}
 
-    void write(const InstallationRecord& record) override { totals_.add(record); }
+    void write(const InstallationRecord& record) override {
+        totals_.add(record);
+        if (record.status == Status::Error && record.change != InstallationChange::Gone && record.lastSeen &&
+            unseenForADay(*record.lastSeen, scan_.time))
+            ++unseen_;
+    }
 
     void finish() override {
         family("vudfleet_installations", "Installations checked, by status: ok, findings or error.");
@@ -59,6 +64,13 @@ public:
             }
         }
         if (policy_) writePolicy();
+        // Only against a baseline, which alone knows when an installation last answered.
+        if (scan_.compared) {
+            family("vudfleet_unseen_installations",
+                   "Installations that did not answer and were last seen more than a day before the scan, as the "
+                   "baseline recorded it.");
+            out_ << "vudfleet_unseen_installations " << unseen_ << '\n';
+        }
         family("vudfleet_scan_timestamp_seconds", "When the scan started, in seconds since 1970-01-01 UTC.");
         out_ << "vudfleet_scan_timestamp_seconds " << scan_.time << '\n';
         family("vudfleet_info", "The versions of vudfleet and of the checker catalogue the scan judged by.");
@@ -92,6 +104,7 @@ private:
     ScanMetadata scan_;
     bool policy_;
     FleetTotals totals_;
+    int unseen_ = 0;
 };
 
 }  // namespace

@@ -26,6 +26,8 @@ struct WriterOptions {
     RolloutPolicy policy;       // in force: the formats add what the rollout's rules found
     bool findingsOnly = false;  // only installations with findings or errors (CSV: only such rows);
                                 // the totals still count every installation
+    // JSON: kRecordFormat, or kStateRecordFormat for a scan kept as the fleet's state.
+    int recordFormat = kRecordFormat;
 };
 
 // Each record carries the scan's time and versions where the format has room for them;

@@ -28,8 +28,10 @@ std::string counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string findingsInWords(const InstallationRecord& record) {
-    if (record.status == Status::Error) return record.error;
+// `now`: the scan's time, for how long an installation that did not answer was not seen.
+std::string findingsInWords(const InstallationRecord& record, std::int64_t now) {
+    if (record.status == Status::Error)
+        return record.error + (record.lastSeen ? "; " + notSeenWords(*record.lastSeen, now) : "");
     struct Words {
         VerdictKind kind;
         const char* one;
@@ -101,6 +103,7 @@ class TextWriter : public RecordWriter {
 public:
     TextWriter(std::ostream& out, const ScanMetadata& scan, const WriterOptions& options)
         : out_(out),
+          time_(scan.time),
           compared_(scan.compared),
           baselineTime_(scan.baselineTime),
           findingsOnly_(options.findingsOnly) {}
@@ -125,7 +128,7 @@ public:
         // Two spaces before the name whatever its characters; no control character of it
         // reaches the terminal raw, where a carriage return could forge another line.
         line += shownSafely(record.installation);
-        const std::string words = findingsInWords(record);
+        const std::string words = findingsInWords(record, time_);
         if (!words.empty()) line += "  " + shownSafely(words);
         // With a baseline the changes come first: the lines wait for the end.
         (compared_ ? lines_ : out_) << line << '\n';
@@ -163,6 +166,7 @@ private:
     }
 
     std::ostream& out_;
+    std::int64_t time_;
     bool compared_;
     std::string baselineTime_;
     bool findingsOnly_;

@@ -35,6 +35,53 @@ std::string isoTime(std::int64_t seconds) {
            two(clock.minutes().count()) + ':' + two(clock.seconds().count()) + 'Z';
 }
 
+std::optional<std::int64_t> secondsOfIsoTime(std::string_view text) {
+    // 2026-12-10T22:07:31Z: digits where isoTime writes them, its separators between.
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:ddZ";
+    if (text.size() != kShape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : text[i] != kShape[i]) return std::nullopt;
+    }
+    const auto number = [text](std::size_t at, std::size_t length) {
+        int value = 0;
+        for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    using namespace std::chrono;
+    const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(5, 2))},
+                              day{static_cast<unsigned>(number(8, 2))}};
+    const int hour = number(11, 2);
+    const int minute = number(14, 2);
+    const int second = number(17, 2);
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return sys_days{date}.time_since_epoch().count() * std::int64_t{86400} + hour * 3600 + minute * 60 + second;
+}
+
+std::string notSeenWords(const LastSeen& lastSeen, std::int64_t now) {
+    std::string words = "last seen " + lastSeen.scanTime + ": " + std::string(statusName(lastSeen.status));
+    const std::optional<std::int64_t> then = secondsOfIsoTime(lastSeen.scanTime);
+    if (!then) return words;
+    const std::int64_t gone = std::max<std::int64_t>(now - *then, 0);
+    std::string howLong;
+    if (gone < 3600) howLong = std::to_string(gone / 60) + " min";
+    else if (gone < 86400) howLong = std::to_string(gone / 3600) + " h";
+    else howLong = std::to_string(gone / 86400) + (gone < 2 * 86400 ? " day" : " days");
+    return "not seen for " + howLong + ", " + words;
+}
+
+bool unseenForADay(const LastSeen& lastSeen, std::int64_t now) {
+    const std::optional<std::int64_t> then = secondsOfIsoTime(lastSeen.scanTime);
+    return then && now - *then > 86400;
+}
+
+VerdictCounts countsOf(const std::vector<ApplicationRecord>& applications) {
+    VerdictCounts counts{};
+    for (const ApplicationRecord& application : applications)
+        if (application.state == ApplicationState::Block) ++counts[static_cast<std::size_t>(application.verdict)];
+    return counts;
+}
+
 ApplicationRecord catalogueApplication(int position, ApplicationState state) {
     ApplicationRecord application;
     application.position = position;

@@ -68,6 +68,11 @@ struct ApplicationRecord {
 // script can tell the layouts apart: 2 since the flag of a build newer than the
 // checker knows is called checker_out_of_date; lines without it are of layout 1.
 inline constexpr int kRecordFormat = 2;
+// The layout of a scan kept as the fleet's state (written to --output, or compared
+// with a baseline): the records of layout 2, what was last seen of an installation
+// that did not answer, and an end line after the last record, without which a reader
+// knows the scan was cut short.
+inline constexpr int kStateRecordFormat = 3;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
@@ -79,6 +84,24 @@ struct PreviousScan {
     Status status = Status::Error;
     std::string error;
 };
+
+// What was last known of an installation when it last answered, carried forward from
+// scan to scan on each night it does not: an error, or gone from the list.
+struct LastSeen {
+    std::string scanTime;  // of the scan it answered, as that scan recorded it
+    Source source = Source::Folder;
+    Status status = Status::Ok;  // ok or findings
+    int notFound = 0;
+    int damaged = 0;
+    bool mixed = false;
+    bool checkerOutOfDate = false;
+    // The applications it had then, in catalogue order: position, name, file, state,
+    // and for a block its tag, size and verdict; the rule of the rollout each broke.
+    std::vector<ApplicationRecord> applications;
+};
+
+// The verdicts of `applications`' blocks counted by kind, as a record counts them.
+VerdictCounts countsOf(const std::vector<ApplicationRecord>& applications);
 
 struct InstallationRecord {
     std::string installation;  // the path as given, "-" for standard input
@@ -99,6 +122,9 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
     std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
+    // An error or an installation gone since the baseline: what was last known of it,
+    // when the baseline knew it answered once.
+    std::optional<LastSeen> lastSeen;
 };
 
 // When the fleet was scanned and by what, which every record of the run carries; and
@@ -120,6 +146,15 @@ ScanMetadata scanStartingNow();
 
 // `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
 std::string isoTime(std::int64_t seconds);
+// The seconds since 1970 of a time isoTime writes; none for any other text.
+std::optional<std::int64_t> secondsOfIsoTime(std::string_view text);
+
+// An installation that did not answer in the scan of `now`, in words: "not seen for
+// 3 days, last seen 2026-12-08T22:00:04Z: ok". How long in minutes below an hour, in
+// hours below a day, else in whole days.
+std::string notSeenWords(const LastSeen& lastSeen, std::int64_t now);
+// Whether it was last seen more than a day before the scan of `now`.
+bool unseenForADay(const LastSeen& lastSeen, std::int64_t now);
 
 // The names used in every format: JSON values, CSV cells, the dashboard's classes. The
 // verdicts' names are verdictName's.

@@ -13,6 +13,7 @@
 #include "fleet/input/report_parser.h"
 #include "fleet/output/dashboard.h"
 #include "fleet/output/record_writer.h"
+#include "fleet/output/whole_file.h"
 #include "fleet/run/progress_line.h"
 #include "fleet/run/runner.h"
 #include "text/lines.h"
@@ -93,11 +94,14 @@ std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
     return fleet;
 }
 
-// Where the records go, each file read or opened before the scan: a wrong one costs
+// Where the records go, each file read or started before the scan: a wrong one costs
 // no scan.
 struct Outputs {
     std::optional<Baseline> baseline;
-    std::unique_ptr<std::ofstream> html;
+    bool baselineRefused = false;    // given, but not read or not a whole scan: nothing compared
+    std::unique_ptr<WholeFile> records;  // --output; else the records go to standard output
+    std::unique_ptr<WholeFile> html;
+    std::ostream* out = nullptr;     // where the records go
     std::unique_ptr<RecordWriter> writer;
     std::unique_ptr<Dashboard> dashboard;
 
@@ -107,29 +111,43 @@ struct Outputs {
     }
 };
 
-// Empty when the baseline or the dashboard's file is refused; the error is written.
+// A file of the run's own (--output, --html), started beside the file it replaces;
+// null when its folder takes no new file, the error written.
+std::unique_ptr<WholeFile> startFile(const std::string& name, Console console) {
+    std::string problem;
+    std::unique_ptr<WholeFile> file = WholeFile::start(name, problem);
+    if (!file) console.err << kProgram << ": " << shownSafely(asUtf8(name)) << ": cannot be written\n";
+    return file;
+}
+
+// Empty when the dashboard's or the records' file cannot be written; the error is
+// written. A baseline that cannot be used is named with its reason, and the scan is
+// compared with nothing.
 std::optional<Outputs> openOutputs(const FleetOptions& options, Console console) {
     Outputs outputs;
     ScanMetadata scan = scanStartingNow();
     if (!options.baselineFile.empty()) {
         std::string problem;
         outputs.baseline = Baseline::read(options.baselineFile, problem);
-        if (!outputs.baseline) {
+        if (outputs.baseline) {
+            scan.compared = true;
+            scan.baselineTime = outputs.baseline->scanTime();
+        } else {
+            // One bad night must not cost the nights after it: tonight's scan is still
+            // written whole, and is tomorrow's baseline.
             console.err << kProgram << ": " << shownSafely(asUtf8(options.baselineFile)) << ": "
-                        << shownSafely(problem) << '\n';
-            return std::nullopt;
-        }
-        scan.compared = true;
-        scan.baselineTime = outputs.baseline->scanTime();
-    }
-    if (!options.htmlFile.empty()) {
-        outputs.html = std::make_unique<std::ofstream>(pathFromUtf8(options.htmlFile), std::ios::binary);
-        if (!*outputs.html) {
-            console.err << kProgram << ": " << shownSafely(asUtf8(options.htmlFile)) << ": cannot be written\n";
-            return std::nullopt;
+                        << shownSafely(problem) << "; nothing compared\n";
+            outputs.baselineRefused = true;
         }
     }
-    outputs.writer = makeWriter(options.format, console.out, scan, options.writer);
+    if (!options.htmlFile.empty() && !(outputs.html = startFile(options.htmlFile, console))) return std::nullopt;
+    if (!options.outputFile.empty() && !(outputs.records = startFile(options.outputFile, console)))
+        return std::nullopt;
+    outputs.out = outputs.records ? &outputs.records->out() : &console.out;
+    WriterOptions writerOptions = options.writer;
+    // A scan meant to be read again as a baseline says where it ends.
+    if (!options.baselineFile.empty() || !options.outputFile.empty()) writerOptions.recordFormat = kStateRecordFormat;
+    outputs.writer = makeWriter(options.format, *outputs.out, scan, writerOptions);
     if (outputs.html) {
         outputs.dashboard = std::make_unique<Dashboard>(scan);
         if (options.writer.policy.inForce()) outputs.dashboard->holdTo(options.writer.policy);
@@ -175,9 +193,9 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
                                 << shownSafely(record.error) << '\n';
                 }
                 outputs.write(record);
-                // A reader gone from the pipe (where SIGPIPE is ignored, and on Windows): the
-                // rest of the fleet would be checked for nobody.
-                return !console.out.fail();
+                // A reader gone from the pipe (where SIGPIPE is ignored, and on Windows), or
+                // a full disk: the rest of the fleet would be checked for nobody.
+                return !outputs.out->fail();
             },
             [&progress](const RunProgress& shown) { progress.show(shown); });
     } catch (const std::system_error& error) {
@@ -190,26 +208,36 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
 }
 
 // Writes what the formats say once the fleet is checked: the installations gone since
-// the baseline, the totals, the dashboard. False when some output could not be written;
-// the error is written.
+// the baseline, the totals, the dashboard; puts the run's files in place. False when
+// some output could not be written; the error is written.
 bool finish(Outputs& outputs, const FleetOptions& options, Console console) {
-    if (outputs.baseline)
-        for (const InstallationRecord& record : outputs.baseline->gone()) outputs.write(record);
+    if (outputs.baseline) outputs.baseline->forEachGone([&outputs](const InstallationRecord& record) {
+        outputs.write(record);
+    });
     outputs.writer->finish();
-    console.out.flush();
+    outputs.out->flush();
+    bool written = true;
+    const auto put = [&](std::unique_ptr<WholeFile>& file, const std::string& name) {
+        std::string problem;
+        if (file->finish(problem)) return;
+        console.err << kProgram << ": " << shownSafely(asUtf8(name)) << ": cannot be written"
+                    << (problem.empty() ? "" : ": " + shownSafely(problem)) << '\n';
+        written = false;
+    };
+    if (outputs.records) put(outputs.records, options.outputFile);
     if (outputs.html) {
-        const bool complete = outputs.dashboard->write(*outputs.html);
-        outputs.html->close();
-        if (!complete || !*outputs.html) {
+        if (!outputs.dashboard->write(outputs.html->out())) {
             console.err << kProgram << ": " << shownSafely(asUtf8(options.htmlFile)) << ": cannot be written\n";
-            return false;
+            written = false;
+        } else {
+            put(outputs.html, options.htmlFile);
         }
     }
-    if (!console.out) {
+    if (!outputs.records && !console.out) {
         console.err << kProgram << ": standard output cannot be written\n";
         return false;
     }
-    return true;
+    return written;
 }
 
 }  // namespace
@@ -229,7 +257,7 @@ int run(const FleetOptions& options, Console console) {
     if (!outputs) return kInputError;
     const std::optional<Tally> tally = checkFleet(*fleet, options, *outputs, console);
     if (!tally || !finish(*outputs, options, console)) return kInputError;
-    if (tally->errors) return kInputError;
+    if (tally->errors || outputs->baselineRefused) return kInputError;
     return tally->findings ? kFindings : kAllOk;
 }
 

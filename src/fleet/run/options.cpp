@@ -140,6 +140,8 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
     app.add_option("--html", options.htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
                    "first, ok installations folded, totals under the grid (FILE is\n"
                    "opened before any installation is checked)")->option_text("FILE");
+    app.add_option("--output", options.outputFile, "Writes the records to FILE, not to standard output, whole or\n"
+                   "not at all: FILE is replaced once the last record is on disk")->option_text("FILE");
 }
 
 // The options with their names looked up: each was checked as it was read.

@@ -1,6 +1,7 @@
 // vudfleet's command line, read whole before any installation is checked:
 //   vudfleet [--format FORMAT] [--jobs N] [--timeout SECONDS] [--from FILE]... [--html FILE]
-//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings] PATH...
+//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings]
+//            [--output FILE] PATH...
 //   vudfleet -h | --help | --version
 // FORMAT is text (the default), csv, json (JSON Lines), totals (CSV by application) or
 // metrics (Prometheus text). The manual, doc/vudfleet.1, documents the same options.
@@ -22,6 +23,7 @@ struct FleetOptions {
     int jobs = kDefaultJobs;
     int timeoutSeconds = kDefaultTimeoutSeconds;  // 0: no limit
     std::string htmlFile;                         // empty: no dashboard
+    std::string outputFile;                       // the records' file; empty: standard output
     std::string baselineFile;                     // empty: nothing to compare with
     WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings
 };
