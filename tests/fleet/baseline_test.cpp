@@ -8,18 +8,24 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "catalogue/catalogue.h"
 #include "fleet/run/command_line.h"
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
+#include "support/child_process.h"
 #include "support/scratch_folder.h"
 
 namespace vud::fleet {
@@ -412,6 +418,178 @@ TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndCompar
     EXPECT_EQ(2, fifo.status);
     EXPECT_EQ("vudfleet: fifo: not a file; nothing compared\n", fifo.err);
 #endif
+}
+
+// The files of the scratch folder whose names begin with `prefix`.
+std::vector<std::string> filesStarting(const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) names.push_back(entry.path().filename().string());
+    return names;
+}
+
+std::vector<std::string> with(std::vector<std::string> arguments, const std::vector<std::string>& more) {
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+// A run killed half way and a scan cut short each cost one night's comparison: the
+// next night runs, names why it compares nothing, and writes a whole scan that the
+// night after compares with again.
+TEST_F(FleetBaseline, AKilledRunOrACutScanCostsOneNightsComparisonAndNoMore) {
+    testing::writeInto("ws1", testing::correctInstallation(11));
+    testing::writeInto("ws2", testing::correctInstallation(11));
+    testing::writeInto("ws3", withWrongSize(2));
+    const std::vector<std::string> json{"--format", "json", "--jobs", "1", "--timeout", "0", "ws1", "ws2", "ws3"};
+    const FleetRun first = runWith(with(json, {"--output", "fleet.json"}));
+    EXPECT_EQ(1, first.status) << first.err;
+    EXPECT_EQ("", first.out);
+    const std::string firstNight = testing::readFile("fleet.json");
+    const std::vector<Json> firstRecords = jsonLines(firstNight);
+    ASSERT_EQ(4u, firstRecords.size());
+    EXPECT_EQ(3, firstRecords[3]["installations"]);
+    EXPECT_TRUE(filesStarting(".fleet.json").empty());
+
+#ifndef _WIN32
+    // Killed while it waits for a report on standard input that never comes: the state
+    // it was to replace is as it was.
+    ASSERT_EQ(0, mkfifo("never.fifo", 0600));
+    const int writer = ::open("never.fifo", O_RDWR);  // so that the child's open does not wait
+    ASSERT_LE(0, writer);
+    testing::ChildStreams streams;
+    streams.input = "never.fifo";
+    {
+        std::vector<std::string> command{VUDFLEET_EXECUTABLE};
+        command.insert(command.end(), json.begin(), json.end());
+        command.insert(command.end(), {"-", "--baseline", "fleet.json", "--output", "fleet.json"});
+        testing::ChildProcess killed(command, streams);
+        ASSERT_EQ(0, killed.spawnError());
+        for (int wait = 0; wait < 1000 && filesStarting(".fleet.json").empty(); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(1u, filesStarting(".fleet.json").size());
+        killed.sendSignal(SIGKILL);
+        EXPECT_EQ(SIGKILL, killed.wait(std::chrono::seconds(10)).signal());
+    }
+    ::close(writer);
+    EXPECT_EQ(firstNight, testing::readFile("fleet.json"));
+    for (const std::string& left : filesStarting(".fleet.json")) std::filesystem::remove(left);
+#endif
+
+    // The same night to standard output, cut short as a kill or a full disk leaves it:
+    // after a whole line, within one.
+    const FleetRun whole = runWith(with(json, {"--baseline", "fleet.json"}));
+    const std::size_t secondLineEnd = whole.out.find('\n', whole.out.find('\n') + 1) + 1;
+    const std::string expectedLine =
+        "expected a JSON object, as vudfleet --format json writes one an installation, found ";
+    const struct {
+        std::string bytes;
+        std::string reason;
+    } cuts[] = {
+        {whole.out.substr(0, secondLineEnd), "cut short: no end line after line 2, which a whole scan of format 3 ends with"},
+        {whole.out.substr(0, secondLineEnd + 30), "line 3: " + expectedLine + "text that is not JSON (at byte 31)"},
+    };
+    const FleetRun uncompared = runWith({"ws1", "ws2", "ws3"});
+    for (const auto& cut : cuts) {
+        SCOPED_TRACE(cut.reason);
+        testing::writeFile("today.json", cut.bytes);
+        const FleetRun text = runWith({"ws1", "ws2", "ws3", "--baseline", "today.json"});
+        EXPECT_EQ(2, text.status);
+        EXPECT_EQ("vudfleet: today.json: " + cut.reason + "; nothing compared\n", text.err);
+        EXPECT_EQ(uncompared.out, text.out);
+
+        // That night's scan, whole, compared with nothing, is the next night's baseline.
+        const FleetRun next = runWith(with(json, {"--baseline", "today.json", "--output", "next.json"}));
+        EXPECT_EQ(2, next.status);
+        const std::vector<Json> records = jsonLines(testing::readFile("next.json"));
+        ASSERT_EQ(4u, records.size());
+        for (std::size_t i = 0; i < 3; ++i) EXPECT_FALSE(records[i].contains("change")) << records[i].dump();
+        const FleetRun after = runWith({"ws1", "ws2", "ws3", "--baseline", "next.json"});
+        EXPECT_EQ(1, after.status) << after.err;
+        EXPECT_EQ("Changes since the baseline scan of " + records[0]["scan_time"].get<std::string>() +
+                      ":\n0 added, 0 gone, 0 changed, 3 unchanged\n\n" + uncompared.out,
+                  after.out);
+    }
+}
+
+// A machine off for a night keeps what was last seen of it, and is compared with that
+// when it answers again: its findings then are no new findings.
+TEST_F(FleetBaseline, AnInstallationOffForANightIsComparedWithWhatWasLastSeenOfIt) {
+    testing::writeInto("ws1", testing::correctInstallation(11));
+    testing::writeInto("ws2", withWrongSize(2));
+    testing::writeInto("ws3", testing::correctInstallation(11));
+    ASSERT_EQ(1, runWith({"--format", "json", "ws1", "ws2", "ws3", "--output", "night1.json"}).status);
+    const std::string seen = jsonLines(testing::readFile("night1.json"))[0]["scan_time"];
+
+    // Night 2: ws2 off, ws3 taken off the list.
+    std::filesystem::rename("ws2", "ws2-off");
+    const FleetRun night2 = runWith({"--format", "json", "ws1", "ws2", "--baseline", "night1.json", "--output",
+                                     "night2.json"});
+    EXPECT_EQ(2, night2.status);
+    const std::vector<Json> records = jsonLines(testing::readFile("night2.json"));
+    ASSERT_EQ(4u, records.size());
+    const Json& off = records[1];
+    EXPECT_EQ("error", off["status"]);
+    EXPECT_EQ(seen, off["last_seen"]["scan_time"]);
+    EXPECT_EQ("findings", off["last_seen"]["status"]);
+    EXPECT_EQ(40, off["last_seen"]["counts"]["correct"]);
+    EXPECT_EQ(1, off["last_seen"]["counts"]["size-mismatch"]);
+    ASSERT_EQ(41u, off["last_seen"]["applications"].size());
+    EXPECT_EQ((Json{{"position", 2}, {"file", "vud_cbp.ma"}, {"state", "block"}, {"tag", "ver 11.1.3"},
+                    {"size", 118735}, {"verdict", "size-mismatch"}, {"policy", nullptr}}),
+              off["last_seen"]["applications"][2]);
+    const Json& gone = records[2];
+    EXPECT_EQ("gone", gone["change"]);
+    EXPECT_EQ("ok", gone["last_seen"]["status"]);
+    EXPECT_FALSE(records[0].contains("last_seen"));
+
+    // In words, with how long it has not answered.
+    const FleetRun text = runWith({"ws1", "ws2", "--baseline", "night1.json"});
+    EXPECT_NE(std::string::npos, text.out.find("\nerror     -                            ws2  no such file or folder; "
+                                               "not seen for 0 min, last seen " + seen + ": findings\n"))
+        << text.out;
+
+    // Night 3: still off, what was last seen carried forward unchanged; then back.
+    const FleetRun night3 = runWith({"--format", "json", "ws1", "ws2", "--baseline", "night2.json", "--output",
+                                     "night3.json"});
+    EXPECT_EQ(2, night3.status);
+    EXPECT_EQ(off["last_seen"], jsonLines(testing::readFile("night3.json"))[1]["last_seen"]);
+    std::filesystem::rename("ws2-off", "ws2");
+    const FleetRun back = runWith({"ws1", "ws2", "--baseline", "night3.json"});
+    EXPECT_EQ(1, back.status);
+    EXPECT_EQ(0u, back.out.find("Changes since the baseline scan of " +
+                                jsonLines(testing::readFile("night3.json"))[0]["scan_time"].get<std::string>() +
+                                ":\n"
+                                "  changed  ws2  was error: no such file or folder, now findings\n"
+                                "0 added, 0 gone, 1 changed, 1 unchanged\n\n"))
+        << back.out;
+    const FleetRun backJson = runWith({"--format", "json", "ws1", "ws2", "--baseline", "night3.json"});
+    EXPECT_TRUE(applicationChanges(jsonLines(backJson.out)[1]).empty()) << backJson.out;
+}
+
+// Off for more than a day: the metric counts it, the dashboard says how long.
+TEST_F(FleetBaseline, AnInstallationNotSeenForMoreThanADayIsCounted) {
+    testing::writeInto("ws1", testing::correctInstallation(11));
+    ASSERT_EQ(0, runWith({"--format", "json", "ws1", "--output", "seen.json"}).status);
+    // ws1 answered three days and an hour ago.
+    std::string state = testing::readFile("seen.json");
+    const std::string time = jsonLines(state)[0]["scan_time"];
+    const std::string then = isoTime(*secondsOfIsoTime(time) - 3 * 86400 - 3600);
+    for (std::size_t at = state.find(time); at != std::string::npos; at = state.find(time)) state.replace(at, time.size(), then);
+    std::filesystem::rename("ws1", "ws1-off");
+    testing::writeFile("seen.json", state);
+    const FleetRun off = runWith({"--format", "json", "ws1", "--baseline", "seen.json", "--output", "off.json"});
+    EXPECT_EQ(2, off.status);
+    const FleetRun metrics = runWith({"--format", "metrics", "ws1", "--baseline", "off.json", "--html", "page.html"});
+    EXPECT_NE(std::string::npos,
+              metrics.out.find("# HELP vudfleet_unseen_installations Installations that did not answer and were last "
+                               "seen more than a day before the scan, as the baseline recorded it.\n"
+                               "# TYPE vudfleet_unseen_installations gauge\n"
+                               "vudfleet_unseen_installations 1\n"))
+        << metrics.out;
+    EXPECT_NE(std::string::npos, testing::readFile("page.html").find("no such file or folder; not seen for 3 days, "
+                                                                     "last seen " + then + ": ok</td>"));
+    // Without a baseline nothing is known of when it answered: no such series.
+    EXPECT_EQ(std::string::npos, runWith({"--format", "metrics", "ws1"}).out.find("unseen"));
 }
 
 }  // namespace

@@ -290,6 +290,8 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         // Refused before any installation is checked, not after the whole scan.
         {{"--html", "no-such-folder/fleet.html", "missing", "ok"},
          "vudfleet: no-such-folder/fleet.html: cannot be written\n"},
+        {{"--output", "no-such-folder/today.json", "missing", "ok"},
+         "vudfleet: no-such-folder/today.json: cannot be written\n"},
         {{"--expect-generation", "5", "ok"},
          "--expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
         {{"--expect-generation", "11,13", "ok"},

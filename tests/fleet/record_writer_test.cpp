@@ -314,6 +314,33 @@ TEST(ScanMetadata, TimeIsIso8601InUtc) {
     EXPECT_EQ("1970-01-01T00:00:00Z", isoTime(0));
     EXPECT_EQ("2026-12-10T22:07:31Z", isoTime(1796940451));
     EXPECT_EQ("2000-02-29T23:59:59Z", isoTime(951868799));
+    // Read back as written; anything else is no time.
+    for (const std::int64_t seconds : {std::int64_t{0}, std::int64_t{1796940451}, std::int64_t{951868799}})
+        EXPECT_EQ(seconds, secondsOfIsoTime(isoTime(seconds)));
+    for (const char* text : {"2026-02-29T00:00:00Z", "2026-12-10T24:00:00Z", "2026-12-10T22:60:00Z",
+                             "2026-12-10 22:07:31Z", "2026-12-10T22:07:31", "2026-12-10T22:07:31+00:00", "",
+                             "2026-12-1OT22:07:31Z"})
+        EXPECT_FALSE(secondsOfIsoTime(text).has_value()) << text;
+}
+
+TEST(ScanMetadata, HowLongAnInstallationWasNotSeenIsInTheLargestWholeUnit) {
+    LastSeen lastSeen;
+    lastSeen.scanTime = "2026-12-10T22:07:31Z";
+    lastSeen.status = Status::Findings;
+    const std::int64_t then = 1796940451;
+    const struct {
+        std::int64_t later;
+        const char* howLong;
+    } cases[] = {{-5, "0 min"}, {59, "0 min"}, {60, "1 min"}, {3599, "59 min"}, {3600, "1 h"},
+                 {86399, "23 h"}, {86400, "1 day"}, {2 * 86400 - 1, "1 day"}, {2 * 86400, "2 days"}};
+    for (const auto& example : cases) {
+        EXPECT_EQ(std::string("not seen for ") + example.howLong + ", last seen 2026-12-10T22:07:31Z: findings",
+                  notSeenWords(lastSeen, then + example.later));
+        EXPECT_EQ(example.later > 86400, unseenForADay(lastSeen, then + example.later)) << example.later;
+    }
+    lastSeen.scanTime = "yesterday";
+    EXPECT_EQ("last seen yesterday: findings", notSeenWords(lastSeen, then));
+    EXPECT_FALSE(unseenForADay(lastSeen, then + 10 * 86400));
 }
 
 TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {

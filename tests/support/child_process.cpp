@@ -71,7 +71,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildS
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = openForChild(kNullDevice, false);
+    startup.hStdInput = openForChild(streams.input, false);
     startup.hStdOutput = openForChild(streams.output, true);
     startup.hStdError = openForChild(streams.error, true);
     PROCESS_INFORMATION process{};
@@ -123,7 +123,7 @@ int ChildEnd::signal() const { return spawnError == 0 && WIFSIGNALED(waitStatus)
 ChildProcess::ChildProcess(const std::vector<std::string>& command, const ChildStreams& streams) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, streams.input.c_str(), O_RDONLY, 0);
     if (streams.closeOutput)
         posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
     else

@@ -18,11 +18,12 @@ inline constexpr char kNullDevice[] = "NUL";
 inline constexpr char kNullDevice[] = "/dev/null";
 #endif
 
-// Where a child's standard streams go. Standard input always reads nothing.
+// Where a child's standard streams go.
 struct ChildStreams {
     std::string output = kNullDevice;  // file for standard output, created or emptied
     std::string error = kNullDevice;   // file for standard error, created or emptied
     bool closeOutput = false;          // POSIX: no descriptor 1 at all, as the shell's ">&-" starts it
+    std::string input = kNullDevice;   // file for standard input
 };
 
 // How a child ended. On POSIX the wait status is kept whole, so an exit and a death by
