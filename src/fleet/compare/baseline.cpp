@@ -236,6 +236,20 @@ std::string oneOf(const std::array<Enum, N>& values, std::string_view (*nameOf)(
     return text;
 }
 
+// Sets `into` to the value of the field `name` (at `where`), one of `values`; false,
+// and `problem` set, when it is none of them.
+template <typename Enum, std::size_t N>
+bool namedField(const JsonValue* value, const std::string& where, const char* name, const std::array<Enum, N>& values,
+                std::string_view (*nameOf)(Enum), Enum& into, std::string& problem) {
+    const std::optional<Enum> known = named(value, values, nameOf);
+    if (!known) {
+        problem = expected(where, name, oneOf(values, nameOf), value);
+        return false;
+    }
+    into = *known;
+    return true;
+}
+
 constexpr std::array<Source, 2> kSources{Source::Folder, Source::Report};
 constexpr std::array<Status, 3> kStatuses{Status::Ok, Status::Findings, Status::Error};
 constexpr std::array<ApplicationState, 4> kStates{ApplicationState::Block, ApplicationState::NotFound,
@@ -406,13 +420,7 @@ bool Baseline::addApplications(const LineFields& fields, bool lastSeen, Installa
             return false;
         }
         Build build;
-        const JsonValue* state = application["state"];
-        const std::optional<ApplicationState> stateValue = named(state, kStates, stateName);
-        if (!stateValue) {
-            problem = expected(where(), "state", oneOf(kStates, stateName), state);
-            return false;
-        }
-        build.state = *stateValue;
+        if (!namedField(application["state"], where(), "state", kStates, stateName, build.state, problem)) return false;
         if (build.state == ApplicationState::Block) {
             const JsonValue* tag = application["tag"];
             if (tag == nullptr || !tag->is_string()) {
@@ -426,13 +434,9 @@ bool Baseline::addApplications(const LineFields& fields, bool lastSeen, Installa
                 return false;
             }
             build.size = size->get<std::int64_t>();
-            const JsonValue* verdict = application["verdict"];
-            const std::optional<VerdictKind> verdictValue = named(verdict, kVerdictKinds, verdictName);
-            if (!verdictValue) {
-                problem = expected(where(), "verdict", oneOf(kVerdictKinds, verdictName), verdict);
+            if (!namedField(application["verdict"], where(), "verdict", kVerdictKinds, verdictName, build.verdict,
+                            problem))
                 return false;
-            }
-            build.verdict = *verdictValue;
         }
         ApplicationRecord record;
         record.state = build.state;
@@ -561,20 +565,9 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
         }
         entry.machine = machine->get<std::string>();
     }
-    const JsonValue* source = object["source"];
-    const std::optional<Source> sourceValue = named(source, kSources, sourceName);
-    if (!sourceValue) {
-        problem = expected("", "source", oneOf(kSources, sourceName), source);
+    if (!namedField(object["source"], "", "source", kSources, sourceName, entry.source, problem) ||
+        !namedField(object["status"], "", "status", kStatuses, statusName, entry.status, problem))
         return false;
-    }
-    entry.source = *sourceValue;
-    const JsonValue* status = object["status"];
-    const std::optional<Status> statusValue = named(status, kStatuses, statusName);
-    if (!statusValue) {
-        problem = expected("", "status", oneOf(kStatuses, statusName), status);
-        return false;
-    }
-    entry.status = *statusValue;
     if (entry.status == Status::Error) {
         const JsonValue* error = object["error"];
         if (error == nullptr || !error->is_string()) {
@@ -608,19 +601,10 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             problem = expected("last_seen: ", "scan_time", "a time as a string", seenTime);
             return false;
         }
-        const JsonValue* seenSource = seen["source"];
-        const std::optional<Source> seenSourceValue = named(seenSource, kSources, sourceName);
-        if (!seenSourceValue) {
-            problem = expected("last_seen: ", "source", oneOf(kSources, sourceName), seenSource);
-            return false;
-        }
         constexpr std::array<Status, 2> kAnswered{Status::Ok, Status::Findings};
-        const JsonValue* seenStatus = seen["status"];
-        const std::optional<Status> seenStatusValue = named(seenStatus, kAnswered, statusName);
-        if (!seenStatusValue) {
-            problem = expected("last_seen: ", "status", oneOf(kAnswered, statusName), seenStatus);
+        if (!namedField(seen["source"], "last_seen: ", "source", kSources, sourceName, entry.seenSource, problem) ||
+            !namedField(seen["status"], "last_seen: ", "status", kAnswered, statusName, entry.seenStatus, problem))
             return false;
-        }
         const JsonValue* seenApplications = seen["applications"];
         if (seenApplications == nullptr || !seenApplications->is_array()) {
             problem = expected("last_seen: ", "applications", "an array", seenApplications);
@@ -631,8 +615,6 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             return false;
         }
         entry.seenTime = textOf(seenTime->get<std::string>());
-        entry.seenSource = *seenSourceValue;
-        entry.seenStatus = *seenStatusValue;
         if (!addApplications(reader, true, entry, problem)) return false;
     }
     const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());

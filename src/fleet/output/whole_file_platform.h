@@ -7,9 +7,12 @@
 
 namespace vud::fleet {
 
-// Makes a new empty file beside `path`, in its folder, under a name no other file has,
-// and names it in `temporary`; false, and `problem` set, when none can be made.
-bool createBeside(const std::filesystem::path& path, std::filesystem::path& temporary, std::string& problem);
+enum class Created { Yes, Exists, Failed };
+
+// Makes the new empty file `file`, never opening one that is there (nor following a
+// link of that name); Failed with `problem` set when the system refuses for another
+// reason.
+Created createNew(const std::filesystem::path& file, std::string& problem);
 
 // Has the system write the file's bytes to the disk, so that a power cut after the
 // rename cannot leave the name on an empty file.

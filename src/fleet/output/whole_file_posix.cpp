@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <random>
 
 #include "fleet/output/whole_file_platform.h"
 #include "text/system_error.h"
@@ -18,22 +17,15 @@ std::filesystem::path folderOf(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool createBeside(const std::filesystem::path& path, std::filesystem::path& temporary, std::string& problem) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        char tail[16];
-        std::snprintf(tail, sizeof tail, ".%08x", static_cast<unsigned>(random()));
-        // Hidden, and no other run's: a name never made twice, never a link followed.
-        temporary = folderOf(path) / ("." + path.filename().string() + tail);
-        const int file = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (file >= 0) {
-            ::close(file);
-            return true;
-        }
-        if (errno != EEXIST) break;
+Created createNew(const std::filesystem::path& file, std::string& problem) {
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        return Created::Yes;
     }
+    if (errno == EEXIST) return Created::Exists;
     problem = reasonOfErrno(errno, "cannot be written");
-    return false;
+    return Created::Failed;
 }
 
 bool keepOnDisk(const std::filesystem::path& file, std::string& problem) {

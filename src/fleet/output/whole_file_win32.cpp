@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <random>
 #include <system_error>
 
 #include "fleet/output/whole_file_platform.h"
@@ -13,26 +12,18 @@ std::string lastError() {
     return reasonOf(std::error_code(static_cast<int>(GetLastError()), std::system_category()));
 }
 
-std::filesystem::path folderOf(const std::filesystem::path& path) {
-    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-}
-
 }  // namespace
 
-bool createBeside(const std::filesystem::path& path, std::filesystem::path& temporary, std::string& problem) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        temporary = folderOf(path) / (path.filename().wstring() + L"." + std::to_wstring(random()) + L".tmp");
-        const HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
-            return true;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) break;
+Created createNew(const std::filesystem::path& file, std::string& problem) {
+    const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return Created::Yes;
     }
+    if (GetLastError() == ERROR_FILE_EXISTS) return Created::Exists;
     problem = lastError();
-    return false;
+    return Created::Failed;
 }
 
 bool keepOnDisk(const std::filesystem::path& file, std::string& problem) {
