@@ -107,6 +107,13 @@ bool FileImage::readWhole(OpenFile& file, ByteSink& sink, std::int64_t reported,
         if (got == 0) break;
         sink.add(wholeReadBuffer_.get(), static_cast<std::size_t>(got));
         count += got;
+        // A read that stops short exactly at the size reported at open, of a file whose
+        // size and times are still those of the open, met the end: asking once more for
+        // the 0 that says so would cost a request on a share for every file.
+        if (count == reported && static_cast<std::size_t>(got) < kWholeReadBlock && file.unchangedSinceOpen()) {
+            sink.end(WholeRead::Steady);
+            return true;
+        }
         if (count > reported) {
             // Longer than it was at open: whatever the sink has is of no one version of the
             // file. Its size is counted on as without a sink.

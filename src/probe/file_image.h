@@ -29,8 +29,9 @@ inline constexpr std::size_t kFirstReadBlock = 4096;
 inline constexpr std::size_t kLargestReadBlock = std::size_t{64} * 1024;
 
 // Past the tag, a file that a sink takes whole is read in blocks of this size: every
-// correct build then takes one read more after the tag search, and one that meets its
-// end. Blocks this large also keep the requests few on a share.
+// correct build then takes one read more after the tag search, which stops short at the
+// size the file reported, and no read for its end when the file is still as it was
+// opened. Blocks this large also keep the requests few on a share.
 inline constexpr std::size_t kWholeReadBlock = std::size_t{1} << 20;
 
 // The block the loader reads after one of `block` bytes.
