@@ -75,6 +75,18 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
              o.baselineFile = "yesterday.json";
              o.paths = {"ws042"};
          }},
+        {{"--reference", "reference.txt", "--require-reference", "ws042"},
+         [](FleetOptions& o) {
+             o.referenceFile = "reference.txt";
+             o.requireReference = true;
+             o.paths = {"ws042"};
+         }},
+        {{"--write-reference", "reference.txt", "--from", "media.txt", "D:\\Media\\Vudmark"},
+         [](FleetOptions& o) {
+             o.writeReferenceFile = "reference.txt";
+             o.pathLists = {"media.txt"};
+             o.paths = {"D:\\Media\\Vudmark"};
+         }},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(joined(command.arguments, " "));
@@ -96,6 +108,9 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
         EXPECT_EQ(expected.writer.policy.expectedGenerations, got.writer.policy.expectedGenerations);
         EXPECT_EQ(expected.writer.policy.requireAll, got.writer.policy.requireAll);
         EXPECT_EQ(expected.writer.findingsOnly, got.writer.findingsOnly);
+        EXPECT_EQ(expected.referenceFile, got.referenceFile);
+        EXPECT_EQ(expected.requireReference, got.requireReference);
+        EXPECT_EQ(expected.writeReferenceFile, got.writeReferenceFile);
     }
 }
 
@@ -121,6 +136,11 @@ TEST(FleetOptions, AWrongCommandLineIsRefusedBeforeAnyWork) {
         {{"--bogus", "ws042"}, "The following argument was not expected: --bogus\n" + more},
         {{"-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
         {{"--from", "-", "--from", "-"}, "vudfleet: standard input (-) can be read only once\n"},
+        // Nothing to require without a reference; a reference is made or held to, not both.
+        {{"--require-reference", "ws042"}, "--require-reference requires --reference\n" + more},
+        {{"--write-reference", "new.txt", "--reference", "old.txt", "media"},
+         "--reference excludes --write-reference\n" + more},
+        {{"--write-reference", "new.txt", "--format", "json", "media"}, "--format excludes --write-reference\n" + more},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(joined(command.arguments, " "));

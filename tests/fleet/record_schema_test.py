@@ -5,9 +5,10 @@ by a real validator (the test group of tools/packages, JSON Schema 2020-12).
 The fleet, made by vudsample and vudcheck: installations of two generations, one with
 findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited), a
 path that does not exist; scanned plainly, against a rollout's rules, with --findings,
-and against a baseline from which installations were added and removed. The lines
-must between them show every status, source, state, verdict, change and rule, so that
-no branch of the schema goes untried.
+against a baseline from which installations were added and removed, and held to a
+reference build made from one of them, another with a file patched. The lines must
+between them show every status, source, state, verdict, change, rule and reference
+state, so that no branch of the schema goes untried.
 
     record_schema_test.py VUDFLEET VUDSAMPLE VUDCHECK SCHEMA
 
@@ -52,7 +53,7 @@ def report_of(folder, report):
 
 
 seen = {key: set() for key in ("status", "source", "state", "verdict", "change", "application change",
-                               "policy", "generation")}
+                               "policy", "generation", "reference")}
 lines = 0
 
 
@@ -81,6 +82,8 @@ def scan(work, name, *arguments):
                 seen["application change"].add(application["change"])
             if "policy" in application:
                 seen["policy"].add(application["policy"])
+            if "reference" in application:
+                seen["reference"].add(application["reference"])
     return run
 
 
@@ -124,6 +127,20 @@ with tempfile.TemporaryDirectory() as work:
     shutil.copytree(path("ws11"), path("ws8"))
     shutil.copy(os.path.join(path("ws11"), "vud_mcp.ma"), os.path.join(path("damaged"), "vud_mcp.ma"))
     scan(work, "changes", "--baseline", "yesterday.json", "--expect-generation", "11", *fleet)
+    # Held to the reference of ws11, a copy of it with one byte of vud_mcp.ma changed
+    # behind its tag: verified, modified, unreferenced (the others) and not-verifiable
+    # (the reports), with the rollout's rules and the baseline too.
+    subprocess.run([vudfleet, "--write-reference", "reference.txt", "ws11"], cwd=work, check=True,
+                   stdout=subprocess.DEVNULL)
+    shutil.copytree(path("ws11"), path("patched"))
+    with open(os.path.join(path("patched"), "vud_mcp.ma"), "r+b") as f:
+        f.seek(-1, os.SEEK_END)
+        last = f.read(1)
+        f.seek(-1, os.SEEK_END)
+        f.write(bytes([last[0] ^ 1]))
+    scan(work, "reference", "--reference", "reference.txt", "patched", *fleet)
+    scan(work, "reference-required", "--reference", "reference.txt", "--require-reference", "--baseline",
+         "changes.json", "--expect-generation", "11", "patched", *fleet)
 
 check(lines > 0, "lines were written")
 expected = {
@@ -135,6 +152,7 @@ expected = {
     "application change": {"new-finding", "fixed", "changed", "unchanged"},
     "policy": {"wrong-generation", "required", None},
     "generation": {"8", "10", "11", None},
+    "reference": {"verified", "modified", "unreferenced", "not-verifiable", None},
 }
 for key, values in expected.items():
     check(values <= seen[key], "the lines show every %s of %s; missing %s" % (key, sorted(map(str, values)),

@@ -45,11 +45,12 @@ std::string found(const Json* value) {
     return typeOf(*value);
 }
 
-// The fields a line is read for; any other is passed over unkept.
-constexpr std::array<std::string_view, 8> kInstallationKeys{"installation", "machine",   "source", "status",
-                                                            "error",        "change",    "scan_time",
-                                                            "applications"};
-constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
+// The fields a line is read for; any other is passed over unkept. "applications" last.
+constexpr std::array<std::string_view, 9> kInstallationKeys{"installation", "machine",   "source",
+                                                            "status",       "error",     "change",
+                                                            "scan_time",    "reference_required", "applications"};
+constexpr std::array<std::string_view, 7> kApplicationKeys{"file",    "state",  "tag",      "size",
+                                                           "verdict", "policy", "reference"};
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
 // one of its type.
@@ -597,6 +598,10 @@ bool Baseline::readLine(LineFields& reader, std::string_view line, int number, I
         }
         entry.error = error->get<std::string>();
     }
+    // A scan held to a reference build where every block had to be verified: a block
+    // not verified was a finding in it.
+    const Json* referenceRequired = field(object, "reference_required");
+    const bool required = referenceRequired != nullptr && referenceRequired->is_boolean() && referenceRequired->get<bool>();
     const Json* applications = field(object, "applications");
     if (applications == nullptr || !applications->is_array()) {
         problem = expected("", "applications", "an array", applications);
@@ -658,6 +663,15 @@ bool Baseline::readLine(LineFields& reader, std::string_view line, int number, I
         ApplicationRecord record;
         record.state = known.state;
         record.verdict = known.verdict;
+        // Held to a reference build, a block whose bytes it found wanting is a finding.
+        if (const Json* reference = field(application, "reference"); reference != nullptr && !reference->is_null()) {
+            const std::optional<ReferenceState> state = named(reference, kReferenceStates, referenceStateName);
+            if (!state) {
+                problem = expected(where(), "reference", oneOf(kReferenceStates, referenceStateName), reference);
+                return false;
+            }
+            record.referenceFinding = isReferenceFinding(*state, required);
+        }
         // A rule of the rollout broken in the baseline's scan is a finding as well.
         const Json* policy = field(application, "policy");
         known.finding = isFinding(record) || (policy != nullptr && policy->is_string());

@@ -97,17 +97,6 @@ std::string formatLineProblem(std::string_view line) {
 
 }  // namespace
 
-std::string_view referenceStateName(ReferenceState state) {
-    switch (state) {
-        case ReferenceState::Verified: return "verified";
-        case ReferenceState::Modified: return "modified";
-        case ReferenceState::Unreferenced: return "unreferenced";
-        case ReferenceState::ChangedWhileRead: return "changed-while-read";
-        case ReferenceState::NotVerifiable: return "not-verifiable";
-    }
-    return "unreferenced";
-}
-
 std::optional<Reference> Reference::read(const std::string& path, std::string& problem) {
     std::string bytes;
     if (!readWholeFile(path, kLargestReference, bytes, problem)) return std::nullopt;

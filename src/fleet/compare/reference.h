@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "fleet/input/sha256.h"
+#include "fleet/record/records.h"
 #include "probe/byte_sink.h"
 
 namespace vud::fleet {
@@ -26,18 +27,6 @@ inline constexpr std::string_view kReferenceFormat = "vudfleet-reference 1";
 inline constexpr std::size_t kLargestReference = std::size_t{16} << 20;
 // An entry's line is under 120 bytes; a comment may take the rest.
 inline constexpr std::size_t kLargestReferenceLine = 512;
-
-// What a scan finds of one application file against a reference.
-enum class ReferenceState {
-    Verified,          // the reference build's bytes
-    Modified,          // the tag and size of a reference build, other bytes: a finding
-    Unreferenced,      // the reference holds no build of this file, tag and size
-    ChangedWhileRead,  // the file changed while it was read: its bytes tell nothing
-    NotVerifiable,     // a saved report, which has no bytes to check
-};
-
-// "verified", "modified", "unreferenced", "changed-while-read", "not-verifiable".
-std::string_view referenceStateName(ReferenceState state);
 
 // What a scan reads to judge an application file: the digest of its bytes and whether
 // they were read as one steady file. Nothing was read when the reference holds no build

@@ -1,6 +1,7 @@
 #include "fleet/input/file_digests.h"
 
 #include "catalogue/catalogue.h"
+#include "fleet/input/scan.h"
 #include "verify/verification.h"
 
 namespace vud::fleet {
@@ -13,6 +14,20 @@ bool FileDigests::wantsWholeFile(const FileHead& head) {
 }
 
 void FileDigests::end(WholeRead how) { last_ = FileDigest{digest_.finish(), how}; }
+
+InstallationRecord scanAgainstReference(Installation& installation, const std::string& path,
+                                        const Reference& reference, bool required) {
+    FileDigests digests([&reference](std::string_view fileName, std::string_view tag, std::int64_t size) {
+        return reference.find(fileName, tag, size) != nullptr;
+    });
+    DigestedInstallation digested(installation, digests);
+    return scanInstallation(digested, path, [&](InstallationRecord& record, ApplicationRecord& application) {
+        if (application.state != ApplicationState::Block) return;
+        setReferenceState(record, application,
+                          reference.judge(application.file, application.tag, application.size, digests.last()),
+                          required);
+    });
+}
 
 bool addToReference(Installation& installation, const std::string& name, ReferenceMaker& maker,
                     std::string& problem) {

@@ -61,6 +61,13 @@ private:
     FileDigests& digests_;
 };
 
+// Scans `installation` as scanInstallation does (named `path`), holding each block to
+// `reference`: a file whose name, tag and size the reference holds is read whole, in
+// the same open as its tag, and its digest compared; `required`: a block not verified
+// is a finding.
+InstallationRecord scanAgainstReference(Installation& installation, const std::string& path,
+                                        const Reference& reference, bool required);
+
 // Adds each build of a known-good installation (named `name` in messages) to `maker`.
 // Refuses, with `problem` set, an installation with a file that changed while it was
 // read, or with a build whose bytes differ from those another installation gave.

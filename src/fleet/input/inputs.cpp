@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fleet/input/file_digests.h"
 #include "fleet/input/inputs_platform.h"
 #include "fleet/input/report_parser.h"
 #include "fleet/input/scan.h"
@@ -61,12 +62,23 @@ bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std:
     return withinLimit(bytes, largest, reason);
 }
 
-InstallationRecord checkInput(const std::string& path, std::istream& standardInput) {
+namespace {
+
+// A saved report read, held to the reference if there is one.
+InstallationRecord reportRecord(std::string_view bytes, const std::string& name, const ReferenceCheck& check) {
+    InstallationRecord record = parseReport(bytes, name);
+    if (check.reference != nullptr) holdReportToReference(record, check.required);
+    return record;
+}
+
+}  // namespace
+
+InstallationRecord checkInput(const std::string& path, std::istream& standardInput, const ReferenceCheck& check) {
     std::string reason;
     if (path == "-") {
         std::string bytes;
         if (!readBounded(standardInput, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-        return parseReport(bytes, path);
+        return reportRecord(bytes, path, check);
     }
     switch (inputKind(path, reason)) {
         case InputKind::Special:
@@ -77,7 +89,9 @@ InstallationRecord checkInput(const std::string& path, std::istream& standardInp
             // application would just be not found.
             if (!enterable(path, reason)) return errorRecord(path, Source::Folder, reason);
             InstalledFolder folder(path);
-            InstallationRecord record = scanInstallation(folder, path);
+            InstallationRecord record = check.reference != nullptr
+                                            ? scanAgainstReference(folder, path, *check.reference, check.required)
+                                            : scanInstallation(folder, path);
             record.installation = asUtf8(path);
             return record;
         }
@@ -85,7 +99,7 @@ InstallationRecord checkInput(const std::string& path, std::istream& standardInp
     }
     std::string bytes;
     if (!readWholeFile(path, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-    return parseReport(bytes, asUtf8(path));
+    return reportRecord(bytes, asUtf8(path), check);
 }
 
 }  // namespace vud::fleet

@@ -1,7 +1,8 @@
 // One row per application of each installation, for spreadsheets and scripts: comma
 // separated, CR LF after every row, a field quoted when it holds a comma, a quote or a
 // line break, its quotes doubled. An installation that could not be read has one row
-// with its error. A rollout's rules add three columns at the end of every row.
+// with its error. A rollout's rules add three columns at the end of every row; a
+// reference build seven more after them.
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ constexpr char kChangeHeader[] = ",change,application_change";
 // With a rollout's rules: how many applications of the installation break each, and
 // the rule the row's application breaks.
 constexpr char kPolicyHeader[] = ",wrong_generation,required,policy";
+// Held to a reference build: the reference file's own SHA-256, how many blocks of the
+// installation are in each state, and the state of the row's block.
+constexpr char kReferenceHeader[] =
+    ",reference_sha256,verified,modified,unreferenced,changed_while_read,not_verifiable,reference";
 
 std::string field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -37,8 +42,10 @@ public:
           scan_(',' + isoTime(scan.time) + ',' + field(scan.vudfleetVersion) + ',' + field(scan.checkerVersion)),
           compared_(scan.compared),
           policy_(options.policy.inForce()),
-          findingsOnly_(options.findingsOnly) {
-        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "") << "\r\n";
+          findingsOnly_(options.findingsOnly),
+          reference_(scan.referenceDigest.empty() ? "" : ',' + scan.referenceDigest) {
+        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "")
+             << (reference_.empty() ? "" : kReferenceHeader) << "\r\n";
     }
 
     void write(const InstallationRecord& record) override {
@@ -50,7 +57,8 @@ public:
         std::string after = ',' + field(record.machine) + scan_;
         if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
         if (record.status == Status::Error || gone) {
-            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "") << "\r\n";
+            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "")
+                 << (reference_.empty() ? "" : reference_ + ",,,,,,") << "\r\n";
             return;
         }
         if (findingsOnly_ && record.status == Status::Ok) return;
@@ -61,6 +69,12 @@ public:
         if (policy_) {
             policy = ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]) +
                      ',' + std::to_string(record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]) + ',';
+        }
+        std::string reference;
+        if (!reference_.empty()) {
+            reference = reference_;
+            for (const int count : record.referenceCounts) reference += ',' + std::to_string(count);
+            reference += ',';
         }
         bool written = false;
         for (const ApplicationRecord& application : record.applications) {
@@ -79,12 +93,13 @@ public:
             out_ << after;
             if (compared_) out_ << changeName(application.change);
             if (policy_) out_ << policy << (application.policy ? policyRuleName(*application.policy) : "");
+            out_ << reference << (application.reference ? referenceStateName(*application.reference) : "");
             out_ << "\r\n";
         }
         // Findings of the installation as a whole (mixed host generations of correct
         // builds, not one application found) name no application: one row without
         // application columns keeps the installation in the list.
-        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << "\r\n";
+        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << reference << "\r\n";
     }
 
 private:
@@ -93,6 +108,7 @@ private:
     bool compared_;
     bool policy_;
     bool findingsOnly_;
+    std::string reference_;  // the reference's digest with the comma before it; empty: none
 };
 
 }  // namespace

@@ -215,6 +215,23 @@ constexpr std::string_view kPolicyStyle =
     "td.cell.changed.policy{background-image:linear-gradient(225deg,#212529 5px,transparent 5px),"
     "linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n";
 
+// Only where the blocks were held to a reference build: a page without one names none.
+// A modified file keeps its verdict's colour and gets a mark of its own before the
+// verdict's; its installation a red flag.
+constexpr std::string_view kReferenceStyle =
+    "#reference{margin:0 2em 1em 0;display:inline-table;vertical-align:top}\n"
+    "#reference th,#reference td{padding:1px 6px;text-align:left}\n"
+    "#reference td{text-align:right;font-variant-numeric:tabular-nums}\n"
+    "td.cell.modified::before{content:\"\\2260\"}\n"
+    ".flag.reference{background:#ffe3e3;color:#a61e1e}\n";
+constexpr std::string_view kModifiedWords =
+    "other bytes than the reference build of the same version tag and size: corrupted, patched or replaced";
+constexpr std::string_view kUnverifiedWords =
+    "blocks the reference build could not verify, where every block must be: unreferenced, changed while read "
+    "or from a saved report";
+constexpr std::string_view kChangedWhileReadWords =
+    "files that changed while they were read: their bytes tell nothing, the next scan reads them again";
+
 void appendFlag(std::string& page, std::string_view name, std::string_view words, bool policy = false) {
     page += policy ? "<span class=\"flag policy\" title=\"" : "<span class=\"flag\" title=\"";
     page += words;
@@ -262,6 +279,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
     if (policy.inForce()) page += kPolicyStyle;
+    if (!scan.referenceDigest.empty()) page += kReferenceStyle;
     page += "</style>\n</head>\n<body>\n<h1>Vudmark fleet</h1>\n";
 
     const std::string time = isoTime(scan.time);
@@ -288,6 +306,11 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
             page += changeName(change);
         }
     }
+    if (!scan.referenceDigest.empty()) {
+        page += ". Held to the reference build of SHA-256 <code>";
+        page += scan.referenceDigest;
+        page += scan.referenceRequired ? "</code>, every block required verified" : "</code>";
+    }
     page += "</p>\n";
     if (policy.inForce()) {
         page += "<p id=\"policy\">Rollout: ";
@@ -307,6 +330,18 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     for (std::size_t i = 0; i < kStateLooks.size(); ++i)
         appendLegendRow(page, kStateLooks[i], totals.ofColumn(kVerdictKindCount + static_cast<int>(i)));
     page += "</table>\n";
+
+    if (!scan.referenceDigest.empty()) {
+        page += "<table id=\"reference\">\n<caption>Against the reference</caption>\n";
+        for (const ReferenceState state : kReferenceStates) {
+            page += "<tr><th scope=\"row\">";
+            page += referenceStateName(state);
+            page += "</th><td>";
+            page += std::to_string(totals.withReference(state));
+            page += "</td></tr>\n";
+        }
+        page += "</table>\n";
+    }
 
     page += "<table id=\"marks\">\n<caption>Marks</caption>\n";
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
@@ -330,6 +365,20 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
                       "breaks a rule of the rollout: a wrong generation, or required and not found");
         appendFlagRow("wrong generation", kWrongGenerationWords, true);
         appendFlagRow("required, not found", kRequiredWords, true);
+    }
+    if (!scan.referenceDigest.empty()) {
+        appendMarkRow(page, " class=\"cell correct modified\">", "modified", kModifiedWords);
+        const auto appendReferenceFlagRow = [&page](std::string_view name, std::string_view words) {
+            std::string flag = "><span class=\"flag reference\" title=\"";
+            flag += words;
+            flag += "\">";
+            flag += name;
+            flag += "</span>";
+            appendMarkRow(page, flag, name, words);
+        };
+        appendReferenceFlagRow("modified", kModifiedWords);
+        if (scan.referenceRequired) appendReferenceFlagRow("not verified", kUnverifiedWords);
+        appendFlagRow("changed while read", kChangedWhileReadWords);
     }
     page += "</table>\n";
 
@@ -395,6 +444,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     if (minority) page += " minority";
     if (changedSince(application)) page += " changed";
     if (application.policy) page += " policy";
+    if (application.reference == ReferenceState::Modified) page += " modified";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -425,7 +475,38 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     }
     if (application.policy == PolicyRule::WrongGeneration) page += "\nwrong generation for the rollout";
     if (application.policy == PolicyRule::Required) page += "\nrequired by the rollout";
+    if (application.reference) {
+        page += "\nagainst the reference: ";
+        page += referenceStateName(*application.reference);
+        if (application.referenceFinding && application.reference != ReferenceState::Modified)
+            page += ", required verified";
+    }
     page += "\"></td>";
+}
+
+// Modified files and, where every block must be verified, those not verified: red
+// flags; files that changed while read, where that is no finding: a note.
+void appendReferenceFlags(std::string& page, const InstallationRecord& installation) {
+    int unverified = 0;
+    int changing = 0;
+    for (const ApplicationRecord& application : installation.applications) {
+        if (application.referenceFinding && application.reference != ReferenceState::Modified) ++unverified;
+        if (!application.referenceFinding && application.reference == ReferenceState::ChangedWhileRead) ++changing;
+    }
+    const auto flag = [&page](int count, std::string_view name, std::string_view words) {
+        page += "<span class=\"flag reference\" title=\"";
+        page += words;
+        page += "\">";
+        page += std::to_string(count);
+        page += ' ';
+        page += name;
+        page += "</span>";
+    };
+    if (const int modified = installation.referenceCounts[static_cast<std::size_t>(ReferenceState::Modified)];
+        modified > 0)
+        flag(modified, "modified", kModifiedWords);
+    if (unverified > 0) flag(unverified, "not verified", kUnverifiedWords);
+    if (changing > 0) appendFlag(page, std::to_string(changing) + " changed while read", kChangedWhileReadWords);
 }
 
 void appendRow(std::string& page, const InstallationRecord& installation) {
@@ -470,6 +551,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
         appendFlag(page, std::to_string(count) + " required, not found", kRequiredWords, true);
+    appendReferenceFlags(page, installation);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -581,7 +663,7 @@ int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
             return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
-                   application.policy.has_value();
+                   application.policy.has_value() || application.referenceFinding;
         }));
     count += installation.damaged;
     if (installation.mixed) ++count;

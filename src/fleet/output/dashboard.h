@@ -54,8 +54,8 @@ private:
 };
 
 // How many findings an installation shows, the key of its place among those with
-// findings: its applications whose build is not correct or that break a rule of the
-// rollout, its damaged ones, and one each for mixed host generations and for not one
+// findings: its applications whose build is not correct, that break a rule of the
+// rollout or whose bytes the reference build finds wanting, its damaged ones, and one each for mixed host generations and for not one
 // application found.
 int findingCount(const InstallationRecord& installation);
 

@@ -12,7 +12,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json applicationObject(const ApplicationRecord& application, bool policy) {
+Json applicationObject(const ApplicationRecord& application, bool policy, bool reference) {
     Json object;
     object["position"] = application.position;
     object["name"] = application.name;
@@ -30,6 +30,7 @@ Json applicationObject(const ApplicationRecord& application, bool policy) {
     }
     if (application.change != ApplicationChange::None) object["change"] = changeName(application.change);
     if (policy) object["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
+    if (reference) object["reference"] = application.reference ? Json(referenceStateName(*application.reference)) : Json();
     return object;
 }
 
@@ -62,6 +63,7 @@ public:
     void write(const InstallationRecord& record) override {
         if (options_.findingsOnly && record.status == Status::Ok) return;
         const bool policy = options_.policy.inForce();
+        const bool reference = !scan_.referenceDigest.empty();
         Json object;
         object["format"] = kRecordFormat;
         object["installation"] = record.installation;
@@ -93,10 +95,21 @@ public:
             if (policy) object["policy"] = policyObject(options_.policy, record, true);
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
-                           [policy](const ApplicationRecord& application) {
-                               return applicationObject(application, policy);
+                           [policy, reference](const ApplicationRecord& application) {
+                               return applicationObject(application, policy, reference);
                            });
             object["applications"] = std::move(applications);
+        }
+        // Held to a reference build: which one, by its own digest, whether every block
+        // had to be verified, and how many blocks are in each state (null where nothing
+        // was checked).
+        if (reference) {
+            object["reference_sha256"] = scan_.referenceDigest;
+            object["reference_required"] = scan_.referenceRequired;
+            Json counts = Json::object();
+            for (const ReferenceState state : kReferenceStates)
+                counts[std::string(referenceStateName(state))] = record.referenceCounts[static_cast<std::size_t>(state)];
+            object["reference_counts"] = error || gone ? Json() : std::move(counts);
         }
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
         // than ending the run.

@@ -59,6 +59,7 @@ public:
             }
         }
         if (policy_) writePolicy();
+        if (!scan_.referenceDigest.empty()) writeReference();
         family("vudfleet_scan_timestamp_seconds", "When the scan started, in seconds since 1970-01-01 UTC.");
         out_ << "vudfleet_scan_timestamp_seconds " << scan_.time << '\n';
         family("vudfleet_info", "The versions of vudfleet and of the checker catalogue the scan judged by.");
@@ -82,6 +83,29 @@ private:
                 out_ << "vudfleet_policy_applications{application=\""
                      << labelValue(kApplicationCatalogue[position].fileName) << "\",rule=\"" << policyRuleName(rule)
                      << "\"} " << totals_.breaking(position, rule) << '\n';
+    }
+
+    // Only where the blocks were held to a reference build: an alert on modified
+    // installations then means some file is not the release's bytes.
+    void writeReference() {
+        family("vudfleet_reference_info",
+               "The reference build the blocks were held to, by the reference file's own SHA-256, and whether "
+               "every block had to be verified.");
+        out_ << "vudfleet_reference_info{sha256=\"" << labelValue(scan_.referenceDigest) << "\",required=\""
+             << (scan_.referenceRequired ? "true" : "false") << "\"} 1\n";
+        family("vudfleet_reference_installations",
+               "Installations with at least one block in each state against the reference build: verified, "
+               "modified (other bytes), unreferenced, changed-while-read or not-verifiable (a saved report).");
+        for (const ReferenceState state : kReferenceStates)
+            out_ << "vudfleet_reference_installations{state=\"" << referenceStateName(state) << "\"} "
+                 << totals_.installationsWithReference(state) << '\n';
+        family("vudfleet_reference_applications", "Installations by application and the state of its block against "
+                                                  "the reference build.");
+        for (int position = 0; position < kApplicationCount; ++position)
+            for (const ReferenceState state : kReferenceStates)
+                out_ << "vudfleet_reference_applications{application=\""
+                     << labelValue(kApplicationCatalogue[position].fileName) << "\",state=\""
+                     << referenceStateName(state) << "\"} " << totals_.withReference(position, state) << '\n';
     }
 
     void family(std::string_view name, std::string_view help) {

@@ -36,8 +36,10 @@ std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadat
                                             const WriterOptions& options = {});
 std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
                                              const WriterOptions& options = {});
-// The whole fleet at its end: totals by application as CSV (metrics: totals.h).
-std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {});
+// The whole fleet at its end: totals by application as CSV (metrics: totals.h); the
+// scan tells whether it was held to a reference build.
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {},
+                                               const ScanMetadata& scan = {});
 
 std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
                                          const WriterOptions& options = {});

@@ -28,7 +28,8 @@ std::string counted(int count, const char* one, const char* many) {
     return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-std::string findingsInWords(const InstallationRecord& record) {
+// `referenceRequired`: every block must be verified against the reference build.
+std::string findingsInWords(const InstallationRecord& record, bool referenceRequired) {
     if (record.status == Status::Error) return record.error;
     struct Words {
         VerdictKind kind;
@@ -64,6 +65,21 @@ std::string findingsInWords(const InstallationRecord& record) {
         add(counted(required, "not found (required)", "not found (required)"));
     else if (record.notFound > 0 && blockCount(record) > 0)
         add(counted(record.notFound, "not found", "not found"));
+    // Against a reference build: modified files, the findings where every block must be
+    // verified, and files that changed while they were read, which the next scan reads
+    // again. Without a reference every count is 0.
+    const auto reference = [&record](ReferenceState state) {
+        return record.referenceCounts[static_cast<std::size_t>(state)];
+    };
+    if (reference(ReferenceState::Modified) > 0) add(counted(reference(ReferenceState::Modified), "modified", "modified"));
+    if (referenceRequired) {
+        if (reference(ReferenceState::Unreferenced) > 0)
+            add(counted(reference(ReferenceState::Unreferenced), "unreferenced", "unreferenced"));
+        if (reference(ReferenceState::NotVerifiable) > 0)
+            add(counted(reference(ReferenceState::NotVerifiable), "not verifiable", "not verifiable"));
+    }
+    if (reference(ReferenceState::ChangedWhileRead) > 0)
+        add(counted(reference(ReferenceState::ChangedWhileRead), "changed while read", "changed while read"));
     return text;
 }
 
@@ -103,7 +119,9 @@ public:
         : out_(out),
           compared_(scan.compared),
           baselineTime_(scan.baselineTime),
-          findingsOnly_(options.findingsOnly) {}
+          findingsOnly_(options.findingsOnly),
+          referenceDigest_(scan.referenceDigest),
+          referenceRequired_(scan.referenceRequired) {}
 
     void write(const InstallationRecord& record) override {
         totals_.add(record);
@@ -125,7 +143,7 @@ public:
         // Two spaces before the name whatever its characters; no control character of it
         // reaches the terminal raw, where a carriage return could forge another line.
         line += shownSafely(record.installation);
-        const std::string words = findingsInWords(record);
+        const std::string words = findingsInWords(record, referenceRequired_);
         if (!words.empty()) line += "  " + shownSafely(words);
         // With a baseline the changes come first: the lines wait for the end.
         (compared_ ? lines_ : out_) << line << '\n';
@@ -142,12 +160,22 @@ public:
                  << lines_.str();
         }
         writeApplicationTotals(out_, totals_);
+        if (!referenceDigest_.empty()) writeReferenceTotals();
         out_ << counted(totals_.installations(), "installation", "installations") << ": "
              << totals_.withStatus(Status::Ok) << " ok, " << totals_.withStatus(Status::Findings)
              << " with findings, " << counted(totals_.withStatus(Status::Error), "error", "errors") << '\n';
     }
 
 private:
+    // "Blocks against the reference (SHA-256 ...): 39 verified, 1 modified, ...".
+    void writeReferenceTotals() {
+        out_ << "Blocks against the reference (SHA-256 " << referenceDigest_ << "):";
+        for (const ReferenceState state : kReferenceStates)
+            out_ << (state == kReferenceStates.front() ? " " : ", ") << totals_.withReference(state) << ' '
+                 << referenceStateName(state);
+        out_ << (referenceRequired_ ? "; every block required verified\n" : "\n");
+    }
+
     void noteChange(const InstallationRecord& record) {
         if (record.change == InstallationChange::Unchanged) return;
         std::string line = "  " + padded(std::string(changeName(record.change)), 9);
@@ -166,6 +194,8 @@ private:
     bool compared_;
     std::string baselineTime_;
     bool findingsOnly_;
+    std::string referenceDigest_;  // empty: held to no reference build
+    bool referenceRequired_;
     std::ostringstream changes_;  // the changes section, with a baseline
     std::ostringstream lines_;    // the installations' lines, with a baseline
     FleetTotals totals_;

@@ -47,6 +47,15 @@ public:
         return policyByApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(rule)];
     }
     int installationsBreaking(PolicyRule rule) const { return policyByInstallation_[static_cast<std::size_t>(rule)]; }
+    // Held to a reference build: installations whose application at catalogue `position`
+    // is in `state`, the whole fleet's blocks in it, and installations with any block in it.
+    int withReference(int position, ReferenceState state) const {
+        return referenceByApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(state)];
+    }
+    int withReference(ReferenceState state) const;
+    int installationsWithReference(ReferenceState state) const {
+        return referenceByInstallation_[static_cast<std::size_t>(state)];
+    }
 
 private:
     int installations_ = 0;
@@ -57,15 +66,21 @@ private:
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
     std::array<std::array<int, kPolicyRuleCount>, kApplicationCount> policyByApplication_{};
     std::array<int, kPolicyRuleCount> policyByInstallation_{};
+    std::array<std::array<int, kReferenceStateCount>, kApplicationCount> referenceByApplication_{};
+    std::array<int, kReferenceStateCount> referenceByInstallation_{};
 };
 
 // The metrics of a fleet scanned as `scan` says.
+// "verified", "modified", ...: as the records name the states, with '_' for '-'.
+std::string referenceColumnName(ReferenceState state);
+
 std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
                                                 const WriterOptions& options = {});
 
 // The text output's section after the installations: one line per application with its
 // counts that are not zero, then, after a semicolon, how many installations break each
-// rule of the rollout with it.
+// rule of the rollout with it, and after another, how many have it in each state
+// against the reference build.
 void writeApplicationTotals(std::ostream& out, const FleetTotals& totals);
 
 }  // namespace vud::fleet

@@ -91,8 +91,38 @@ std::string_view changeName(InstallationChange change) {
     return "unchanged";
 }
 
+std::string_view referenceStateName(ReferenceState state) {
+    switch (state) {
+        case ReferenceState::Verified: return "verified";
+        case ReferenceState::Modified: return "modified";
+        case ReferenceState::Unreferenced: return "unreferenced";
+        case ReferenceState::ChangedWhileRead: return "changed-while-read";
+        case ReferenceState::NotVerifiable: return "not-verifiable";
+    }
+    return "unreferenced";
+}
+
+bool isReferenceFinding(ReferenceState state, bool required) {
+    return state == ReferenceState::Modified || (required && state != ReferenceState::Verified);
+}
+
+void setReferenceState(InstallationRecord& record, ApplicationRecord& application, ReferenceState state,
+                       bool required) {
+    application.reference = state;
+    application.referenceFinding = isReferenceFinding(state, required);
+    ++record.referenceCounts[static_cast<std::size_t>(state)];
+}
+
+void holdReportToReference(InstallationRecord& record, bool required) {
+    if (record.status == Status::Error) return;
+    for (ApplicationRecord& application : record.applications)
+        if (application.state == ApplicationState::Block)
+            setReferenceState(record, application, ReferenceState::NotVerifiable, required);
+    record.status = statusOf(record);
+}
+
 bool isFinding(const ApplicationRecord& application) {
-    return application.state == ApplicationState::NoTag ||
+    return application.state == ApplicationState::NoTag || application.referenceFinding ||
            (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct);
 }
 
@@ -123,8 +153,11 @@ Status statusOf(const InstallationRecord& record) {
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
     const bool policyKept = std::all_of(record.policyFindings.begin(), record.policyFindings.end(),
                                         [](int count) { return count == 0; });
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept ? Status::Ok
-                                                                                                   : Status::Findings;
+    const bool referenceKept = std::none_of(record.applications.begin(), record.applications.end(),
+                                            [](const ApplicationRecord& application) { return application.referenceFinding; });
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept && referenceKept
+               ? Status::Ok
+               : Status::Findings;
 }
 
 }  // namespace vud::fleet

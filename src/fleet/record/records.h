@@ -38,6 +38,22 @@ struct RolloutPolicy {
     bool inForce() const { return !expectedGenerations.empty() || requireAll; }
 };
 
+// What a scan held to a reference build (--reference) finds of an application's bytes;
+// a block's only. Modified is a finding; the states that verify nothing are findings
+// where every block must be verified (--require-reference).
+enum class ReferenceState {
+    Verified,          // the reference build's bytes
+    Modified,          // the tag and size of a reference build, other bytes
+    Unreferenced,      // the reference holds no build of this file, tag and size
+    ChangedWhileRead,  // the file changed while it was read: its bytes tell nothing, and
+                       // the next scan reads it again
+    NotVerifiable,     // a saved report, which has no bytes to check
+};
+inline constexpr int kReferenceStateCount = 5;
+inline constexpr std::array<ReferenceState, kReferenceStateCount> kReferenceStates{
+    ReferenceState::Verified, ReferenceState::Modified, ReferenceState::Unreferenced,
+    ReferenceState::ChangedWhileRead, ReferenceState::NotVerifiable};
+
 // What became of an application since the baseline scan (None: no baseline given). A
 // build that is not correct and a damaged file are findings; changed: tag, size or
 // verdict differ, and it was and is a finding or was and is none.
@@ -62,6 +78,9 @@ struct ApplicationRecord {
     std::string text;                 // the verdict text as printed, without its indent and final newline
     ApplicationChange change = ApplicationChange::None;  // since the baseline scan
     std::optional<PolicyRule> policy;  // the rule of the rollout it breaks, if any
+    // Held to a reference build, a block's bytes; and whether that is a finding.
+    std::optional<ReferenceState> reference;
+    bool referenceFinding = false;
 };
 
 // The version of the records' layout, the first field of every JSON line, so that a
@@ -99,6 +118,8 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
     std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
+    // Held to a reference build: its blocks by ReferenceState; all 0 without one.
+    std::array<int, kReferenceStateCount> referenceCounts{};
 };
 
 // When the fleet was scanned and by what, which every record of the run carries; and
@@ -113,6 +134,10 @@ struct ScanMetadata {
     std::string checkerVersion;   // of the catalogue the applications were judged by
     bool compared = false;        // a baseline was given
     std::string baselineTime;     // its scan time as it recorded it; empty when it did not
+    // The reference build the blocks were held to (--reference): the reference file's
+    // own SHA-256 in hexadecimal, so that a record tells which one; empty without one.
+    std::string referenceDigest;
+    bool referenceRequired = false;  // --require-reference: every block must be verified
 };
 
 // The scan that starts now.
@@ -129,13 +154,30 @@ std::string_view statusName(Status status);             // "ok", "findings", "er
 std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
 std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
 std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
+// "verified", "modified", "unreferenced", "changed-while-read", "not-verifiable".
+std::string_view referenceStateName(ReferenceState state);
 
-// A build that is not correct, or a file without a version tag.
+// Whether an application in `state` is a finding; `required`: every block must be
+// verified. A file that changed while it was read is never called modified.
+bool isReferenceFinding(ReferenceState state, bool required);
+
+// Records what the reference says of the block at `application`, counting it in
+// `record`: its state, and whether it is a finding.
+void setReferenceState(InstallationRecord& record, ApplicationRecord& application, ReferenceState state,
+                       bool required);
+
+// Marks every block of a record read from a saved report not verifiable, and sets its
+// status again; an error record is left as it is.
+void holdReportToReference(InstallationRecord& record, bool required);
+
+// A build that is not correct, a file without a version tag, or a block whose bytes the
+// reference finds wanting.
 bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
 // block, every block is correct, no application is damaged, the generations are not
-// mixed and no rule of the rollout is broken; findings otherwise.
+// mixed, no rule of the rollout is broken and no block is a finding against the
+// reference; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves, only
 // where the rollout requires every application.

@@ -8,12 +8,14 @@
 
 #include "fleet/compare/baseline.h"
 #include "fleet/compare/policy.h"
+#include "fleet/compare/reference.h"
 #include "fleet/input/inputs.h"
 #include "fleet/input/installation_names.h"
 #include "fleet/input/report_parser.h"
 #include "fleet/output/dashboard.h"
 #include "fleet/output/record_writer.h"
 #include "fleet/run/progress_line.h"
+#include "fleet/run/reference_writing.h"
 #include "fleet/run/runner.h"
 #include "text/lines.h"
 #include "text/saved_text.h"
@@ -97,6 +99,8 @@ std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
 // no scan.
 struct Outputs {
     std::optional<Baseline> baseline;
+    // Shared with the checks: a thread given up on a dead share may outlive the run.
+    std::shared_ptr<const Reference> reference;
     std::unique_ptr<std::ofstream> html;
     std::unique_ptr<RecordWriter> writer;
     std::unique_ptr<Dashboard> dashboard;
@@ -121,6 +125,18 @@ std::optional<Outputs> openOutputs(const FleetOptions& options, Console console)
         }
         scan.compared = true;
         scan.baselineTime = outputs.baseline->scanTime();
+    }
+    if (!options.referenceFile.empty()) {
+        std::string problem;
+        std::optional<Reference> reference = Reference::read(options.referenceFile, problem);
+        if (!reference) {
+            console.err << kProgram << ": " << shownSafely(asUtf8(options.referenceFile)) << ": "
+                        << shownSafely(problem) << '\n';
+            return std::nullopt;
+        }
+        outputs.reference = std::make_shared<const Reference>(std::move(*reference));
+        scan.referenceDigest = hexDigest(outputs.reference->fileDigest());
+        scan.referenceRequired = options.requireReference;
     }
     if (!options.htmlFile.empty()) {
         outputs.html = std::make_unique<std::ofstream>(pathFromUtf8(options.htmlFile), std::ios::binary);
@@ -150,12 +166,15 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
     ProgressLine progress(console.err, console.progress);
     Tally tally;
     // A thread given up on a share that never answers keeps its copy of the check after
-    // this returns: it holds nothing of this frame, only the standard input stream.
+    // this returns: it holds nothing of this frame, only the standard input stream and
+    // its share of the reference.
     std::istream* const standardInput = &console.in;
     try {
         checkAll(
             fleet.paths, options.jobs, std::chrono::seconds(options.timeoutSeconds),
-            [standardInput](const std::string& path) { return checkInput(path, *standardInput); },
+            [standardInput, reference = outputs.reference, required = options.requireReference](const std::string& path) {
+                return checkInput(path, *standardInput, ReferenceCheck{reference.get(), required});
+            },
             // `next`: the input whose record comes next, as they come in input order.
             [&, next = std::size_t{0}](InstallationRecord& record) mutable {
                 const std::string& path = fleet.paths[next];
@@ -225,6 +244,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
 int run(const FleetOptions& options, Console console) {
     const std::optional<Fleet> fleet = fleetOf(options, console);
     if (!fleet) return kInputError;
+    if (!options.writeReferenceFile.empty())
+        return writeReference(fleet->paths, options.writeReferenceFile, console.out, console.err) ? kAllOk
+                                                                                                  : kInputError;
     std::optional<Outputs> outputs = openOutputs(options, console);
     if (!outputs) return kInputError;
     const std::optional<Tally> tally = checkFleet(*fleet, options, *outputs, console);

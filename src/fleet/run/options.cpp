@@ -137,9 +137,34 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
     app.add_option("--baseline", options.baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
                    "--format json: installations added, gone or changed, applications\n"
                    "with a new finding, fixed or changed")->option_text("FILE");
-    app.add_option("--html", options.htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
-                   "first, ok installations folded, totals under the grid (FILE is\n"
-                   "opened before any installation is checked)")->option_text("FILE");
+    CLI::Option* html =
+        app.add_option("--html", options.htmlFile, "Also writes a dashboard page of the fleet to FILE: worst\n"
+                       "first, ok installations folded, totals under the grid (FILE is\n"
+                       "opened before any installation is checked)")->option_text("FILE");
+    CLI::Option* reference =
+        app.add_option("--reference", options.referenceFile,
+                       "Holds every block to the reference build FILE (--write-reference):\n"
+                       "a file of a build it holds is read whole and its SHA-256 compared,\n"
+                       "verified or modified (other bytes: a finding)")
+            ->option_text("FILE");
+    CLI::Option* required =
+        app.add_flag("--require-reference", options.requireReference,
+                     "With --reference, every block must be verified: one unreferenced,\n"
+                     "changed while read or from a saved report is a finding")
+            ->needs(reference);
+    app.add_option("--write-reference", options.writeReferenceFile,
+                   "Checks nothing: writes to FILE the reference build of the known-good\n"
+                   "installation folders given as PATHs (each application file's SHA-256,\n"
+                   "size, tag and name)")
+        ->option_text("FILE")
+        ->excludes(reference)
+        ->excludes(required)
+        ->excludes(html)
+        ->excludes("--baseline")
+        ->excludes("--format")
+        ->excludes("--expect-generation")
+        ->excludes("--require-all")
+        ->excludes("--findings");
 }
 
 // The options with their names looked up: each was checked as it was read.

@@ -1,6 +1,8 @@
 // vudfleet's command line, read whole before any installation is checked:
 //   vudfleet [--format FORMAT] [--jobs N] [--timeout SECONDS] [--from FILE]... [--html FILE]
-//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings] PATH...
+//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings]
+//            [--reference FILE [--require-reference]] PATH...
+//   vudfleet --write-reference FILE [--from FILE]... FOLDER...
 //   vudfleet -h | --help | --version
 // FORMAT is text (the default), csv, json (JSON Lines), totals (CSV by application) or
 // metrics (Prometheus text). The manual, doc/vudfleet.1, documents the same options.
@@ -24,6 +26,9 @@ struct FleetOptions {
     std::string htmlFile;                         // empty: no dashboard
     std::string baselineFile;                     // empty: nothing to compare with
     WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings
+    std::string referenceFile;       // --reference: empty: the blocks are held to no reference build
+    bool requireReference = false;   // --require-reference: a block not verified is a finding
+    std::string writeReferenceFile;  // --write-reference: the PATHs are known-good folders to make it of
 };
 
 // A command line read: the run it asks for, or what the program says before it ends.
@@ -35,7 +40,7 @@ struct ParsedCommandLine {
 };
 
 // `arguments` are UTF-8, without the program's name. Reads no file: a list named by
-// --from, the baseline and the dashboard's file are the run's to open.
+// --from, the baseline, the reference and the dashboard's file are the run's to open.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The names --format takes, in the order --help gives them.
