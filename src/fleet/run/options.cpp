@@ -43,6 +43,9 @@ constexpr char kFooter[] =
     "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
     "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
     "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
+    "  a reference  once, from the vendor's media: vudfleet --write-reference reference.txt\n"
+    "               MEDIA; at night add --reference reference.txt: a file \"modified\" has other\n"
+    "               bytes than the release of its tag and size: copy it again from the media\n"
     "The manual, vudfleet(1), defines every field.";
 
 // "text, csv, json, totals or metrics".
