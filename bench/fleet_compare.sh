@@ -27,6 +27,13 @@
 #           10,000.
 #   baseline the 1,000 local installations to JSON, with --baseline (the JSON of an
 #           earlier scan of them) and without: what comparing with the last scan costs.
+#   reference the 1,000 local installations held to a reference build made from the
+#           distinct ones: vudfleet --reference against sha256sum over every application
+#           file with as many processes as cores, caches warm for both; vudfleet without
+#           --reference against the vudfleet before the reference check, built from
+#           VUD_FLEET_REFERENCE_BASE (default the last commit before it); and on the slow
+#           share, the requests of a scan with --reference per installation against the
+#           bytes' own minimum (each file's size over the 1 MiB of a read, plus its open).
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
@@ -41,6 +48,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${VUD_FLEET_COMPARE_BUILD:-$repo/build-bench/fleet}
 base_commit=${VUD_FLEET_DASHBOARD_BASE:-fa01337778a140de5271a9ca9c169e589da66029}
+reference_base=${VUD_FLEET_REFERENCE_BASE:-9383655c84d1a9c945b9586eafd7420ef88c20b6}
 (($# == 0)) || { echo "usage: $0" >&2; exit 2; }
 
 # Tools and libraries: groups build and benchmarks of tools/packages, installed when
@@ -67,6 +75,14 @@ cmake -S "$build-base/source" -B "$build-base/build" -DCMAKE_BUILD_TYPE=Release 
 cmake --build "$build-base/build" -j2 --target vudfleet >/dev/null
 base_vudfleet=$(find "$build-base/build" -type f -name vudfleet -perm -u+x | head -n 1)
 [[ -n $base_vudfleet ]] || { echo "fleet_compare.sh: the earlier vudfleet was not built" >&2; exit 1; }
+echo "== building the vudfleet of ${reference_base:0:12}, before the reference check, in $build-reference-base"
+mkdir -p "$build-reference-base/source"
+git -C "$repo" archive "$reference_base" | tar -x -C "$build-reference-base/source"
+cmake -S "$build-reference-base/source" -B "$build-reference-base/build" -DCMAKE_BUILD_TYPE=Release \
+  -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build-reference-base/build" -j2 --target vudfleet >/dev/null
+reference_base_vudfleet=$(find "$build-reference-base/build" -type f -name vudfleet -perm -u+x | head -n 1)
+[[ -n $reference_base_vudfleet ]] || { echo "fleet_compare.sh: the vudfleet before the reference was not built" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudfleet-compare.XXXXXX")
 mounted=()
@@ -273,6 +289,58 @@ with=$(fleet_json local "--baseline $work/baseline.json")
 time_rounds baseline 3 1 -n without "$without" -n with "$with"
 
 echo
+echo "== 7. --reference, 1,000 installations: against sha256sum with $(nproc) processes; without it against before"
+"$vudfleet" --write-reference reference.txt "$work"/distinct/* >/dev/null
+# The same CSV but for the reference's columns: held to it, nothing else changes.
+"$vudfleet" --format csv --reference reference.txt local/* >"$results/local-reference.csv" || true
+python3 - "$results/local.csv" "$results/local-reference.csv" <<'PYTHON'
+import csv, sys
+plain = [row[:22] for row in csv.reader(open(sys.argv[1], newline=""))]
+held = list(csv.reader(open(sys.argv[2], newline="")))
+assert [row[:22] for row in held] == plain, "--reference changed the records"
+states = [row[-1] for row in held[1:] if row[-1]]
+modified = sum(state == "modified" for state in states)
+print(f"   the same records with --reference; {len(states)} blocks: {states.count('verified')} verified, "
+      f"{modified} modified, {states.count('unreferenced')} unreferenced")
+PYTHON
+reference_base_q=$(quote "$reference_base_vudfleet")
+time_rounds reference 3 1 \
+  -n reference "sh -c $(quote "exec $vudfleet_q --format csv --reference reference.txt local/* >/dev/null")" \
+  -n sha256sum "sh -c $(quote "printf '%s\\0' local/*/*.ma | xargs -0 -P $(nproc) -n 1000 sha256sum >/dev/null")" \
+  -n without "$(fleet local)" \
+  -n before "sh -c $(quote "exec $reference_base_q --format csv local/* >/dev/null")"
+# Requests on a share: every call on an application file reaches the server there (its
+# look-up, open, reads and status), counted by strace over five installations, against
+# each file's size over the 1 MiB of a read, plus its open.
+if command -v strace >/dev/null; then
+  strace -f -e trace=openat,read,pread64,newfstatat,fstat,statx -o "$results/reference.strace" \
+    "$vudfleet" --format csv --jobs 1 --reference reference.txt local/ws000{1..5} >/dev/null || true
+  python3 - "$results/reference.strace" >"$results/reference-requests.txt" <<'PYTHON'
+import os, re, sys
+application = r'"([^"]*/ws\d+/vud_[a-z0-9]+\.ma)"'
+descriptors, calls = {}, {}
+for line in open(sys.argv[1]):
+    pid = line.split()[0]
+    opened = re.search(r"openat\(AT_FDCWD, " + application + r".*= (\d+)$", line)
+    looked = re.search(r"(?:newfstatat|statx)\(AT_FDCWD, " + application, line)
+    on = re.search(r"^\d+\s+(?:p?read(?:64)?|fstat|newfstatat)\((\d+),", line)
+    if opened:
+        descriptors[(pid, opened.group(2))] = opened.group(1)
+        path = opened.group(1)
+    elif looked:
+        path = looked.group(1)
+    elif on and (pid, on.group(1)) in descriptors:
+        path = descriptors[(pid, on.group(1))]
+    else:
+        continue
+    calls[path] = calls.get(path, 0) + 1
+installations = len({os.path.dirname(path) for path in calls})
+least = sum(-(-os.path.getsize(path) // (1 << 20)) + 1 for path in calls if os.path.exists(path))
+print(f"{sum(calls.values()) / installations:.1f} {least / installations:.1f}")
+PYTHON
+fi
+
+echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
 python3 - "$results" <<'PYTHON'
 import glob, json, os, statistics, sys
@@ -291,6 +359,7 @@ local = medians("local") | medians("local-cat")
 share = medians("share")
 hang = medians("hang")
 baseline = medians("baseline")
+reference = medians("reference")
 render = medians("render")
 number = lambda name: int(open(os.path.join(results, name)).read())
 rss = number("rss-10000.txt") / 1024
@@ -305,6 +374,12 @@ line("local disk, 1,000 installations", local)
 line("slow share, 50 installations", share)
 line("slow share, one of 50 hanging", hang)
 line("--baseline, 1,000 installations", baseline)
+line("--reference, 1,000 installations", reference)
+requests_file = os.path.join(results, "reference-requests.txt")
+if os.path.exists(requests_file):
+    per_installation, least = map(float, open(requests_file).read().split())
+    print(f"  {'--reference, requests on a share':34} {per_installation:.1f} per installation (look-ups, opens, "
+          f"reads, status), the bytes' own minimum {least:.1f}")
 line("dashboard of 10,000, Chromium", render)
 print(f"  {'dashboard of 10,000, bytes':34} before {page_before / 1e6:.1f} MB, now {page_now / 1e6:.1f} MB")
 net = (render["now"][0] - render["empty"][0]) / (render["before"][0] - render["empty"][0])
@@ -323,6 +398,8 @@ targets = [
     ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),
     ("dashboard render time, now / before", render["now"][0] / render["before"][0], "<=", 0.2),
     ("vudfleet --baseline / without, 1,000", baseline["with"][0] / baseline["without"][0], "<=", 1.2),
+    ("vudfleet --reference / sha256sum, 1,000", reference["reference"][0] / reference["sha256sum"][0], "<=", 1.2),
+    ("vudfleet without --reference / before, 1,000", reference["without"][0] / reference["before"][0], "<=", 1.02),
 ]
 missed = 0
 for what, value, sense, limit in targets:
