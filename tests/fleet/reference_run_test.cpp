@@ -13,6 +13,7 @@
 #include "fleet/compare/reference.h"
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
+#include "fleet/reference_fixture.h"
 #include "fleet/input/file_digests.h"
 #include "probe/memory_installation.h"
 #include "support/run_checker.h"
@@ -23,21 +24,13 @@ namespace {
 
 std::string pageOf(const std::string& name) { return testing::readFile(name); }
 
-// Every application of the host generation `generation`, each file's bytes held whole,
-// so that the last byte lies well behind the tag.
-std::vector<testing::GeneratedFile> wholeInstallation(int generation) {
-    std::vector<testing::GeneratedFile> files = testing::correctInstallation(generation);
-    for (testing::GeneratedFile& file : files) file.bytes.resize(static_cast<std::size_t>(file.byteCount), ' ');
-    return files;
-}
-
 // The reference file's own digest, which every record of a scan held to it carries.
 std::string digestOfFile(const std::string& name) { return hexDigest(sha256Of(testing::readFile(name))); }
 
 class FleetReference : public ::testing::Test {
 protected:
     void SetUp() override {
-        media = wholeInstallation(11);
+        media = testing::wholeBuilds(11);
         testing::writeInto("media", media);
         const FleetRun made = runWith({"--write-reference", "reference.txt", "media"});
         ASSERT_EQ(0, made.status) << made.err;
@@ -182,15 +175,11 @@ TEST_F(FleetReference, UnreferencedAndNotVerifiableAreFindingsOnlyWhereRequired)
 // its bytes may be of no version it ever had. A note, and a finding only where every
 // block must be verified.
 TEST(FleetReferenceRecords, AFileThatChangedWhileReadIsNeverModified) {
-    const std::vector<testing::GeneratedFile> media = wholeInstallation(11);
+    const std::vector<testing::GeneratedFile> media = testing::wholeBuilds(11);
     MemoryInstallation known;
     testing::putInto(known, media);
-    ReferenceMaker maker;
     std::string problem;
-    ASSERT_TRUE(addToReference(known, "media", maker, problem)) << problem;
-    std::ostringstream made;
-    maker.write(made, "test");
-    const std::optional<Reference> reference = Reference::parse(made.str(), problem);
+    const std::optional<Reference> reference = testing::referenceOf(known, problem);
     ASSERT_TRUE(reference) << problem;
 
     // vud_mcp.ma reported its size at open, yet delivered other bytes, and more of them

@@ -13,6 +13,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/generated_installation.h"
+#include "fleet/reference_fixture.h"
 #include "fleet/input/file_digests.h"
 #include "probe/installed_folder.h"
 #include "verify/verification.h"
@@ -179,12 +180,7 @@ TEST(ReferenceJudgement, EachStateFromTheReadAndTheReference) {
 
 // Correct builds of `generation`, the first `count` applications, each file's bytes
 // padded to its size as writeInto() pads them.
-std::vector<testing::GeneratedFile> wholeBuilds(int generation, std::size_t count) {
-    std::vector<testing::GeneratedFile> files = testing::correctInstallation(generation);
-    files.resize(count);
-    for (testing::GeneratedFile& file : files) file.bytes.resize(static_cast<std::size_t>(file.byteCount), ' ');
-    return files;
-}
+using testing::wholeBuilds;
 
 // The line the writer makes of one generated file.
 std::string buildLine(const testing::GeneratedFile& file, const std::string& tag) {
@@ -246,12 +242,8 @@ TEST(ReferenceCheck, ScanOfAFolderFindsEachStateAndReadsOnlyReferenceBuildsWhole
     std::vector<testing::GeneratedFile> files = wholeBuilds(8, 4);
     testing::writeInto("media", files);
     InstalledFolder media("media");
-    ReferenceMaker maker;
     std::string problem;
-    ASSERT_TRUE(addToReference(media, "media", maker, problem)) << problem;
-    std::ostringstream out;
-    maker.write(out, "test");
-    const std::optional<Reference> reference = Reference::parse(out.str(), problem);
+    const std::optional<Reference> reference = testing::referenceOf(media, problem);
     ASSERT_TRUE(reference) << problem;
 
     // The workstation: the first file as on the media, the second with one byte
