@@ -123,7 +123,7 @@ TEST_F(FleetReference, AFileThatBecomesModifiedIsANewFindingAgainstTheBaseline) 
     const FleetRun lastNight = runWith({"--format", "json", "--reference", "reference.txt", "media"});
     ASSERT_EQ(0, lastNight.status) << lastNight.err;
     testing::writeFile("yesterday.json", lastNight.out);
-    std::filesystem::copy_file("ws/vud_mcp.ma", "media/vud_mcp.ma", std::filesystem::copy_options::overwrite_existing);
+    testing::writeFile("media/vud_mcp.ma", testing::readFile("ws/vud_mcp.ma"));
     const FleetRun tonight = runWith({"--baseline", "yesterday.json", "--reference", "reference.txt", "media"});
     EXPECT_EQ(1, tonight.status);
     EXPECT_EQ(0u, tonight.out.find("Changes since the baseline scan of "));
