@@ -1,12 +1,10 @@
 // vudfleet: the Vudmark checks over a fleet of installations. See command_line.h.
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "fleet/run/command_line.h"
-#include "fleet/run/runner.h"
+#include "fleet/run/detached_run.h"
 #include "text/path.h"
 
 #ifdef _WIN32
@@ -43,7 +41,7 @@ BOOL WINAPI clearProgressOnInterrupt(DWORD event) {
 void clearProgressWhenOutputStops() { SetConsoleCtrlHandler(clearProgressOnInterrupt, TRUE); }
 #else
 extern "C" void clearProgressAndEnd(int number) {
-    // Only what a signal handler may call: a lock-free load, write, signal and raise.
+    // Only what a signal handler may call: a lock-free load, write, and the end.
     const std::size_t width = vud::fleet::progressLineWidth();
     char blank[256];
     if (width > 0 && width + 2 <= sizeof blank) {
@@ -54,8 +52,7 @@ extern "C" void clearProgressAndEnd(int number) {
             // Standard error is gone too: nothing to clear.
         }
     }
-    std::signal(number, SIG_DFL);
-    std::raise(number);  // taken as this handler returns
+    vud::fleet::endBySignal(number);
 }
 
 void clearProgressWhenOutputStops() {
@@ -75,16 +72,7 @@ void clearProgressWhenOutputStops() {
 
 int run(const std::vector<std::string>& arguments, bool progress) {
     if (progress) clearProgressWhenOutputStops();
-    const int status = vud::fleet::runFleet(arguments, {std::cin, std::cout, std::cerr, progress});
-    if (vud::fleet::workAbandoned()) {
-        // A thread still blocked on a share that stopped answering uses what static
-        // destructors would tear down: end here, with everything written.
-        std::cout.flush();
-        std::cerr.flush();
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }
-    return status;
+    return vud::fleet::runFleet(arguments, {std::cin, std::cout, std::cerr, progress});
 }
 
 }  // namespace
@@ -103,11 +91,12 @@ int wmain(int argc, wchar_t** argv) {
     vud::fleet::ConsoleOutput console;
     DWORD mode = 0;
     const bool progress = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
-    return run(arguments, progress);
+    return vud::fleet::runDetached([&] { return run(arguments, progress); });
 }
 #else
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    return run(std::vector<std::string>(argv + 1, argv + argc), isatty(STDERR_FILENO) == 1);
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    return vud::fleet::runDetached([&] { return run(arguments, isatty(STDERR_FILENO) == 1); });
 }
 #endif
