@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -72,6 +74,30 @@ TEST(HeldShare, ThePipeOfTheOutputClosesAtTheTimeout) {
               "2 installations: 1 ok, 0 with findings, 1 error\n",
               withoutTotals(out));
     EXPECT_EQ("vudfleet: held: timed out after 3 s\n", testing::readFile("err.txt"));
+}
+
+// Interrupted while the share holds its read, with no timeout to give it up: the run
+// cannot end, but the program ends by the signal, as any program does.
+TEST(HeldShare, AnInterruptedRunEndsByItsSignal) {
+    const testing::ScratchFolder scratch;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(::strsignal(number));
+        std::optional<testing::LyingMount> held;
+        held.emplace("held", std::vector<std::string>{"vud_mcp.ma:65685:65685="});
+        if (!held->unavailable().empty()) GTEST_SKIP() << held->unavailable();
+        testing::ChildProcess run({VUDFLEET_EXECUTABLE, "--timeout", "0", "held"}, {"out.txt", "err.txt"});
+        ASSERT_EQ(0, run.spawnError());
+        std::this_thread::sleep_for(1s);  // into the held read
+        run.sendSignal(number);
+        const Clock::time_point deadline = Clock::now() + 20s;
+        while (!run.ended() && Clock::now() < deadline) std::this_thread::sleep_for(10ms);
+        const bool ended = run.ended();
+        // A program that could not end ends once the read is let go.
+        held.reset();
+        const testing::ChildEnd& end = run.wait(20s);
+        EXPECT_TRUE(ended) << "still running 20 s after the signal";
+        EXPECT_EQ(number, end.signal()) << "exit status " << end.exitStatus();
+    }
 }
 
 }  // namespace
