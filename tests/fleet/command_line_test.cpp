@@ -33,13 +33,6 @@ std::string withoutScanTimes(const std::string& out) {
     return std::regex_replace(out, kTime, "TIME");
 }
 
-// The text output without its totals by application, for the tests of the lines above them.
-std::string withoutTotals(const std::string& out) {
-    const std::size_t start = out.find("\nBy application");
-    if (start == std::string::npos) return out;
-    return out.substr(0, start) + out.substr(out.rfind("\n\n") + 2);
-}
-
 class FleetCommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
