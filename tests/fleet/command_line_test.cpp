@@ -17,7 +17,9 @@
 
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
+#include "probe/installed_folder.h"
 #include "support/scratch_folder.h"
+#include "verify/verification.h"
 #ifndef _WIN32
 #include "support/lying_mount.h"
 #endif
@@ -38,6 +40,12 @@ std::string withoutTotals(const std::string& out) {
     const std::size_t start = out.find("\nBy application");
     if (start == std::string::npos) return out;
     return out.substr(0, start) + out.substr(out.rfind("\n\n") + 2);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
 }
 
 class FleetCommandLine : public ::testing::Test {
@@ -126,6 +134,62 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     EXPECT_EQ(1, csv.status);
     EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
                                                "vud_mcp.ma,no-tag,,,,,,,,20"));
+}
+
+// vudcheck's report of `folder`, saved beside it as FOLDER.txt.
+void saveReportOf(const std::string& folder) {
+    InstalledFolder installation(folder);
+    std::ostringstream report;
+    runVerification(installation, report);
+    writeFile(folder + ".txt", report.str());
+}
+
+// A report's summary counts its blocks and the applications not found: the others were
+// there without a version tag. A folder and its report say the same of them; the report
+// cannot tell which they are, so its applications without a block all stay absent.
+TEST_F(FleetCommandLine, AReportCountsItsFilesWithoutATagDamagedAsTheFolderScanDoes) {
+    std::vector<testing::GeneratedFile> files = testing::correctInstallation(11);
+    files[0] = {0, "", 0};  // vud_mcp.ma, empty
+    testing::writeInto("damaged", files);
+    files.pop_back();  // vud_rc9.ma not found besides
+    testing::writeInto("partial", files);
+    saveReportOf("damaged");
+    saveReportOf("partial");
+    const struct {
+        std::vector<std::string> arguments;
+        const char* folder;
+        const char* line;  // after the path
+    } cases[] = {
+        {{}, "damaged", "findings  11         40 of 40 correct  NAME  1 damaged (no version tag)\n"},
+        {{"--require-all"}, "damaged", "findings  11         40 of 40 correct  NAME  1 damaged (no version tag)\n"},
+        {{}, "partial", "findings  11         39 of 39 correct  NAME  1 damaged (no version tag), 1 not found\n"},
+        {{"--require-all"}, "partial",
+         "findings  11         39 of 39 correct  NAME  1 damaged (no version tag), 1 not found (required)\n"},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& name : {std::string(c.folder), std::string(c.folder) + ".txt"}) {
+            std::vector<std::string> arguments = c.arguments;
+            arguments.push_back(name);
+            SCOPED_TRACE(arguments.front() + " " + name);
+            const FleetRun run = runWith(arguments);
+            EXPECT_EQ(1, run.status);
+            std::string line = c.line;
+            line.replace(line.find("NAME"), 4, name);
+            EXPECT_EQ(line, run.out.substr(0, run.out.find('\n') + 1));
+        }
+    }
+
+    const FleetRun json = runWith({"--format", "json", "--require-all", "damaged.txt", "partial.txt"});
+    const std::string damaged = json.out.substr(0, json.out.find('\n') + 1);
+    const std::string partial = json.out.substr(damaged.size());
+    EXPECT_NE(std::string::npos, damaged.find(",\"status\":\"findings\","));
+    EXPECT_NE(std::string::npos, damaged.find(",\"not_found\":0,\"damaged\":1,"));
+    EXPECT_NE(std::string::npos, damaged.find("\"findings\":{\"wrong-generation\":0,\"required\":0}}"));
+    EXPECT_NE(std::string::npos, partial.find(",\"not_found\":1,\"damaged\":1,"));
+    EXPECT_NE(std::string::npos, partial.find("\"findings\":{\"wrong-generation\":0,\"required\":1}}"));
+    // Which of the two without a block is the one not found, the report does not tell.
+    EXPECT_EQ(2u, occurrences(partial, "\"state\":\"absent\""));
+    EXPECT_EQ(0u, occurrences(partial, "\"policy\":\"required\""));
 }
 
 #ifndef _WIN32
@@ -325,12 +389,6 @@ TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
 std::string withScanShown(const std::string& csv) {
     static const std::regex kScan(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ,[^,\r]*,)");
     return std::regex_replace(csv, kScan, "SCAN,");
-}
-
-std::size_t occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
 }
 
 // A complete, correct FWP 8.0 workstation is ok to the checker: exactly the machine an

@@ -1,5 +1,6 @@
 // A saved report of an installation reads back into the very records that scanning the
-// installation gives, applications without a block read as absent: over generated
+// installation gives, applications without a block read as absent and those of them the
+// summary does not count as not found counted damaged: over generated
 // installations of every kind of finding, in memory and through the real programs.
 #include <gtest/gtest.h>
 
@@ -26,13 +27,11 @@ std::string jsonOf(const InstallationRecord& record) {
     return out.str();
 }
 
-// What a report can tell of a scanned installation.
+// What a report can tell of a scanned installation: how many files were damaged, not which.
 InstallationRecord asReportTells(InstallationRecord record) {
     record.source = Source::Report;
     for (ApplicationRecord& application : record.applications)
         if (application.state != ApplicationState::Block) application.state = ApplicationState::Absent;
-    record.damaged = 0;
-    record.status = statusOf(record);
     return record;
 }
 
@@ -148,9 +147,6 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
             for (std::size_t at = expected.find(hidden); at != std::string::npos; at = expected.find(hidden))
                 expected.replace(at, std::string(hidden).size(), "\"state\":\"absent\"");
         }
-        // Nor can a report tell a damaged application from one not found.
-        const std::size_t damaged = expected.find("\"damaged\":") + 10;
-        expected.replace(damaged, expected.find(',', damaged) - damaged, "0");
         EXPECT_EQ(expected, parsedLine);
         ++installations;
     }

@@ -578,9 +578,11 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
-                   application.policy.has_value();
+            return application.state == ApplicationState::Block &&
+                   (application.verdict != VerdictKind::Correct || application.policy == PolicyRule::WrongGeneration);
         }));
+    // Counted by the installation: a report with damaged files marks no application required.
+    count += installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     count += installation.damaged;
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;

@@ -19,7 +19,8 @@ enum class ApplicationState {
     Block,     // the report has a block for it
     NotFound,  // scanned: no file, or one that cannot be read
     NoTag,     // scanned: a file without a version tag
-    Absent,    // a report has no block for it; a report cannot tell the two above apart
+    Absent,    // a report has no block for it; a report cannot tell the two above apart,
+               // only how many of each (InstallationRecord::notFound, ::damaged)
 };
 
 // The rules of a rollout that an installation may be held to beyond the checker's
@@ -86,7 +87,9 @@ struct InstallationRecord {
     VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
-    // short, overwritten). A finding, unlike a file not found; a report cannot show it.
+    // short, overwritten). A finding, unlike a file not found. A report tells how many
+    // (those without a block that its summary does not count as not found), not which:
+    // its applications without a block all stay absent.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
     // A build newer than this checker knows was found (the out-of-date notice was
