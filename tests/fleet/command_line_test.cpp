@@ -192,6 +192,115 @@ TEST_F(FleetCommandLine, AReportCountsItsFilesWithoutATagDamagedAsTheFolderScanD
     EXPECT_EQ(0u, occurrences(partial, "\"policy\":\"required\""));
 }
 
+// Sets the time `path` was last written to `seconds` since 1970 (UTC).
+void setWrittenAt(const std::string& path, std::int64_t seconds) {
+    using namespace std::chrono;
+    const auto written = file_clock::from_sys(sys_seconds{std::chrono::seconds{seconds}});
+    std::filesystem::last_write_time(path, time_point_cast<std::filesystem::file_time_type::duration>(written));
+}
+
+std::int64_t secondsNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// A report saved on 2020-01-01 (1577836800) beside a folder and a fresh report of it:
+// with --max-report-age the old one is a finding in every format; without it, only
+// JSON tells its time and nothing else changes.
+TEST_F(FleetCommandLine, AReportOlderThanAllowedIsAStaleReportInEveryFormat) {
+    saveReportOf("ok");
+    std::filesystem::copy_file("ok.txt", "old.txt");
+    setWrittenAt("old.txt", 1577836800);
+    const std::vector<std::string> fleet{"ok", "ok.txt", "old.txt"};
+    const auto with = [&fleet](std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), fleet.begin(), fleet.end());
+        return runWith(arguments);
+    };
+
+    const FleetRun plain = with({});
+    EXPECT_EQ(0, plain.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "ok        11         41 of 41 correct  ok.txt\n"
+              "ok        11         41 of 41 correct  old.txt\n"
+              "3 installations: 3 ok, 0 with findings, 0 errors\n",
+              withoutTotals(plain.out));
+    const FleetRun plainJson = with({"--format", "json"});
+    EXPECT_EQ(1u, occurrences(plainJson.out, "}]}\n"));  // the folder's line, unchanged
+    EXPECT_EQ(1u, occurrences(plainJson.out, "}],\"report_time\":\"2020-01-01T00:00:00Z\"}\n"));
+    EXPECT_EQ(0u, occurrences(plainJson.out, "stale"));
+
+    const FleetRun text = with({"--max-report-age", "30", "--html", "fleet.html"});
+    EXPECT_EQ(1, text.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "ok        11         41 of 41 correct  ok.txt\n"
+              "findings  11         41 of 41 correct  old.txt  stale report, written 2020-01-01\n"
+              "3 installations: 2 ok, 1 with findings, 0 errors\n",
+              withoutTotals(text.out));
+    std::ifstream page("fleet.html");
+    const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+    const std::string flag = "<span class=\"flag\" title=\"a saved report written longer ago than --max-report-age "
+                             "allows: what is installed may have changed since\">stale report</span>";
+    EXPECT_NE(std::string::npos, html.find("<th scope=\"row\" class=\"report\" title=\"old.txt\nreport written "
+                                           "2020-01-01T00:00:00Z\"><span>old.txt</span></th><td class=\"status\">"
+                                           "findings" + flag + "</td>"));
+    EXPECT_NE(std::string::npos, html.find("<tr><td>" + flag + "</td><th scope=\"row\">stale report</th>"));
+
+    const FleetRun csv = with({"--format", "csv", "--max-report-age", "30"});
+    EXPECT_EQ(1, csv.status);
+    EXPECT_EQ(0u, csv.out.find("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,"
+                               "name,file,state,tag,size,generation,host,verdict,text,machine,scan_time,"
+                               "vudfleet_version,checker_version,report_time,stale_report\r\n"));
+    EXPECT_EQ(41u, occurrences(csv.out, ",2.3.0,,false\r\n"));
+    EXPECT_EQ(41u, occurrences(csv.out, ",2.3.0,2020-01-01T00:00:00Z,true\r\n"));
+    EXPECT_EQ(41u, occurrences(csv.out, "\r\nold.txt,report,findings,,0,0,false,false,"));
+
+    const FleetRun json = with({"--format", "json", "--max-report-age", "30"});
+    EXPECT_EQ(1u, occurrences(json.out, "}],\"report_time\":null,\"stale_report\":false}\n"));
+    EXPECT_EQ(1u, occurrences(json.out, "}],\"report_time\":\"2020-01-01T00:00:00Z\",\"stale_report\":true}\n"));
+    EXPECT_EQ(1u, occurrences(json.out, "{\"format\":2,\"installation\":\"old.txt\",\"machine\":\"\",\"scan_time\":\""));
+    EXPECT_NE(std::string::npos, json.out.find(",\"source\":\"report\",\"status\":\"findings\","));
+
+    const FleetRun totals = with({"--format", "totals", "--max-report-age", "30"});
+    EXPECT_EQ(0u, totals.out.find("position,file,name,correct,size_mismatch,beta,test,pre_release,older,newer,"
+                                  "unrecognized,not_found,no_tag,absent,stale_report\r\n0,vud_mcp.ma,"
+                                  "Member Copy Along Path,3,0,0,0,0,0,0,0,0,0,0,1\r\n"));
+    EXPECT_EQ(41u, occurrences(totals.out, ",3,0,0,0,0,0,0,0,0,0,0,1\r\n"));
+
+    const FleetRun metrics = with({"--format", "metrics", "--max-report-age", "30"});
+    EXPECT_NE(std::string::npos,
+              metrics.out.find("# HELP vudfleet_stale_report_installations Installations read from a saved report "
+                               "written longer ago than --max-report-age allows.\n"
+                               "# TYPE vudfleet_stale_report_installations gauge\n"
+                               "vudfleet_stale_report_installations 1\n"));
+}
+
+// More than DAYS whole days before the scan is stale, less is not; a report from
+// standard input has no file to tell its age and is as new as the run.
+TEST_F(FleetCommandLine, AReportIsStaleOnlyOnceMoreThanTheDaysAllowedHavePassed) {
+    saveReportOf("ok");
+    const std::int64_t hour = 3600;
+    const struct {
+        std::int64_t age;  // seconds before now
+        const char* days;
+        int status;
+    } cases[] = {
+        {2 * 24 * hour + hour, "2", 1},
+        {2 * 24 * hour - hour, "2", 0},
+        {2 * 24 * hour + hour, "3", 0},
+        {400 * 24 * hour, "36500", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.age) + " s old, " + c.days + " days allowed");
+        setWrittenAt("ok.txt", secondsNow() - c.age);
+        EXPECT_EQ(c.status, runWith({"--max-report-age", c.days, "ok.txt"}).status);
+    }
+    std::ifstream report("ok.txt");
+    const std::string text((std::istreambuf_iterator<char>(report)), std::istreambuf_iterator<char>());
+    const FleetRun piped = runWith({"--format", "json", "--max-report-age", "1", "-"}, text);
+    EXPECT_EQ(0, piped.status);
+    EXPECT_NE(std::string::npos, piped.out.find("}],\"report_time\":null,\"stale_report\":false}\n"));
+}
+
 #ifndef _WIN32
 // Files are opened by name: a folder that may be entered but not listed is checked as the
 // checker checks it, one that cannot be entered is an error.

@@ -84,8 +84,11 @@ InstallationRecord checkInput(const std::string& path, std::istream& standardInp
         case InputKind::Other: break;
     }
     std::string bytes;
-    if (!readWholeFile(path, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-    return parseReport(bytes, asUtf8(path));
+    InstallationRecord record = readWholeFile(path, kLargestReport, bytes, reason)
+                                    ? parseReport(bytes, asUtf8(path))
+                                    : errorRecord(path, Source::Report, reason);
+    record.reportTime = modifiedAt(path);
+    return record;
 }
 
 }  // namespace vud::fleet

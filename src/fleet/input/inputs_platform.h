@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <istream>
 #include <string>
 
@@ -24,6 +26,10 @@ bool enterable(const std::string& path, std::string& reason);
 // buffer grows with what arrives: the limit is a bound, not an allocation, so a list of
 // ten paths costs no more than its bytes.
 bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes);
+
+// When the file `path` was last written, in seconds since 1970-01-01 UTC; none when
+// that cannot be told.
+std::optional<std::int64_t> modifiedAt(const std::string& path);
 
 // Reads the file `path` until its end or until `most` bytes are held, whichever comes
 // first; sets `reason` and returns false when it cannot be opened or read.

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <fstream>
 #include <system_error>
@@ -42,6 +44,12 @@ bool enterable(const std::string& path, std::string& reason) {
     if (!error && !std::filesystem::is_directory(entered)) error = std::make_error_code(std::errc::not_a_directory);
     if (error) reason = reasonOf(error);
     return !error;
+}
+
+std::optional<std::int64_t> modifiedAt(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(status.st_mtime);
 }
 
 bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {

@@ -58,6 +58,17 @@ bool enterable(const std::string& path, std::string& reason) {
     return true;
 }
 
+std::optional<std::int64_t> modifiedAt(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    // Ticks of 100 ns since 1601-01-01 UTC, never negative: whole seconds rounded down,
+    // as POSIX gives them.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    return static_cast<std::int64_t>(ticks / 10'000'000) - kSecondsFrom1601To1970;
+}
+
 bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
     // Shared for reading, writing and deleting: a report being written still reads.
     const HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ,

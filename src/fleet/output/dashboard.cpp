@@ -204,6 +204,8 @@ constexpr std::string_view kWrongGenerationWords =
 constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
+constexpr std::string_view kStaleWords =
+    "a saved report written longer ago than --max-report-age allows: what is installed may have changed since";
 
 // Only where a rollout's rules are in force, so that a page without them stays as it was.
 constexpr std::string_view kPolicyStyle =
@@ -319,6 +321,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendFlagRow("checker out of date", kOutdatedWords);
     appendFlagRow("no application found", kNothingWords);
     appendFlagRow("damaged", kDamagedWords);
+    if (totals.staleReports() > 0) appendFlagRow("stale report", kStaleWords);
     if (scan.compared) {
         appendFlagRow("added", kAddedWords);
         appendFlagRow("changed", kChangedWords);
@@ -437,6 +440,10 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += "\non ";
         appendEscaped(page, installation.machine);
     }
+    if (installation.reportTime) {
+        page += "\nreport written ";
+        page += isoTime(*installation.reportTime);
+    }
     page += "\"><span>";
     appendMachine(page, installation);
     appendEscaped(page, installation.installation);
@@ -464,6 +471,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
     if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.staleReport) appendFlag(page, "stale report", kStaleWords);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
         appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
@@ -586,6 +594,7 @@ int findingCount(const InstallationRecord& installation) {
     count += installation.damaged;
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;
+    if (installation.staleReport) ++count;
     return count;
 }
 

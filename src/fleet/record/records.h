@@ -98,6 +98,12 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
     std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
+    // When the report was written: its file's last modification, in seconds since
+    // 1970-01-01 UTC. None for a folder, and for a report from standard input.
+    std::optional<std::int64_t> reportTime;
+    // Written longer ago than the run allows (--max-report-age): what the report tells
+    // may no longer be what is installed. A finding.
+    bool staleReport = false;
 };
 
 // When the fleet was scanned and by what, which every record of the run carries; and
@@ -134,7 +140,8 @@ bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
 // block, every block is correct, no application is damaged, the generations are not
-// mixed and no rule of the rollout is broken; findings otherwise.
+// mixed, no rule of the rollout is broken and the report it was read from is not
+// stale; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves, only
 // where the rollout requires every application.

@@ -8,6 +8,7 @@
 
 #include "fleet/compare/baseline.h"
 #include "fleet/compare/policy.h"
+#include "fleet/compare/report_age.h"
 #include "fleet/input/inputs.h"
 #include "fleet/input/installation_names.h"
 #include "fleet/input/report_parser.h"
@@ -99,6 +100,7 @@ std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
 // Where the records go, each file read or opened before the scan: a wrong one costs
 // no scan.
 struct Outputs {
+    std::int64_t scanTime = 0;  // reports' ages are told from it
     std::optional<Baseline> baseline;
     std::unique_ptr<std::ofstream> html;
     std::unique_ptr<RecordWriter> writer;
@@ -114,6 +116,7 @@ struct Outputs {
 std::optional<Outputs> openOutputs(const FleetOptions& options, Console console) {
     Outputs outputs;
     ScanMetadata scan = scanStartingNow();
+    outputs.scanTime = scan.time;
     if (!options.baselineFile.empty()) {
         std::string problem;
         outputs.baseline = Baseline::read(options.baselineFile, problem);
@@ -169,6 +172,8 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
                 // Before the comparison: a baseline written under the same rules has the
                 // same statuses.
                 if (options.writer.policy.inForce()) applyPolicy(options.writer.policy, record);
+                if (options.writer.maxReportAgeDays)
+                    applyReportAge(*options.writer.maxReportAgeDays, outputs.scanTime, record);
                 if (outputs.baseline) outputs.baseline->compare(record);
                 tally.findings = tally.findings || record.status == Status::Findings;
                 if (record.status == Status::Error) {

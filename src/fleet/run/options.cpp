@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/compare/policy.h"
+#include "fleet/compare/report_age.h"
 
 namespace vud::fleet {
 namespace {
@@ -134,6 +135,11 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
     app.add_flag("--findings", options.writer.findingsOnly,
                  "Writes only installations with findings or errors (CSV: only\n"
                  "the rows of findings); totals and metrics still count all");
+    app.add_option("--max-report-age", options.writer.maxReportAgeDays,
+                   "A saved report written more than DAYS days before the scan (its\n"
+                   "file's modification time) is a finding, stale report")
+        ->transform(decimalBetween(1, kLongestReportAgeDays))
+        ->option_text("DAYS");
     app.add_option("--baseline", options.baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
                    "--format json: installations added, gone or changed, applications\n"
                    "with a new finding, fixed or changed")->option_text("FILE");
