@@ -435,6 +435,15 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         {{"--expect-generation", "FWP11", "ok"}, "--expect-generation: not a whole number in decimal digits: FWP11\n"},
         {{"--expect-generation", "0x0b", "ok"}, "--expect-generation: not a whole number in decimal digits: 0x0b\n"},
         {{"--expect-generation", "", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        // A list the user slipped in typing is refused, not read as what it might mean.
+        {{"--expect-generation", "11,,12", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", "11,", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", ",11", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", ",", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", "11, 12", "ok"},
+         "--expect-generation: not a whole number in decimal digits:  12\n"},
+        {{"--expect-generation", "11,1", "ok"},
+         "--expect-generation: no host generation is numbered 1 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(command.message);
