@@ -415,6 +415,20 @@ TEST_F(FleetCommandLine, ListsMayBeRepeatedAndHoldCommentsAndTrailingBlanks) {
               withoutTotals(result.out));
 }
 
+// A line longer than any path is no list of installations: refused with its number,
+// before anything is checked, from a file or from standard input.
+TEST_F(FleetCommandLine, AListWithALineLongerThanAnyPathIsRefused) {
+    const std::string list = "ok\n" + std::string(std::size_t{200} << 10, 'x') + "\nempty\n";
+    writeFile("long.txt", list);
+    for (const auto& [name, input] : {std::pair<std::string, std::string>{"long.txt", ""}, {"-", list}}) {
+        SCOPED_TRACE(name);
+        const FleetRun result = runWith({"--from", name}, input);
+        EXPECT_EQ(2, result.status);
+        EXPECT_EQ("", result.out);
+        EXPECT_EQ("vudfleet: " + name + ": line 2: longer than 128 KiB, which no path is\n", result.err);
+    }
+}
+
 TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
     const struct {
         std::vector<std::string> arguments;

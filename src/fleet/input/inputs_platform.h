@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <istream>
 #include <string>
+#include <string_view>
 
 namespace vud::fleet {
 
@@ -34,5 +36,15 @@ std::optional<std::int64_t> modifiedAt(const std::string& path);
 // Reads the file `path` until its end or until `most` bytes are held, whichever comes
 // first; sets `reason` and returns false when it cannot be opened or read.
 bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason);
+
+// What is handed each piece read; false: no more is wanted.
+using PieceTaker = std::function<bool(std::string_view piece)>;
+
+// Hands the file `path` to `take` a piece at a time, until its end or until `take`
+// wants no more; sets `reason` and returns false when it cannot be opened or read.
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason);
+
+// The same for a stream; false on a read error.
+bool readStreamInPieces(std::istream& in, const PieceTaker& take);
 
 }  // namespace vud::fleet

@@ -52,14 +52,14 @@ std::optional<std::int64_t> modifiedAt(const std::string& path) {
     return static_cast<std::int64_t>(status.st_mtime);
 }
 
-bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason) {
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         reason = errno != 0 ? reasonOf(std::error_code(errno, std::generic_category())) : "cannot be opened";
         return false;
     }
-    if (!readStreamUpTo(file, most, bytes)) {
+    if (!readStreamInPieces(file, take)) {
         reason = "read error";
         return false;
     }

@@ -69,7 +69,7 @@ std::optional<std::int64_t> modifiedAt(const std::string& path) {
     return static_cast<std::int64_t>(ticks / 10'000'000) - kSecondsFrom1601To1970;
 }
 
-bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason) {
     // Shared for reading, writing and deleting: a report being written still reads.
     const HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -78,22 +78,17 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
         reason = reasonOf(GetLastError());
         return false;
     }
-    bytes.clear();
-    std::size_t held = 0;
+    std::string piece(kReadChunk, '\0');
     bool failed = false;
-    while (held < most) {
-        const std::size_t wanted = std::min<std::size_t>(most - held, kReadChunk);
-        bytes.resize(held + wanted);
+    for (;;) {
         DWORD count = 0;
-        if (!ReadFile(file, bytes.data() + held, static_cast<DWORD>(wanted), &count, nullptr)) {
+        if (!ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &count, nullptr)) {
             failed = true;
             break;
         }
-        if (count == 0) break;
-        held += count;
+        if (count == 0 || !take(std::string_view(piece.data(), count))) break;
     }
     CloseHandle(file);
-    bytes.resize(held);
     if (failed) reason = "read error";
     return !failed;
 }

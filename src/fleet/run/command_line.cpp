@@ -10,8 +10,9 @@
 #include "fleet/compare/policy.h"
 #include "fleet/compare/report_age.h"
 #include "fleet/input/inputs.h"
+#include "fleet/input/inputs_platform.h"
 #include "fleet/input/installation_names.h"
-#include "fleet/input/report_parser.h"
+#include "fleet/input/path_list.h"
 #include "fleet/output/dashboard.h"
 #include "fleet/output/record_writer.h"
 #include "fleet/run/progress_line.h"
@@ -23,31 +24,24 @@ namespace {
 
 constexpr char kProgram[] = "vudfleet";
 
-// Room for a million paths of average length; a list is refused beyond it.
-constexpr std::size_t kLargestList = std::size_t{64} << 20;
-
-// The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
-// LF or CR LF; blank lines and comments skipped.
+// The installations a list names, read a piece at a time (path_list.h).
 std::optional<std::vector<ListedInstallation>> readPathList(const std::string& name, std::istream& standardInput,
-                                                     std::string& problem) {
-    std::string bytes;
+                                                            std::string& problem) {
+    PathListReader list;
+    const auto take = [&list](std::string_view piece) { return list.add(piece); };
     if (name == "-") {
-        if (!readBounded(standardInput, kLargestList, bytes, problem)) return std::nullopt;
-    } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
+        if (!readStreamInPieces(standardInput, take)) {
+            problem = "standard input cannot be read";
+            return std::nullopt;
+        }
+    } else if (!readFileInPieces(name, take, problem)) {
         return std::nullopt;
     }
-    const std::string text = reportText(bytes, problem);
-    if (!problem.empty()) return std::nullopt;
-    std::vector<ListedInstallation> paths;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (std::optional<ListedInstallation> path = listedInstallation(std::string_view(text).substr(start, end - start)))
-            paths.push_back(std::move(*path));
-        start = end + 1;
+    if (!list.finish()) {
+        problem = list.problem();
+        return std::nullopt;
     }
-    return paths;
+    return std::move(list.installations());
 }
 
 // `paths` with each installation once: a fleet counted twice would tell wrong totals.
