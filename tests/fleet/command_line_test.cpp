@@ -94,17 +94,17 @@ TEST_F(FleetCommandLine, AnInputThatCannotBeReadIsNamedOnceAndTheRunGoesOn) {
     EXPECT_EQ("vudfleet: missing: no such file or folder\n"
               "vudfleet: listing.txt: line 1: expected an application block (\"Application: ...\") or the run "
               "summary (\"Verification ver 2.3.0  dated Mar 15, 2013  SUMMARY:\"), found a listing of the "
-              "applications (\"vudcheck ?\"), not a report\n",
+              "applications (\"vudcheck ?\"), not a report\n"
+              "vudfleet: ./ok: the same installation as ok, checked once\n",
               result.err);
     EXPECT_EQ("error     -                            missing  no such file or folder\n"
               "ok        11         41 of 41 correct  ok\n"
               "error     -                            listing.txt  line 1: expected an application block "
               "(\"Application: ...\") or the run summary (\"Verification ver 2.3.0  dated Mar 15, 2013  "
               "SUMMARY:\"), found a listing of the applications (\"vudcheck ?\"), not a report\n"
-              "ok        11         41 of 41 correct  ./ok\n"
-              "\nBy application, of 2 installations read:\n" +
-                  testing::applicationTotalLines(0, "2 correct") +
-                  "\n4 installations: 2 ok, 0 with findings, 2 errors\n",
+              "\nBy application, of 1 installation read:\n" +
+                  testing::applicationTotalLines(0, "1 correct") +
+                  "\n3 installations: 1 ok, 0 with findings, 2 errors\n",
               result.out);
 }
 
@@ -390,10 +390,11 @@ TEST_F(FleetCommandLine, AnInstallationThatNeverAnswersTimesOutAndTheRunEnds) {
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "error     -                            stuck-read  timed out after 1 s\n"
               "error     -                            stuck-lookup  timed out after 1 s\n"
-              "ok        11         41 of 41 correct  ./ok\n"
-              "4 installations: 2 ok, 0 with findings, 2 errors\n",
+              "3 installations: 1 ok, 0 with findings, 2 errors\n",
               withoutTotals(result.out));
-    EXPECT_EQ("vudfleet: stuck-read: timed out after 1 s\nvudfleet: stuck-lookup: timed out after 1 s\n", result.err);
+    EXPECT_EQ("vudfleet: stuck-read: timed out after 1 s\nvudfleet: stuck-lookup: timed out after 1 s\n"
+              "vudfleet: ./ok: the same installation as ok, checked once\n",
+              result.err);
 }
 #endif
 
@@ -407,11 +408,10 @@ TEST_F(FleetCommandLine, ListsMayBeRepeatedAndHoldCommentsAndTrailingBlanks) {
     writeFile("first.txt", "# the office\r\nok  \r\n\r\n   \r\nempty\t\n");
     writeFile("second.txt", "./ok \r");
     const FleetRun result = runWith({"--from", "first.txt", "--from", "second.txt"});
-    EXPECT_EQ("", result.err);
+    EXPECT_EQ("vudfleet: ./ok: the same installation as ok, checked once\n", result.err);
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
-              "ok        11         41 of 41 correct  ./ok\n"
-              "3 installations: 2 ok, 1 with findings, 0 errors\n",
+              "2 installations: 1 ok, 1 with findings, 0 errors\n",
               withoutTotals(result.out));
 }
 
@@ -495,12 +495,11 @@ TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
     EXPECT_EQ("findings  -           0 of  0 correct  -  no application found\n"
               "ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
-              "ok        11         41 of 41 correct  ./ok\n"
-              "\nBy application, of 4 installations read:\n" +
-                  testing::applicationTotalLines(0, "2 correct, 1 not-found, 1 absent") +
-                  "\n4 installations: 2 ok, 2 with findings, 0 errors\n",
+              "\nBy application, of 3 installations read:\n" +
+                  testing::applicationTotalLines(0, "1 correct, 1 not-found, 1 absent") +
+                  "\n3 installations: 1 ok, 2 with findings, 0 errors\n",
               result.out);
-    EXPECT_EQ("", result.err);
+    EXPECT_EQ("vudfleet: ./ok: the same installation as ok, checked once\n", result.err);
 }
 
 TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
@@ -514,6 +513,34 @@ TEST_F(FleetCommandLine, TheSameInstallationNamedTwiceIsCheckedOnce) {
     EXPECT_EQ("vudfleet: ok/: the same installation as ok, checked once\n"
               "vudfleet: empty: the same installation as empty//, checked once\n",
               result.err);
+}
+
+// One folder named as given, relative, in full and by a link is one installation: checked
+// and written once, under the first name, each other named on standard error with the
+// machine its list line gives.
+TEST_F(FleetCommandLine, OneFolderHoweverNamedIsCheckedOnce) {
+    const std::string full = std::filesystem::absolute("ok").string();
+    std::vector<std::string> arguments{"ok", "./ok", full, "empty"};
+#ifndef _WIN32
+    std::filesystem::create_directory_symlink("ok", "link");
+    arguments.push_back("link");
+#endif
+    writeFile("fleet.txt", "ws1\tempty/.\nws2\tempty\n");
+    arguments.insert(arguments.end(), {"--from", "fleet.txt"});
+    const FleetRun result = runWith(arguments);
+    EXPECT_EQ(1, result.status);
+    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
+              "findings  -           0 of  0 correct  empty  no application found\n"
+              "2 installations: 1 ok, 1 with findings, 0 errors\n",
+              withoutTotals(result.out));
+    std::string notes = "vudfleet: empty on ws2: the same installation as empty, checked once\n"
+                        "vudfleet: ./ok: the same installation as ok, checked once\n"
+                        "vudfleet: " + full + ": the same installation as ok, checked once\n";
+#ifndef _WIN32
+    notes += "vudfleet: link: the same installation as ok, checked once\n";
+#endif
+    notes += "vudfleet: empty/. on ws1: the same installation as empty on ws2, checked once\n";
+    EXPECT_EQ(notes, result.err);
 }
 
 // CSV with the scan's time and vudfleet's version, which change from run to run, as
@@ -687,10 +714,10 @@ TEST_F(FleetCommandLine, OutputKeepsTheInputOrderWhateverTheJobs) {
     std::vector<std::string> arguments{"--format", "csv"};
     std::string expected;
     for (int i = 0; i < 60; ++i) {
-        // Spelled differently each time: the same spelling is checked once.
-        std::string name;
-        for (int k = 0; k < i / 3; ++k) name += "./";
-        name += i % 3 == 0 ? "ok" : i % 3 == 1 ? "empty" : "missing";
+        // A folder of its own each time: one folder however spelled is checked once.
+        const std::string name = (i % 3 == 0 ? "ok" : i % 3 == 1 ? "empty" : "missing") + std::to_string(i / 3);
+        if (i % 3 == 0) std::filesystem::copy("ok", name);
+        if (i % 3 == 1) std::filesystem::create_directory(name);
         arguments.push_back(name);
     }
     const FleetRun one = runWith([&] {

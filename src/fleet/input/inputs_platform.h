@@ -29,6 +29,19 @@ bool enterable(const std::string& path, std::string& reason);
 // ten paths costs no more than its bytes.
 bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes);
 
+// What the file system knows a file or folder by, whatever the path that names it:
+// device and inode (POSIX), volume serial number and file index (Windows).
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+        return a.volume != b.volume ? a.volume < b.volume : a.file < b.file;
+    }
+};
+
+// The identity of what `path` names, links followed; none when it cannot be told.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+
 // When the file `path` was last written, in seconds since 1970-01-01 UTC; none when
 // that cannot be told.
 std::optional<std::int64_t> modifiedAt(const std::string& path);

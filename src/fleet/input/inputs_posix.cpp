@@ -46,6 +46,12 @@ bool enterable(const std::string& path, std::string& reason) {
     return !error;
 }
 
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
 std::optional<std::int64_t> modifiedAt(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) return std::nullopt;

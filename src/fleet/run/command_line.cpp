@@ -17,6 +17,7 @@
 #include "fleet/output/record_writer.h"
 #include "fleet/run/progress_line.h"
 #include "fleet/run/runner.h"
+#include "fleet/run/same_installations.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {
@@ -44,18 +45,27 @@ std::optional<std::vector<ListedInstallation>> readPathList(const std::string& n
     return std::move(list.installations());
 }
 
-// `paths` with each installation once: a fleet counted twice would tell wrong totals.
-std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, std::ostream& err) {
-    std::map<std::string, std::string> seen;
-    std::vector<std::string> once;
-    for (const std::string& path : paths) {
-        const auto [first, added] = seen.emplace(installationKey(path), path);
+// An installation as a message names it: its path, and the machine a list names for it.
+std::string named(const std::string& path, const std::string& machine) {
+    return shownSafely(asUtf8(path)) + (machine.empty() ? "" : " on " + shownSafely(asUtf8(machine)));
+}
+
+// `listed` with each installation once as its path is spelled ("ws042" and "ws042/"):
+// a fleet counted twice would tell wrong totals. Each repeat is named on standard
+// error with its machine; the one kept takes the repeat's machine when it names none.
+std::vector<ListedInstallation> withoutRepeats(const std::vector<ListedInstallation>& listed, std::ostream& err) {
+    std::map<std::string, std::size_t> seen;
+    std::vector<ListedInstallation> once;
+    for (const ListedInstallation& installation : listed) {
+        const auto [first, added] = seen.emplace(installationKey(installation.path), once.size());
         if (added) {
-            once.push_back(path);
-        } else {
-            err << kProgram << ": " << shownSafely(asUtf8(path)) << ": the same installation as "
-                << shownSafely(asUtf8(first->second)) << ", checked once\n";
+            once.push_back(installation);
+            continue;
         }
+        ListedInstallation& kept = once[first->second];
+        err << kProgram << ": " << named(installation.path, installation.machine) << ": the same installation as "
+            << named(kept.path, kept.machine) << ", checked once\n";
+        if (kept.machine.empty()) kept.machine = installation.machine;
     }
     return once;
 }
@@ -64,26 +74,27 @@ std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, s
 // then those of each list.
 struct Fleet {
     std::vector<std::string> paths;
-    std::map<std::string, std::string> listedMachines;  // by path; the first naming wins
+    std::vector<std::string> machines;  // by input: named by a list, or empty
 };
 
 // Empty when a list cannot be read or no installation is given; the error is written.
 std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
-    Fleet fleet;
-    std::vector<std::string> paths = options.paths;
+    std::vector<ListedInstallation> listed;
+    for (const std::string& path : options.paths) listed.push_back({path, {}});
     for (const std::string& list : options.pathLists) {
         std::string problem;
-        const std::optional<std::vector<ListedInstallation>> listed = readPathList(list, console.in, problem);
-        if (!listed) {
+        const std::optional<std::vector<ListedInstallation>> installations = readPathList(list, console.in, problem);
+        if (!installations) {
             console.err << kProgram << ": " << shownSafely(asUtf8(list)) << ": " << problem << '\n';
             return std::nullopt;
         }
-        for (const ListedInstallation& installation : *listed) {
-            paths.push_back(installation.path);
-            if (!installation.machine.empty()) fleet.listedMachines.emplace(installation.path, installation.machine);
-        }
+        listed.insert(listed.end(), installations->begin(), installations->end());
     }
-    fleet.paths = withoutRepeats(paths, console.err);
+    Fleet fleet;
+    for (ListedInstallation& installation : withoutRepeats(listed, console.err)) {
+        fleet.paths.push_back(std::move(installation.path));
+        fleet.machines.push_back(std::move(installation.machine));
+    }
     if (fleet.paths.empty()) {
         console.err << kProgram << ": no installation given\n" << "Run with --help for more information.\n";
         return std::nullopt;
@@ -150,19 +161,42 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
     ProgressLine progress(console.err, console.progress);
     Tally tally;
     // A thread given up on a share that never answers keeps its copy of the check after
-    // this returns: it holds nothing of this frame, only the standard input stream.
+    // this returns: it holds nothing of this frame, only the standard input stream and
+    // what it shares with the other threads.
     std::istream* const standardInput = &console.in;
+    auto same = std::make_shared<SameInstallations>(fleet.paths.size());
+    auto inputs = std::make_shared<std::map<std::string, std::size_t>>();
+    for (std::size_t index = 0; index < fleet.paths.size(); ++index) inputs->emplace(fleet.paths[index], index);
     try {
         checkAll(
             fleet.paths, options.jobs, std::chrono::seconds(options.timeoutSeconds),
-            [standardInput](const std::string& path) { return checkInput(path, *standardInput); },
+            [standardInput, same, inputs](const std::string& path) {
+                const std::size_t index = inputs->at(path);
+                const std::optional<FileIdentity> identity =
+                    path == "-" ? std::nullopt : fileIdentity(path);
+                if (same->claim(index, identity)) {
+                    // Written in its place only if the earlier input was given up before
+                    // it could be told to be the same.
+                    InstallationRecord record;
+                    record.installation = asUtf8(path);
+                    record.status = Status::Error;
+                    record.error = "the same installation as an earlier input, not checked again";
+                    return record;
+                }
+                return checkInput(path, *standardInput);
+            },
             // `next`: the input whose record comes next, as they come in input order.
             [&, next = std::size_t{0}](InstallationRecord& record) mutable {
-                const std::string& path = fleet.paths[next];
-                const auto listedMachine = fleet.listedMachines.find(path);
-                record.machine = listedMachine != fleet.listedMachines.end() ? listedMachine->second
-                                                                             : asUtf8(machineOfPath(path));
-                ++next;
+                const std::size_t index = next++;
+                const std::string& path = fleet.paths[index];
+                if (const std::optional<std::size_t> written = same->writtenAs(index)) {
+                    progress.clear();
+                    console.err << kProgram << ": " << named(path, fleet.machines[index])
+                                << ": the same installation as "
+                                << named(fleet.paths[*written], fleet.machines[*written]) << ", checked once\n";
+                    return true;
+                }
+                record.machine = !fleet.machines[index].empty() ? fleet.machines[index] : asUtf8(machineOfPath(path));
                 // Before the comparison: a baseline written under the same rules has the
                 // same statuses.
                 if (options.writer.policy.inForce()) applyPolicy(options.writer.policy, record);
