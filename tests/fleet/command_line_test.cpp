@@ -217,25 +217,30 @@ TEST_F(FleetCommandLine, AReportOlderThanAllowedIsAStaleReportInEveryFormat) {
         return runWith(arguments);
     };
 
-    const FleetRun plain = with({});
-    EXPECT_EQ(0, plain.status);
-    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
-              "ok        11         41 of 41 correct  ok.txt\n"
-              "ok        11         41 of 41 correct  old.txt\n"
-              "3 installations: 3 ok, 0 with findings, 0 errors\n",
-              withoutTotals(plain.out));
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        const char* old;   // old.txt's line
+        const char* last;  // the fleet's line
+    } texts[] = {
+        {{}, 0, "ok        11         41 of 41 correct  old.txt\n", "3 installations: 3 ok, 0 with findings, 0 errors\n"},
+        {{"--max-report-age", "30", "--html", "fleet.html"}, 1,
+         "findings  11         41 of 41 correct  old.txt  stale report, written 2020-01-01\n",
+         "3 installations: 2 ok, 1 with findings, 0 errors\n"},
+    };
+    for (const auto& t : texts) {
+        const FleetRun text = with(t.arguments);
+        EXPECT_EQ(t.status, text.status);
+        EXPECT_EQ(std::string("ok        11         41 of 41 correct  ok\n"
+                              "ok        11         41 of 41 correct  ok.txt\n") +
+                      t.old + t.last,
+                  withoutTotals(text.out));
+    }
     const FleetRun plainJson = with({"--format", "json"});
     EXPECT_EQ(1u, occurrences(plainJson.out, "}]}\n"));  // the folder's line, unchanged
     EXPECT_EQ(1u, occurrences(plainJson.out, "}],\"report_time\":\"2020-01-01T00:00:00Z\"}\n"));
     EXPECT_EQ(0u, occurrences(plainJson.out, "stale"));
 
-    const FleetRun text = with({"--max-report-age", "30", "--html", "fleet.html"});
-    EXPECT_EQ(1, text.status);
-    EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
-              "ok        11         41 of 41 correct  ok.txt\n"
-              "findings  11         41 of 41 correct  old.txt  stale report, written 2020-01-01\n"
-              "3 installations: 2 ok, 1 with findings, 0 errors\n",
-              withoutTotals(text.out));
     std::ifstream page("fleet.html");
     const std::string html((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
     const std::string flag = "<span class=\"flag\" title=\"a saved report written longer ago than --max-report-age "
