@@ -69,6 +69,7 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
              o.writer.policy.requireAll = true;
              o.writer.findingsOnly = true;
          }},
+        {{"--max-report-age", "030"}, [](FleetOptions& o) { o.writer.maxReportAgeDays = 30; }},
         {{"--html", "fleet.html", "--baseline", "yesterday.json", "ws042"},
          [](FleetOptions& o) {
              o.htmlFile = "fleet.html";
@@ -96,6 +97,7 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
         EXPECT_EQ(expected.writer.policy.expectedGenerations, got.writer.policy.expectedGenerations);
         EXPECT_EQ(expected.writer.policy.requireAll, got.writer.policy.requireAll);
         EXPECT_EQ(expected.writer.findingsOnly, got.writer.findingsOnly);
+        EXPECT_EQ(expected.writer.maxReportAgeDays, got.writer.maxReportAgeDays);
     }
 }
 
@@ -112,6 +114,9 @@ TEST(FleetOptions, AWrongCommandLineIsRefusedBeforeAnyWork) {
         {{"--jobs", "1234567890"}, "--jobs: not a whole number in decimal digits: 1234567890\n" + more},
         {{"--jobs", ""}, "--jobs: not a whole number in decimal digits: \n" + more},
         {{"--timeout", "86401"}, "--timeout: Value 86401 not in range 0 to 86400\n" + more},
+        // Whole days, at least one: a report is never as new as the scan that reads it.
+        {{"--max-report-age", "0"}, "--max-report-age: Value 0 not in range 1 to 36500\n" + more},
+        {{"--max-report-age", "1.5"}, "--max-report-age: not a whole number in decimal digits: 1.5\n" + more},
         {{"--timeout"}, "--timeout: 1 required INT:INT in [0 - 86400] missing\n" + more},
         {{"ws042", "--jobs"}, "--jobs: 1 required INT:INT in [1 - 256] missing\n" + more},
         {{"--from"}, "--from: 1 required TEXT missing\n" + more},

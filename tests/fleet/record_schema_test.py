@@ -3,9 +3,9 @@
 by a real validator (the test group of tools/packages, JSON Schema 2020-12).
 
 The fleet, made by vudsample and vudcheck: installations of two generations, one with
-findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited), a
-path that does not exist; scanned plainly, against a rollout's rules, with --findings,
-and against a baseline from which installations were added and removed. The lines
+findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited,
+one written years ago), a path that does not exist; scanned plainly, against a rollout's rules, with --findings,
+with --max-report-age, and against a baseline from which installations were added and removed. The lines
 must between them show every status, source, state, verdict, change and rule, so that
 no branch of the schema goes untried.
 
@@ -52,7 +52,7 @@ def report_of(folder, report):
 
 
 seen = {key: set() for key in ("status", "source", "state", "verdict", "change", "application change",
-                               "policy", "generation")}
+                               "policy", "generation", "report time", "stale report")}
 lines = 0
 
 
@@ -73,6 +73,10 @@ def scan(work, name, *arguments):
         seen["source"].add(record["source"])
         if "change" in record:
             seen["change"].add(record["change"])
+        if "report_time" in record:
+            seen["report time"].add("null" if record["report_time"] is None else "time")
+        if "stale_report" in record:
+            seen["stale report"].add(record["stale_report"])
         for application in record["applications"]:
             seen["state"].add(application["state"])
             seen["verdict"].add(application["verdict"])
@@ -108,6 +112,8 @@ with tempfile.TemporaryDirectory() as work:
         edited = f.read().replace("Size: ", "Size: 1", 1)
     with open(path("edited.txt"), "w", encoding="latin-1") as f:
         f.write(edited)
+    shutil.copy(path("ws8.txt"), path("old.txt"))
+    os.utime(path("old.txt"), (1577836800, 1577836800))  # 2020-01-01
 
     yesterday = ["ws11", "ws8", "findings", "damaged", "gone-since", "ws8.txt"]
     os.mkdir(path("gone-since"))
@@ -119,6 +125,7 @@ with tempfile.TemporaryDirectory() as work:
     check(plain.returncode == 2, "plain: exit status 2 for the missing path and the edited report")
     scan(work, "policy", "--expect-generation", "11,12", "--require-all", *fleet)
     scan(work, "findings-only", "--findings", "--expect-generation", "11", *fleet)
+    scan(work, "report-age", "--max-report-age", "30", "old.txt", *fleet)
     # Since yesterday ws8 moved on to FWP 11.0, and the damaged file was put right.
     shutil.rmtree(path("ws8"))
     shutil.copytree(path("ws11"), path("ws8"))
@@ -135,6 +142,8 @@ expected = {
     "application change": {"new-finding", "fixed", "changed", "unchanged"},
     "policy": {"wrong-generation", "required", None},
     "generation": {"8", "10", "11", None},
+    "report time": {"time", "null"},
+    "stale report": {True, False, None},
 }
 for key, values in expected.items():
     check(values <= seen[key], "the lines show every %s of %s; missing %s" % (key, sorted(map(str, values)),

@@ -251,7 +251,7 @@ std::vector<InstallationRecord> heldFleet() {
     return fleet;
 }
 
-const WriterOptions kHeld{{{11}, true}, false};
+const WriterOptions kHeld{{{11}, true}, false, {}};
 
 std::string writtenHeld(const std::unique_ptr<RecordWriter>& writer, const std::ostringstream& out) {
     for (const InstallationRecord& record : heldFleet()) writer->write(record);

@@ -1,7 +1,8 @@
 // One row per application of each installation, for spreadsheets and scripts: comma
 // separated, CR LF after every row, a field quoted when it holds a comma, a quote or a
 // line break, its quotes doubled. An installation that could not be read has one row
-// with its error. A rollout's rules add three columns at the end of every row.
+// with its error. A rollout's rules add three columns at the end of every row, and
+// --max-report-age two after them.
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ constexpr char kChangeHeader[] = ",change,application_change";
 // With a rollout's rules: how many applications of the installation break each, and
 // the rule the row's application breaks.
 constexpr char kPolicyHeader[] = ",wrong_generation,required,policy";
+// With --max-report-age: when the installation's report was written, and whether that
+// is longer ago than the run allows.
+constexpr char kReportAgeHeader[] = ",report_time,stale_report";
 
 std::string field(std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -37,8 +41,10 @@ public:
           scan_(',' + isoTime(scan.time) + ',' + field(scan.vudfleetVersion) + ',' + field(scan.checkerVersion)),
           compared_(scan.compared),
           policy_(options.policy.inForce()),
-          findingsOnly_(options.findingsOnly) {
-        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "") << "\r\n";
+          findingsOnly_(options.findingsOnly),
+          reportAge_(options.maxReportAgeDays.has_value()) {
+        out_ << kHeader << (compared_ ? kChangeHeader : "") << (policy_ ? kPolicyHeader : "")
+             << (reportAge_ ? kReportAgeHeader : "") << "\r\n";
     }
 
     void write(const InstallationRecord& record) override {
@@ -49,8 +55,9 @@ public:
         // The columns after an application's: the same on every row of an installation.
         std::string after = ',' + field(record.machine) + scan_;
         if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
+        const std::string reportAge = reportAgeColumns(record, record.status != Status::Error && !gone);
         if (record.status == Status::Error || gone) {
-            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "") << "\r\n";
+            out_ << installation << ",,,,,,,,,,,,," << after << (policy_ ? ",,," : "") << reportAge << "\r\n";
             return;
         }
         if (findingsOnly_ && record.status == Status::Ok) return;
@@ -79,20 +86,28 @@ public:
             out_ << after;
             if (compared_) out_ << changeName(application.change);
             if (policy_) out_ << policy << (application.policy ? policyRuleName(*application.policy) : "");
-            out_ << "\r\n";
+            out_ << reportAge << "\r\n";
         }
         // Findings of the installation as a whole (mixed host generations of correct
         // builds, not one application found) name no application: one row without
         // application columns keeps the installation in the list.
-        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << "\r\n";
+        if (!written && findingsOnly_) out_ << installation << ",,,,,,,,," << after << policy << reportAge << "\r\n";
     }
 
 private:
+    // Empty without --max-report-age; the stale column empty where nothing was checked.
+    std::string reportAgeColumns(const InstallationRecord& record, bool checked) const {
+        if (!reportAge_) return {};
+        return ',' + (record.reportTime ? isoTime(*record.reportTime) : std::string()) + ',' +
+               (checked ? (record.staleReport ? "true" : "false") : "");
+    }
+
     std::ostream& out_;
     std::string scan_;  // the scan's columns, each with the comma before it
     bool compared_;
     bool policy_;
     bool findingsOnly_;
+    bool reportAge_;
 };
 
 }  // namespace

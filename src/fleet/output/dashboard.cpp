@@ -215,6 +215,8 @@ constexpr std::string_view kWrongGenerationWords =
 constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
+constexpr std::string_view kStaleWords =
+    "a saved report written longer ago than --max-report-age allows: what is installed may have changed since";
 
 // Only where a rollout's rules are in force: a page without them names no rollout.
 constexpr std::string_view kPolicyStyle =
@@ -330,6 +332,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendFlagRow("checker out of date", kOutdatedWords);
     appendFlagRow("no application found", kNothingWords);
     appendFlagRow("damaged", kDamagedWords);
+    if (totals.staleReports() > 0) appendFlagRow("stale report", kStaleWords);
     if (scan.compared) {
         appendFlagRow("added", kAddedWords);
         appendFlagRow("changed", kChangedWords);
@@ -448,6 +451,10 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += "\non ";
         appendEscaped(page, installation.machine);
     }
+    if (installation.reportTime) {
+        page += "\nreport written ";
+        page += isoTime(*installation.reportTime);
+    }
     page += "\"><span>";
     appendMachine(page, installation);
     appendEscaped(page, installation.installation);
@@ -475,6 +482,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
     if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.staleReport) appendFlag(page, "stale report", kStaleWords);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
         appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
@@ -589,12 +597,15 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
-                   application.policy.has_value();
+            return application.state == ApplicationState::Block &&
+                   (application.verdict != VerdictKind::Correct || application.policy == PolicyRule::WrongGeneration);
         }));
+    // Counted by the installation: a report with damaged files marks no application required.
+    count += installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     count += installation.damaged;
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;
+    if (installation.staleReport) ++count;
     return count;
 }
 

@@ -98,6 +98,11 @@ public:
                            });
             object["applications"] = std::move(applications);
         }
+        // A report's time wherever it is known; with --max-report-age, on every line.
+        const bool reportAge = options_.maxReportAgeDays.has_value();
+        if (record.reportTime || reportAge)
+            object["report_time"] = record.reportTime ? Json(isoTime(*record.reportTime)) : Json();
+        if (reportAge) object["stale_report"] = error || gone ? Json() : Json(record.staleReport);
         // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
         // than ending the run.
         out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';

@@ -27,8 +27,8 @@ std::string labelValue(std::string_view text) {
 
 class MetricsWriter : public RecordWriter {
 public:
-    MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy)
-        : out_(out), scan_(std::move(scan)), policy_(policy) {}
+    MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy, bool reportAge)
+        : out_(out), scan_(std::move(scan)), policy_(policy), reportAge_(reportAge) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
@@ -44,6 +44,11 @@ public:
         family("vudfleet_checker_out_of_date_installations",
                "Installations with a build newer than this checker knows: get a newer checker.");
         out_ << "vudfleet_checker_out_of_date_installations " << totals_.checkerOutOfDate() << '\n';
+        if (reportAge_) {
+            family("vudfleet_stale_report_installations",
+                   "Installations read from a saved report written longer ago than --max-report-age allows.");
+            out_ << "vudfleet_stale_report_installations " << totals_.staleReports() << '\n';
+        }
         family("vudfleet_applications",
                "Installations by application and what was found of it: state block with the build's verdict, "
                "or the state not-found, no-tag or absent.");
@@ -91,6 +96,7 @@ private:
     std::ostream& out_;
     ScanMetadata scan_;
     bool policy_;
+    bool reportAge_;  // only with --max-report-age
     FleetTotals totals_;
 };
 
@@ -98,7 +104,7 @@ private:
 
 std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
                                                 const WriterOptions& options) {
-    return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce());
+    return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce(), options.maxReportAgeDays.has_value());
 }
 
 }  // namespace vud::fleet

@@ -58,6 +58,7 @@ std::string findingsInWords(const InstallationRecord& record) {
     if (wrongGeneration > 0) add(counted(wrongGeneration, "wrong generation", "wrong generation"));
     if (record.mixed) add("mixed host generations");
     if (record.checkerOutOfDate) add("checker out of date");
+    if (record.staleReport && record.reportTime) add("stale report, written " + isoTime(*record.reportTime).substr(0, 10));
     // Where every application is required, those not found are findings and say so.
     const int required = record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     if (required > 0 && blockCount(record) > 0)

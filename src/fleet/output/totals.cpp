@@ -23,6 +23,7 @@ void FleetTotals::add(const InstallationRecord& record) {
     if (record.status == Status::Error) return;
     mixed_ += record.mixed ? 1 : 0;
     checkerOutOfDate_ += record.checkerOutOfDate ? 1 : 0;
+    staleReports_ += record.staleReport ? 1 : 0;
     for (const ApplicationRecord& application : record.applications) {
         if (application.position < 0 || application.position >= kApplicationCount) continue;
         const auto position = static_cast<std::size_t>(application.position);
@@ -78,10 +79,11 @@ namespace {
 // and name, then how many installations have it in each total column. Comma separated,
 // CR LF after every row, as the records' CSV.
 // Where a rollout's rules are in force, a column for each follows: how many
-// installations break it with the application.
+// installations break it with the application. With --max-report-age, a last column.
 class TotalsWriter : public RecordWriter {
 public:
-    TotalsWriter(std::ostream& out, const WriterOptions& options) : out_(out), policy_(options.policy.inForce()) {}
+    TotalsWriter(std::ostream& out, const WriterOptions& options)
+        : out_(out), policy_(options.policy.inForce()), reportAge_(options.maxReportAgeDays.has_value()) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
@@ -93,6 +95,7 @@ public:
             out_ << ',' << name;
         }
         if (policy_) out_ << ",wrong_generation,required";
+        if (reportAge_) out_ << ",stale_report";
         out_ << "\r\n";
         // Names and files hold letters, digits, spaces, points and slashes: no quoting.
         for (int position = 0; position < kApplicationCount; ++position) {
@@ -102,6 +105,9 @@ public:
             if (policy_)
                 out_ << ',' << totals_.breaking(position, PolicyRule::WrongGeneration) << ','
                      << totals_.breaking(position, PolicyRule::Required);
+            // Of the installations the row counts, those read from a stale report: every
+            // row counts each installation read once.
+            if (reportAge_) out_ << ',' << totals_.staleReports();
             out_ << "\r\n";
         }
     }
@@ -109,6 +115,7 @@ public:
 private:
     std::ostream& out_;
     bool policy_;
+    bool reportAge_;
     FleetTotals totals_;
 };
 

@@ -35,6 +35,7 @@ public:
     int withChange(InstallationChange change) const { return byChange_[static_cast<std::size_t>(change)]; }
     int mixed() const { return mixed_; }
     int checkerOutOfDate() const { return checkerOutOfDate_; }
+    int staleReports() const { return staleReports_; }
     // Installations whose application at catalogue `position` falls in `column`.
     int of(int position, int column) const {
         return byApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(column)];
@@ -54,6 +55,7 @@ private:
     std::array<int, kInstallationChangeCount> byChange_{};
     int mixed_ = 0;
     int checkerOutOfDate_ = 0;
+    int staleReports_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
     std::array<std::array<int, kPolicyRuleCount>, kApplicationCount> policyByApplication_{};
     std::array<int, kPolicyRuleCount> policyByInstallation_{};

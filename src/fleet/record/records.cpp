@@ -123,8 +123,10 @@ Status statusOf(const InstallationRecord& record) {
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
     const bool policyKept = std::all_of(record.policyFindings.begin(), record.policyFindings.end(),
                                         [](int count) { return count == 0; });
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept ? Status::Ok
-                                                                                                   : Status::Findings;
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept &&
+                   !record.staleReport
+               ? Status::Ok
+               : Status::Findings;
 }
 
 }  // namespace vud::fleet

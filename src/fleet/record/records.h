@@ -19,7 +19,8 @@ enum class ApplicationState {
     Block,     // the report has a block for it
     NotFound,  // scanned: no file, or one that cannot be read
     NoTag,     // scanned: a file without a version tag
-    Absent,    // a report has no block for it; a report cannot tell the two above apart
+    Absent,    // a report has no block for it; a report cannot tell the two above apart,
+               // only how many of each (InstallationRecord::notFound, ::damaged)
 };
 
 // The rules of a rollout that an installation may be held to beyond the checker's
@@ -90,7 +91,9 @@ struct InstallationRecord {
     VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
-    // short, overwritten). A finding, unlike a file not found; a report cannot show it.
+    // short, overwritten). A finding, unlike a file not found. A report tells how many
+    // (those without a block that its summary does not count as not found), not which:
+    // its applications without a block all stay absent.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
     // A build newer than this checker knows was found (the out-of-date notice was
@@ -99,6 +102,12 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
     std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
+    // When the report was written: its file's last modification, in seconds since
+    // 1970-01-01 UTC. None for a folder, and for a report from standard input.
+    std::optional<std::int64_t> reportTime;
+    // Written longer ago than the run allows (--max-report-age): what the report tells
+    // may no longer be what is installed. A finding.
+    bool staleReport = false;
 };
 
 // When the fleet was scanned and by what, which every record of the run carries; and
@@ -135,7 +144,8 @@ bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
 // block, every block is correct, no application is damaged, the generations are not
-// mixed and no rule of the rollout is broken; findings otherwise.
+// mixed, no rule of the rollout is broken and the report it was read from is not
+// stale; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves, only
 // where the rollout requires every application.

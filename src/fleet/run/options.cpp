@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 
 #include "catalogue/catalogue.h"
 #include "fleet/compare/policy.h"
+#include "fleet/compare/report_age.h"
 #include "text/case.h"
 #include "text/decimal.h"
 
@@ -80,6 +82,18 @@ CLI::Validator decimalBetween(int least, int most) {
         "INT in [" + std::to_string(least) + " - " + std::to_string(most) + "]", "decimal");
 }
 
+// The items of a comma-separated list, empty ones kept: "11,,12" and "11," are slips
+// to refuse, not lists of two and of one.
+std::vector<std::string_view> listItems(std::string_view list) {
+    std::vector<std::string_view> items;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = list.find(',', start);
+        items.push_back(list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) return items;
+        start = comma + 1;
+    }
+}
+
 // The one table of the program's options: their names, values, checks and help. A
 // check that rewrites its value (a format name folded to lower case, a count without
 // leading zeros) is a transform: the library's checks see only a copy.
@@ -120,20 +134,26 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
     app.add_option("--expect-generation", read.expectedGenerations,
                    "The host generations rolled out (2, 6 to 12; comma separated,\n"
                    "repeatable): a build for any other is a finding, wrong generation")
-        ->delimiter(',')
         ->allow_extra_args(false)
         ->check(CLI::Validator(
-            [](const std::string& text) {
+            [](const std::string& list) {
                 std::string problem;
-                return hostGenerationOf(text, problem) ? std::string() : problem;
+                for (const std::string_view item : listItems(list))
+                    if (!hostGenerationOf(item, problem)) return problem;
+                return std::string();
             },
-            "", "host generation"))
+            "", "host generations"))
         ->option_text("G[,G...]");
     app.add_flag("--require-all", options.writer.policy.requireAll,
                  "Every application must be there: one not found is a finding");
     app.add_flag("--findings", options.writer.findingsOnly,
                  "Writes only installations with findings or errors (CSV: only\n"
                  "the rows of findings); totals and metrics still count all");
+    app.add_option("--max-report-age", options.writer.maxReportAgeDays,
+                   "A saved report written more than DAYS days before the scan (its\n"
+                   "file's modification time) is a finding, stale report")
+        ->transform(decimalBetween(1, kLongestReportAgeDays))
+        ->option_text("DAYS");
     app.add_option("--baseline", options.baselineFile, "Tells what changed since an earlier scan, FILE, written by\n"
                    "--format json: installations added, gone or changed, applications\n"
                    "with a new finding, fixed or changed")->option_text("FILE");
@@ -148,10 +168,13 @@ FleetOptions looked(ReadOptions read) {
     for (const FormatName& format : kFormatNames)
         if (read.formatName == format.name) options.format = format.format;
     std::vector<int>& expected = options.writer.policy.expectedGenerations;
-    for (const std::string& text : read.expectedGenerations) {
-        std::string problem;
-        const int generation = hostGenerationOf(text, problem).value_or(0);
-        if (std::find(expected.begin(), expected.end(), generation) == expected.end()) expected.push_back(generation);
+    for (const std::string& list : read.expectedGenerations) {
+        for (const std::string_view item : listItems(list)) {
+            std::string problem;
+            const int generation = hostGenerationOf(item, problem).value_or(0);
+            if (std::find(expected.begin(), expected.end(), generation) == expected.end())
+                expected.push_back(generation);
+        }
     }
     std::sort(expected.begin(), expected.end());
     return options;

@@ -1,6 +1,7 @@
 // vudfleet's command line, read whole before any installation is checked:
 //   vudfleet [--format FORMAT] [--jobs N] [--timeout SECONDS] [--from FILE]... [--html FILE]
-//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings] PATH...
+//            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings]
+//            [--max-report-age DAYS] PATH...
 //   vudfleet -h | --help | --version
 // FORMAT is text (the default), csv, json (JSON Lines), totals (CSV by application) or
 // metrics (Prometheus text). The manual, doc/vudfleet.1, documents the same options.
@@ -23,7 +24,8 @@ struct FleetOptions {
     int timeoutSeconds = kDefaultTimeoutSeconds;  // 0: no limit
     std::string htmlFile;                         // empty: no dashboard
     std::string baselineFile;                     // empty: nothing to compare with
-    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings
+    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings,
+                           // --max-report-age
 };
 
 // A command line read: the run it asks for, or what the program says before it ends.
