@@ -203,6 +203,11 @@ TEST_F(FleetCommandLine, NamesWithControlCharactersOrOtherEncodingsShowAsEscapes
     EXPECT_NE(std::string::npos, csv.out.find("\nws\\\\xff,folder,findings,")) << csv.out;
     const FleetRun missing = runWith({"gone\r\x1b]0;x\x07"});
     EXPECT_EQ("vudfleet: gone\\r\\x1b]0;x\\x07: no such file or folder\n", missing.err);
+    // Machines named in a list, in another encoding: each as its bytes, in JSON as well.
+    writeFile("machines.txt", "ws\xff\tok\nws\xfe\tfindings\n");
+    const FleetRun json = runWith({"--format", "json", "--from", "machines.txt"});
+    EXPECT_NE(std::string::npos, json.out.find("\"installation\":\"ok\",\"machine\":\"ws\\\\xff\",")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("\"installation\":\"findings\",\"machine\":\"ws\\\\xfe\",")) << json.out;
 }
 #endif
 

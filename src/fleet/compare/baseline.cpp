@@ -419,8 +419,9 @@ std::string lowerCase(std::string_view text) {
 }  // namespace
 
 std::string Baseline::keyOf(std::string_view machine, const std::string& path) {
-    // Machine names are the same in any case; paths are compared as spelled.
-    return lowerCase(machine) + '\n' + installationKey(path);
+    // Machine names are the same in any case; paths are compared as spelled, and as every
+    // output shows them, which a baseline written before names were shown so holds raw.
+    return lowerCase(shownSafely(machine)) + '\n' + installationKey(shownSafely(path));
 }
 
 std::optional<Baseline> Baseline::read(const std::string& path, std::string& problem) {
@@ -766,7 +767,7 @@ void Baseline::compare(InstallationRecord& record) {
     installations_[at->second].seen = true;
     record.previous = PreviousScan{before->source, before->status, before->error};
     changed = changed || before->status != record.status || before->source != record.source ||
-              before->error != record.error;
+              shownSafely(before->error) != shownSafely(record.error);
     record.change = changed ? InstallationChange::Changed : InstallationChange::Unchanged;
 }
 

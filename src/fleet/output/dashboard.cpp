@@ -152,6 +152,10 @@ void appendEscaped(std::string& page, std::string_view text) {
     }
 }
 
+// A name or an error, which may come from anywhere, shown by the rule of every output:
+// a tab or a line break in it is no blank, and no character turns the text around it.
+void appendShown(std::string& page, std::string_view text) { appendEscaped(page, shownSafely(text)); }
+
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
 int majorityGeneration(const InstallationRecord& installation) {
@@ -277,7 +281,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         page += ". Since the baseline scan";
         if (!scan.baselineTime.empty()) {
             page += " of ";
-            appendEscaped(page, scan.baselineTime);
+            appendShown(page, scan.baselineTime);
         }
         page += ": ";
         for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
@@ -382,7 +386,7 @@ bool changedSince(const ApplicationRecord& application) {
 void appendMachine(std::string& page, const InstallationRecord& installation) {
     if (installation.machine.empty()) return;
     page += "<span class=\"machine\">";
-    appendEscaped(page, installation.machine);
+    appendShown(page, installation.machine);
     page += "</span>";
 }
 
@@ -434,14 +438,14 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (!installation.machine.empty()) {
         page += "\non ";
-        appendEscaped(page, installation.machine);
+        appendShown(page, installation.machine);
     }
     page += "\"><span>";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     page += "</span></th><td class=\"status\">";
     if (installation.change == InstallationChange::Gone) {
         page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -475,7 +479,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
         page += std::to_string(kApplicationCount);
         page += "\">";
-        appendEscaped(page, installation.error);
+        appendShown(page, installation.error);
         page += "</td></tr>\n";
         return;
     }
@@ -503,7 +507,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += sourceName(installation.source);
     page += "\">";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;

@@ -9,17 +9,18 @@
 #include <string_view>
 
 #include "fleet/output/totals.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
 
-// A label value: backslash, quote and line feed escaped, as the format asks.
+// A label value: shown by the rule of every output, then its backslashes and quotes
+// escaped, as the format asks.
 std::string labelValue(std::string_view text) {
     std::string escaped;
-    for (const char c : text) {
+    for (const char c : shownSafely(text)) {
         if (c == '\\') escaped += "\\\\";
         else if (c == '"') escaped += "\\\"";
-        else if (c == '\n') escaped += "\\n";
         else escaped += c;
     }
     return escaped;

@@ -133,7 +133,7 @@ public:
 
     void finish() override {
         if (compared_) {
-            out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + baselineTime_)
+            out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + shownSafely(baselineTime_))
                  << ":\n"
                  << changes_.str() << totals_.withChange(InstallationChange::Added) << " added, "
                  << totals_.withChange(InstallationChange::Gone) << " gone, "

@@ -160,8 +160,10 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
             [&, next = std::size_t{0}](InstallationRecord& record) mutable {
                 const std::string& path = fleet.paths[next];
                 const auto listedMachine = fleet.listedMachines.find(path);
-                record.machine = listedMachine != fleet.listedMachines.end() ? listedMachine->second
-                                                                             : asUtf8(machineOfPath(path));
+                // A machine is a name like a path's: the bytes of another encoding show as
+                // escapes, and no two machines show alike.
+                record.machine = asUtf8(listedMachine != fleet.listedMachines.end() ? listedMachine->second
+                                                                                    : machineOfPath(path));
                 ++next;
                 // Before the comparison: a baseline written under the same rules has the
                 // same statuses.
