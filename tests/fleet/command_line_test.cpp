@@ -130,7 +130,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     EXPECT_EQ(1, text.status);
     EXPECT_EQ("findings  11         40 of 40 correct  damaged  1 damaged (no version tag)\n"
               "\nBy application, of 1 installation read:\n"
-              "  vud_mcp.ma  1 no-tag\n" +
+              "  vud_mcp.ma  1 no_tag\n" +
                   testing::applicationTotalLines(1, "1 correct") +
                   "\n1 installation: 0 ok, 1 with findings, 0 errors\n",
               text.out);
@@ -145,7 +145,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     const FleetRun csv = runWith({"--format", "csv", "damaged"});
     EXPECT_EQ(1, csv.status);
     EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
-                                               "vud_mcp.ma,no-tag,,,,,,,,20"));
+                                               "vud_mcp.ma,no_tag,,,,,,,,20"));
 }
 
 #ifndef _WIN32
@@ -341,7 +341,7 @@ TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
               "findings  -           0 of  0 correct  empty  no application found\n"
               "ok        11         41 of 41 correct  ./ok\n"
               "\nBy application, of 4 installations read:\n" +
-                  testing::applicationTotalLines(0, "2 correct, 1 not-found, 1 absent") +
+                  testing::applicationTotalLines(0, "2 correct, 1 not_found, 1 absent") +
                   "\n4 installations: 2 ok, 2 with findings, 0 errors\n",
               result.out);
     EXPECT_EQ("", result.err);
@@ -386,7 +386,7 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  8          41 of 41 correct  gen8  41 wrong generation\n"
               "\nBy application, of 2 installations read:\n" +
-                  testing::applicationTotalLines(0, "2 correct; policy: 1 wrong-generation") +
+                  testing::applicationTotalLines(0, "2 correct; policy: 1 wrong_generation") +
                   "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
               text.out);
 
@@ -396,11 +396,11 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
     const std::string gen8 = json.out.substr(ok.size());
     EXPECT_NE(std::string::npos, ok.find(",\"status\":\"ok\","));
     EXPECT_NE(std::string::npos, ok.find(",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":false,"
-                                         "\"findings\":{\"wrong-generation\":0,\"required\":0}},"));
+                                         "\"findings\":{\"wrong_generation\":0,\"required\":0}},"));
     EXPECT_EQ(41u, occurrences(ok, ",\"policy\":null}"));
     EXPECT_NE(std::string::npos, gen8.find(",\"status\":\"findings\","));
-    EXPECT_NE(std::string::npos, gen8.find(",\"findings\":{\"wrong-generation\":41,\"required\":0}},"));
-    EXPECT_EQ(41u, occurrences(gen8, ",\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, gen8.find(",\"findings\":{\"wrong_generation\":41,\"required\":0}},"));
+    EXPECT_EQ(41u, occurrences(gen8, ",\"policy\":\"wrong_generation\"}"));
 
     const FleetRun csv = runWith({"--format", "csv", "--expect-generation", "11", "ok", "gen8"});
     EXPECT_EQ(1, csv.status);
@@ -409,7 +409,7 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
                                "vudfleet_version,checker_version,wrong_generation,required,policy\r\n"));
     const std::string rows = withScanShown(csv.out);
     EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,0,0,\r\n"));
-    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong-generation\r\n"));
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong_generation\r\n"));
     EXPECT_EQ(41u, occurrences(csv.out, "\r\ngen8,folder,findings,"));
 }
 
@@ -425,7 +425,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "ok        11         40 of 40 correct  partial  1 not found\n"
               "\nBy application, of 2 installations read:\n" +
-                  totals + "  vud_rc9.ma  1 correct, 1 not-found\n"
+                  totals + "  vud_rc9.ma  1 correct, 1 not_found\n"
                   "\n2 installations: 2 ok, 0 with findings, 0 errors\n",
               plain.out);
 
@@ -434,7 +434,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  11         40 of 40 correct  partial  1 not found (required)\n"
               "\nBy application, of 2 installations read:\n" +
-                  totals + "  vud_rc9.ma  1 correct, 1 not-found; policy: 1 required\n"
+                  totals + "  vud_rc9.ma  1 correct, 1 not_found; policy: 1 required\n"
                   "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
               required.out);
 
@@ -444,7 +444,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
               "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version,"
               "wrong_generation,required,policy\r\n"
               "partial,folder,findings,,1,0,false,false,40,Revision Cloud and Markup Tracking Tool,vud_rc9.ma,"
-              "not-found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
+              "not_found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
               withScanShown(csv.out));
 }
 
@@ -465,8 +465,8 @@ TEST_F(FleetCommandLine, UnderARolloutAChangeOfGenerationIsAFixOrANewFinding) {
     EXPECT_EQ(1, json.status);
     EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_bsg.ma\",\"state\":\"block\",\"tag\":\"ver 8.0.6\","))
         << json.out;
-    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new-finding\","
-                                               "\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new_finding\","
+                                               "\"policy\":\"wrong_generation\"}"));
     EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\","));
     EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"fixed\",\"policy\":null}"));
 
@@ -501,8 +501,8 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
               "findings  8+11       41 of 41 correct  mixed  mixed host generations\n"
               "error     -                            missing  no such file or folder\n"
               "\nBy application, of 4 installations read:\n"
-              "  vud_mcp.ma  3 correct, 1 no-tag\n" +
-                  totals + "  vud_rc9.ma  3 correct, 1 not-found\n"
+              "  vud_mcp.ma  3 correct, 1 no_tag\n" +
+                  totals + "  vud_rc9.ma  3 correct, 1 not_found\n"
                   "\n5 installations: 2 ok, 2 with findings, 1 error\n",
               text.out);
 
@@ -514,7 +514,7 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
     // keeps it in the list.
     EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
               "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version\r\n"
-              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no-tag,,,,,,,,SCAN,2.3.0\r\n"
+              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no_tag,,,,,,,,SCAN,2.3.0\r\n"
               "mixed,folder,findings,,0,0,true,false,,,,,,,,,,,,SCAN,2.3.0\r\n"
               "missing,folder,error,no such file or folder,,,,,,,,,,,,,,,,SCAN,2.3.0\r\n",
               withScanShown(csv.out));
@@ -523,9 +523,9 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
     const FleetRun json = runWith(arguments);
     EXPECT_EQ(2, json.status);
     EXPECT_EQ(3, std::count(json.out.begin(), json.out.end(), '\n'));
-    EXPECT_EQ(0u, json.out.find("{\"format\":2,\"installation\":\"damaged\","));
-    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"mixed\","));
-    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"missing\","));
+    EXPECT_EQ(0u, json.out.find("{\"format\":3,\"installation\":\"damaged\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":3,\"installation\":\"mixed\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":3,\"installation\":\"missing\","));
 
     arguments[1] = "totals";
     std::vector<std::string> all = arguments;

@@ -129,11 +129,11 @@ check(lines > 0, "lines were written")
 expected = {
     "status": {"ok", "findings", "error", None},
     "source": {"folder", "report"},
-    "state": {"block", "not-found", "no-tag", "absent"},
-    "verdict": {"correct", "size-mismatch", "beta", "older", "newer", None},
+    "state": {"block", "not_found", "no_tag", "absent"},
+    "verdict": {"correct", "size_mismatch", "beta", "older", "newer", None},
     "change": {"added", "gone", "changed", "unchanged"},
-    "application change": {"new-finding", "fixed", "changed", "unchanged"},
-    "policy": {"wrong-generation", "required", None},
+    "application change": {"new_finding", "fixed", "changed", "unchanged"},
+    "policy": {"wrong_generation", "required", None},
     "generation": {"8", "10", "11", None},
 }
 for key, values in expected.items():

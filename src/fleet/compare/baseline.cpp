@@ -381,14 +381,14 @@ std::string expected(const std::string& where, const char* name, const std::stri
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
 }
 
-// The value of `name`, one of the `names` given by `nameOf`, as its index; none when
-// it is none of them.
+// The value of `name`, one of the `names` given by `nameOf` in the spelling of format 3
+// or of format 2, as its index; none when it is none of them.
 template <typename Enum, std::size_t N>
 std::optional<Enum> named(const Json* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
     if (value == nullptr || !value->is_string()) return std::nullopt;
     const std::string& text = value->get_ref<const std::string&>();
     for (const Enum candidate : values)
-        if (nameOf(candidate) == text) return candidate;
+        if (nameOf(candidate) == text || formatTwoSpelling(nameOf(candidate)) == text) return candidate;
     return std::nullopt;
 }
 

@@ -47,7 +47,7 @@ public:
         out_ << "vudfleet_checker_out_of_date_installations " << totals_.checkerOutOfDate() << '\n';
         family("vudfleet_applications",
                "Installations by application and what was found of it: state block with the build's verdict, "
-               "or the state not-found, no-tag or absent.");
+               "or the state not_found, no_tag or absent.");
         for (int position = 0; position < kApplicationCount; ++position) {
             const std::string application = labelValue(kApplicationCatalogue[position].fileName);
             for (int column = 0; column < kTotalColumns; ++column) {
@@ -72,7 +72,7 @@ private:
     // rollout is not done.
     void writePolicy() {
         family("vudfleet_policy_installations",
-               "Installations that break a rule of the rollout: wrong-generation (a build for a host generation "
+               "Installations that break a rule of the rollout: wrong_generation (a build for a host generation "
                "not expected) or required (an application not found).");
         for (const PolicyRule rule : kPolicyRules)
             out_ << "vudfleet_policy_installations{rule=\"" << policyRuleName(rule) << "\"} "

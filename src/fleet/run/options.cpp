@@ -39,7 +39,7 @@ constexpr char kFooter[] =
     "               vudfleet --format json --baseline yesterday.json --expect-generation 11\n"
     "                 --require-all --from workstations.txt --html fleet.html > today.json\n"
     "  the changes  each record's \"change\": added, gone, changed; each application's:\n"
-    "               new-finding, fixed, changed (text output: listed first)\n"
+    "               new_finding, fixed, changed (text output: listed first)\n"
     "  dashboard    fleet.html: worst first, ok ones folded, changes marked\n"
     "  an alert     vudfleet --format metrics, the same list and rollout, > vudfleet.prom for\n"
     "               the node exporter; alert on vudfleet_installations{status=\"findings\"} > 0\n"
