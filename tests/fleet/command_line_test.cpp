@@ -287,21 +287,24 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         std::vector<std::string> arguments;
         const char* message;
     } cases[] = {
-        {{"--format", "2", "ok"}, "--format: text, csv, json, totals or metrics, not 2\n"},
-        {{"--format", "xml", "ok"}, "--format: text, csv, json, totals or metrics, not xml\n"},
-        {{"--jobs", "0x10", "ok"}, "--jobs: not a whole number in decimal digits: 0x10\n"},
-        {{"--timeout", "1e3", "ok"}, "--timeout: not a whole number in decimal digits: 1e3\n"},
+        {{"--format", "2", "ok"}, "vudfleet: --format takes text, csv, json, totals or metrics, not \"2\"\n"},
+        {{"--format", "xml", "ok"}, "vudfleet: --format takes text, csv, json, totals or metrics, not \"xml\"\n"},
+        {{"--jobs", "0x10", "ok"}, "vudfleet: --jobs takes a whole number from 1 to 256 in decimal digits, not \"0x10\"\n"},
+        {{"--timeout", "1e3", "ok"},
+         "vudfleet: --timeout takes a whole number from 0 to 86400 in decimal digits, not \"1e3\"\n"},
         {{"--from", "-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
         // Refused before any installation is checked, not after the whole scan.
         {{"--html", "no-such-folder/fleet.html", "missing", "ok"},
          "vudfleet: no-such-folder/fleet.html: cannot be written\n"},
         {{"--expect-generation", "5", "ok"},
-         "--expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+         "vudfleet: --expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
         {{"--expect-generation", "11,13", "ok"},
-         "--expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
-        {{"--expect-generation", "FWP11", "ok"}, "--expect-generation: not a whole number in decimal digits: FWP11\n"},
-        {{"--expect-generation", "0x0b", "ok"}, "--expect-generation: not a whole number in decimal digits: 0x0b\n"},
-        {{"--expect-generation", "", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+         "vudfleet: --expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+        {{"--expect-generation", "FWP11", "ok"},
+         "vudfleet: --expect-generation: not a whole number in decimal digits: FWP11\n"},
+        {{"--expect-generation", "0x0b", "ok"},
+         "vudfleet: --expect-generation: not a whole number in decimal digits: 0x0b\n"},
+        {{"--expect-generation", "", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(command.message);
