@@ -106,8 +106,9 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
 }
 
 // An installation's line whatever its columns hold: as many host generations as there
-// are, unrecognised ones among them, two-digit counts. Two spaces at least part them.
-TEST(RecordWriter, TextColumnsKeepTwoSpacesBetweenThemWhateverACellHolds) {
+// are, unrecognised ones among them, two-digit counts. The columns stay where they are:
+// host generations that do not fit theirs go on in it below, each line cut after a "+".
+TEST(RecordWriter, TextColumnsStayAlignedWhateverACellHolds) {
     const struct {
         std::vector<std::optional<int>> generations;  // of the blocks, in catalogue order
         int correct;                                  // the first ones; the others are older
@@ -116,12 +117,22 @@ TEST(RecordWriter, TextColumnsKeepTwoSpacesBetweenThemWhateverACellHolds) {
         {{}, 0, "findings  -           0 of  0 correct  ws  no application found\n"},
         {{11}, 1, "ok        11          1 of  1 correct  ws\n"},
         {{2, 6, 7, 8, 9}, 1, "findings  2+6+7+8+9   1 of  5 correct  ws  4 older releases\n"},
-        {{2, 6, 7, 8, 10}, 1, "findings  2+6+7+8+10   1 of  5 correct  ws  4 older releases\n"},
+        {{2, 6, 7, 8, 10}, 1,
+         "findings  2+6+7+8+    1 of  5 correct  ws  4 older releases\n"
+         "          10\n"},
         {{10, 10, 10, 10, 10, 10, 10, 2, 6, 7, 8, 10}, 10,
-         "findings  2+6+7+8+10  10 of 12 correct  ws  2 older releases\n"},
+         "findings  2+6+7+8+   10 of 12 correct  ws  2 older releases\n"
+         "          10\n"},
+        {{2, 6, 7, 8, 10, 11, 12, std::nullopt}, 1,
+         "findings  2+6+7+8+    1 of  8 correct  ws  7 older releases\n"
+         "          10+11+12+\n"
+         "          ?\n"},
         {{2, 6, 7, 8, 9, 10, 11, 12, std::nullopt, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11,
           11, 11, 11, 11, 11, 11, 11, 11, 11, 11},
-         15, "findings  2+6+7+8+9+10+11+12+?  15 of 35 correct  ws  20 older releases\n"},
+         15,
+         "findings  2+6+7+8+   15 of 35 correct  ws  20 older releases\n"
+         "          9+10+11+\n"
+         "          12+?\n"},
     };
     for (const auto& example : cases) {
         SCOPED_TRACE(example.line);
