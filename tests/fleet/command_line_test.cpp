@@ -131,7 +131,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     EXPECT_EQ(1, text.status);
     EXPECT_EQ("findings  11         40 of 40 correct  damaged  1 damaged (no version tag)\n"
               "\nBy application, of 1 installation read:\n"
-              "  vud_mcp.ma  1 no-tag\n" +
+              "  vud_mcp.ma  1 no_tag\n" +
                   testing::applicationTotalLines(1, "1 correct") +
                   "\n1 installation: 0 ok, 1 with findings, 0 errors\n",
               text.out);
@@ -146,7 +146,7 @@ TEST_F(FleetCommandLine, ADamagedApplicationIsAFindingInEveryFormat) {
     const FleetRun csv = runWith({"--format", "csv", "damaged"});
     EXPECT_EQ(1, csv.status);
     EXPECT_NE(std::string::npos, csv.out.find("\r\ndamaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,"
-                                               "vud_mcp.ma,no-tag,,,,,,,,20"));
+                                               "vud_mcp.ma,no_tag,,,,,,,,20"));
 }
 
 // vudcheck's report of `folder`, saved beside it as FOLDER.txt.
@@ -197,9 +197,9 @@ TEST_F(FleetCommandLine, AReportCountsItsFilesWithoutATagDamagedAsTheFolderScanD
     const std::string partial = json.out.substr(damaged.size());
     EXPECT_NE(std::string::npos, damaged.find(",\"status\":\"findings\","));
     EXPECT_NE(std::string::npos, damaged.find(",\"not_found\":0,\"damaged\":1,"));
-    EXPECT_NE(std::string::npos, damaged.find("\"findings\":{\"wrong-generation\":0,\"required\":0}}"));
+    EXPECT_NE(std::string::npos, damaged.find("\"findings\":{\"wrong_generation\":0,\"required\":0}}"));
     EXPECT_NE(std::string::npos, partial.find(",\"not_found\":1,\"damaged\":1,"));
-    EXPECT_NE(std::string::npos, partial.find("\"findings\":{\"wrong-generation\":0,\"required\":1}}"));
+    EXPECT_NE(std::string::npos, partial.find("\"findings\":{\"wrong_generation\":0,\"required\":1}}"));
     // Which of the two without a block is the one not found, the report does not tell.
     EXPECT_EQ(2u, occurrences(partial, "\"state\":\"absent\""));
     EXPECT_EQ(0u, occurrences(partial, "\"policy\":\"required\""));
@@ -275,7 +275,7 @@ TEST_F(FleetCommandLine, AReportOlderThanAllowedIsAStaleReportInEveryFormat) {
     const FleetRun json = with({"--format", "json", "--max-report-age", "30"});
     EXPECT_EQ(1u, occurrences(json.out, "}],\"report_time\":null,\"stale_report\":false}\n"));
     EXPECT_EQ(1u, occurrences(json.out, "}],\"report_time\":\"2020-01-01T00:00:00Z\",\"stale_report\":true}\n"));
-    EXPECT_EQ(1u, occurrences(json.out, "{\"format\":2,\"installation\":\"old.txt\",\"machine\":\"\",\"scan_time\":\""));
+    EXPECT_EQ(1u, occurrences(json.out, "{\"format\":3,\"installation\":\"old.txt\",\"machine\":\"\",\"scan_time\":\""));
     EXPECT_NE(std::string::npos, json.out.find(",\"source\":\"report\",\"status\":\"findings\","));
 
     const FleetRun totals = with({"--format", "totals", "--max-report-age", "30"});
@@ -374,6 +374,11 @@ TEST_F(FleetCommandLine, NamesWithControlCharactersOrOtherEncodingsShowAsEscapes
     EXPECT_NE(std::string::npos, csv.out.find("\nws\\\\xff,folder,findings,")) << csv.out;
     const FleetRun missing = runWith({"gone\r\x1b]0;x\x07"});
     EXPECT_EQ("vudfleet: gone\\r\\x1b]0;x\\x07: no such file or folder\n", missing.err);
+    // Machines named in a list, in another encoding: each as its bytes, in JSON as well.
+    writeFile("machines.txt", "ws\xff\tok\nws\xfe\tfindings\n");
+    const FleetRun json = runWith({"--format", "json", "--from", "machines.txt"});
+    EXPECT_NE(std::string::npos, json.out.find("\"installation\":\"ok\",\"machine\":\"ws\\\\xff\",")) << json.out;
+    EXPECT_NE(std::string::npos, json.out.find("\"installation\":\"findings\",\"machine\":\"ws\\\\xfe\",")) << json.out;
 }
 #endif
 
@@ -467,30 +472,31 @@ TEST_F(FleetCommandLine, AWrongCommandLineIsToldInTheProgramsOwnWords) {
         std::vector<std::string> arguments;
         const char* message;
     } cases[] = {
-        {{"--format", "2", "ok"}, "--format: text, csv, json, totals or metrics, not 2\n"},
-        {{"--format", "xml", "ok"}, "--format: text, csv, json, totals or metrics, not xml\n"},
-        {{"--jobs", "0x10", "ok"}, "--jobs: not a whole number in decimal digits: 0x10\n"},
-        {{"--timeout", "1e3", "ok"}, "--timeout: not a whole number in decimal digits: 1e3\n"},
+        {{"--format", "2", "ok"}, "vudfleet: --format takes text, csv, json, totals or metrics, not \"2\"\n"},
+        {{"--format", "xml", "ok"}, "vudfleet: --format takes text, csv, json, totals or metrics, not \"xml\"\n"},
+        {{"--jobs", "0x10", "ok"}, "vudfleet: --jobs takes a whole number from 1 to 256 in decimal digits, not \"0x10\"\n"},
+        {{"--timeout", "1e3", "ok"},
+         "vudfleet: --timeout takes a whole number from 0 to 86400 in decimal digits, not \"1e3\"\n"},
         {{"--from", "-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
         // Refused before any installation is checked, not after the whole scan.
         {{"--html", "no-such-folder/fleet.html", "missing", "ok"},
          "vudfleet: no-such-folder/fleet.html: cannot be written\n"},
         {{"--expect-generation", "5", "ok"},
-         "--expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+         "vudfleet: --expect-generation: no host generation is numbered 5 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
         {{"--expect-generation", "11,13", "ok"},
-         "--expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
-        {{"--expect-generation", "FWP11", "ok"}, "--expect-generation: not a whole number in decimal digits: FWP11\n"},
-        {{"--expect-generation", "0x0b", "ok"}, "--expect-generation: not a whole number in decimal digits: 0x0b\n"},
-        {{"--expect-generation", "", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+         "vudfleet: --expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+        {{"--expect-generation", "FWP11", "ok"}, "vudfleet: --expect-generation: not a whole number in decimal digits: FWP11\n"},
+        {{"--expect-generation", "0x0b", "ok"}, "vudfleet: --expect-generation: not a whole number in decimal digits: 0x0b\n"},
+        {{"--expect-generation", "", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
         // A list the user slipped in typing is refused, not read as what it might mean.
-        {{"--expect-generation", "11,,12", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
-        {{"--expect-generation", "11,", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
-        {{"--expect-generation", ",11", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
-        {{"--expect-generation", ",", "ok"}, "--expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", "11,,12", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", "11,", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", ",11", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
+        {{"--expect-generation", ",", "ok"}, "vudfleet: --expect-generation: a host generation left empty in the list\n"},
         {{"--expect-generation", "11, 12", "ok"},
-         "--expect-generation: not a whole number in decimal digits:  12\n"},
+         "vudfleet: --expect-generation: not a whole number in decimal digits:  12\n"},
         {{"--expect-generation", "11,1", "ok"},
-         "--expect-generation: no host generation is numbered 1 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
+         "vudfleet: --expect-generation: no host generation is numbered 1 (2, 6, 7, 8, 9, 10, 11 or 12)\n"},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(command.message);
@@ -529,7 +535,7 @@ TEST_F(FleetCommandLine, PathsFromAListAndAReportFromStandardInput) {
               "ok        11         41 of 41 correct  ok\n"
               "findings  -           0 of  0 correct  empty  no application found\n"
               "\nBy application, of 3 installations read:\n" +
-                  testing::applicationTotalLines(0, "1 correct, 1 not-found, 1 absent") +
+                  testing::applicationTotalLines(0, "1 correct, 1 not_found, 1 absent") +
                   "\n3 installations: 1 ok, 2 with findings, 0 errors\n",
               result.out);
     EXPECT_EQ("vudfleet: ./ok: the same installation as ok, checked once\n", result.err);
@@ -596,7 +602,7 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  8          41 of 41 correct  gen8  41 wrong generation\n"
               "\nBy application, of 2 installations read:\n" +
-                  testing::applicationTotalLines(0, "2 correct; policy: 1 wrong-generation") +
+                  testing::applicationTotalLines(0, "2 correct; policy: 1 wrong_generation") +
                   "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
               text.out);
 
@@ -606,11 +612,11 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
     const std::string gen8 = json.out.substr(ok.size());
     EXPECT_NE(std::string::npos, ok.find(",\"status\":\"ok\","));
     EXPECT_NE(std::string::npos, ok.find(",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":false,"
-                                         "\"findings\":{\"wrong-generation\":0,\"required\":0}},"));
+                                         "\"findings\":{\"wrong_generation\":0,\"required\":0}},"));
     EXPECT_EQ(41u, occurrences(ok, ",\"policy\":null}"));
     EXPECT_NE(std::string::npos, gen8.find(",\"status\":\"findings\","));
-    EXPECT_NE(std::string::npos, gen8.find(",\"findings\":{\"wrong-generation\":41,\"required\":0}},"));
-    EXPECT_EQ(41u, occurrences(gen8, ",\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, gen8.find(",\"findings\":{\"wrong_generation\":41,\"required\":0}},"));
+    EXPECT_EQ(41u, occurrences(gen8, ",\"policy\":\"wrong_generation\"}"));
 
     const FleetRun csv = runWith({"--format", "csv", "--expect-generation", "11", "ok", "gen8"});
     EXPECT_EQ(1, csv.status);
@@ -619,7 +625,7 @@ TEST_F(FleetCommandLine, ARolloutHoldsEachInstallationToTheGenerationsExpected) 
                                "vudfleet_version,checker_version,wrong_generation,required,policy\r\n"));
     const std::string rows = withScanShown(csv.out);
     EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,0,0,\r\n"));
-    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong-generation\r\n"));
+    EXPECT_EQ(41u, occurrences(rows, "Correct Size Match,,SCAN,2.3.0,41,0,wrong_generation\r\n"));
     EXPECT_EQ(41u, occurrences(csv.out, "\r\ngen8,folder,findings,"));
 }
 
@@ -635,7 +641,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "ok        11         40 of 40 correct  partial  1 not found\n"
               "\nBy application, of 2 installations read:\n" +
-                  totals + "  vud_rc9.ma  1 correct, 1 not-found\n"
+                  totals + "  vud_rc9.ma  1 correct, 1 not_found\n"
                   "\n2 installations: 2 ok, 0 with findings, 0 errors\n",
               plain.out);
 
@@ -644,7 +650,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
     EXPECT_EQ("ok        11         41 of 41 correct  ok\n"
               "findings  11         40 of 40 correct  partial  1 not found (required)\n"
               "\nBy application, of 2 installations read:\n" +
-                  totals + "  vud_rc9.ma  1 correct, 1 not-found; policy: 1 required\n"
+                  totals + "  vud_rc9.ma  1 correct, 1 not_found; policy: 1 required\n"
                   "\n2 installations: 1 ok, 1 with findings, 0 errors\n",
               required.out);
 
@@ -654,7 +660,7 @@ TEST_F(FleetCommandLine, WhereEveryApplicationIsRequiredOneNotFoundIsAFinding) {
               "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version,"
               "wrong_generation,required,policy\r\n"
               "partial,folder,findings,,1,0,false,false,40,Revision Cloud and Markup Tracking Tool,vud_rc9.ma,"
-              "not-found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
+              "not_found,,,,,,,,SCAN,2.3.0,0,1,required\r\n",
               withScanShown(csv.out));
 }
 
@@ -675,8 +681,8 @@ TEST_F(FleetCommandLine, UnderARolloutAChangeOfGenerationIsAFixOrANewFinding) {
     EXPECT_EQ(1, json.status);
     EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_bsg.ma\",\"state\":\"block\",\"tag\":\"ver 8.0.6\","))
         << json.out;
-    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new-finding\","
-                                               "\"policy\":\"wrong-generation\"}"));
+    EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"new_finding\","
+                                               "\"policy\":\"wrong_generation\"}"));
     EXPECT_NE(std::string::npos, json.out.find("\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\","));
     EXPECT_NE(std::string::npos, json.out.find("Correct Size Match\",\"change\":\"fixed\",\"policy\":null}"));
 
@@ -711,8 +717,8 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
               "findings  8+11       41 of 41 correct  mixed  mixed host generations\n"
               "error     -                            missing  no such file or folder\n"
               "\nBy application, of 4 installations read:\n"
-              "  vud_mcp.ma  3 correct, 1 no-tag\n" +
-                  totals + "  vud_rc9.ma  3 correct, 1 not-found\n"
+              "  vud_mcp.ma  3 correct, 1 no_tag\n" +
+                  totals + "  vud_rc9.ma  3 correct, 1 not_found\n"
                   "\n5 installations: 2 ok, 2 with findings, 1 error\n",
               text.out);
 
@@ -724,7 +730,7 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
     // keeps it in the list.
     EXPECT_EQ("installation,source,status,error,not_found,damaged,mixed,checker_out_of_date,position,name,file,state,"
               "tag,size,generation,host,verdict,text,machine,scan_time,vudfleet_version,checker_version\r\n"
-              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no-tag,,,,,,,,SCAN,2.3.0\r\n"
+              "damaged,folder,findings,,0,1,false,false,0,Member Copy Along Path,vud_mcp.ma,no_tag,,,,,,,,SCAN,2.3.0\r\n"
               "mixed,folder,findings,,0,0,true,false,,,,,,,,,,,,SCAN,2.3.0\r\n"
               "missing,folder,error,no such file or folder,,,,,,,,,,,,,,,,SCAN,2.3.0\r\n",
               withScanShown(csv.out));
@@ -733,9 +739,9 @@ TEST_F(FleetCommandLine, FindingsAloneLeaveOutWhatIsOkButCountIt) {
     const FleetRun json = runWith(arguments);
     EXPECT_EQ(2, json.status);
     EXPECT_EQ(3, std::count(json.out.begin(), json.out.end(), '\n'));
-    EXPECT_EQ(0u, json.out.find("{\"format\":2,\"installation\":\"damaged\","));
-    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"mixed\","));
-    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":2,\"installation\":\"missing\","));
+    EXPECT_EQ(0u, json.out.find("{\"format\":3,\"installation\":\"damaged\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":3,\"installation\":\"mixed\","));
+    EXPECT_NE(std::string::npos, json.out.find("\n{\"format\":3,\"installation\":\"missing\","));
 
     arguments[1] = "totals";
     std::vector<std::string> all = arguments;

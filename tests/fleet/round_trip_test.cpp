@@ -148,7 +148,7 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
         expected.insert(expected.find("\",\"machine\""), ".txt");
         const std::string folder = "\"source\":\"folder\"";
         expected.replace(expected.find(folder), folder.size(), "\"source\":\"report\"");
-        for (const char* hidden : {"\"state\":\"not-found\"", "\"state\":\"no-tag\""}) {
+        for (const char* hidden : {"\"state\":\"not_found\"", "\"state\":\"no_tag\""}) {
             for (std::size_t at = expected.find(hidden); at != std::string::npos; at = expected.find(hidden))
                 expected.replace(at, std::string(hidden).size(), "\"state\":\"absent\"");
         }

@@ -15,6 +15,7 @@
 #include "text/case.h"
 #include "text/saved_text.h"
 #include "text/system_error.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -164,14 +165,14 @@ std::string expected(const std::string& where, const char* name, const std::stri
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
 }
 
-// The value of `name`, one of the `names` given by `nameOf`, as its index; none when
-// it is none of them.
+// The value of `name`, one of the `names` given by `nameOf` in the spelling of format 3
+// or of format 2, as its index; none when it is none of them.
 template <typename Enum, std::size_t N>
 std::optional<Enum> named(const JsonValue* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
     if (value == nullptr || !value->is_string()) return std::nullopt;
     const std::string& text = value->get_ref<const std::string&>();
     for (const Enum candidate : values)
-        if (nameOf(candidate) == text) return candidate;
+        if (nameOf(candidate) == text || formatTwoSpelling(nameOf(candidate)) == text) return candidate;
     return std::nullopt;
 }
 
@@ -221,8 +222,9 @@ LineRead nextLine(std::istream& text, char* buffer, std::size_t capacity, std::s
 }  // namespace
 
 std::string Baseline::keyOf(std::string_view machine, const std::string& path) {
-    // Machine names are the same in any case; paths are compared as spelled.
-    return lowerAscii(machine) + '\n' + installationKey(path);
+    // Machine names are the same in any case; paths are compared as spelled, and as every
+    // output shows them, which a baseline written before names were shown so holds raw.
+    return lowerAscii(shownSafely(machine)) + '\n' + installationKey(shownSafely(path));
 }
 
 std::optional<Baseline> Baseline::read(const std::string& path, std::string& problem) {
@@ -468,7 +470,7 @@ void Baseline::compare(InstallationRecord& record) {
     installations_[at->second].seen = true;
     record.previous = PreviousScan{before->source, before->status, before->error};
     changed = changed || before->status != record.status || before->source != record.source ||
-              before->error != record.error;
+              shownSafely(before->error) != shownSafely(record.error);
     record.change = changed ? InstallationChange::Changed : InstallationChange::Unchanged;
 }
 

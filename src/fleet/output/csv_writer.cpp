@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "fleet/output/record_writer.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -24,15 +25,27 @@ constexpr char kPolicyHeader[] = ",wrong_generation,required,policy";
 // is longer ago than the run allows.
 constexpr char kReportAgeHeader[] = ",report_time,stale_report";
 
+// A cell that a spreadsheet would take for a formula (=, +, - or @ first, or a tab or
+// a CR, which it skips before one) is guarded as spreadsheet makers advise: quoted,
+// with a quote mark first. A cell that begins with a quote mark gets one more, so that
+// the guard never makes two cells alike.
+bool runAsFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r'").find(text.front()) != std::string_view::npos;
+}
+
 std::string field(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string quoted = "\"";
+    const bool guarded = runAsFormula(text);
+    if (!guarded && text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = guarded ? "\"'" : "\"";
     for (const char c : text) {
         if (c == '"') quoted += '"';
         quoted += c;
     }
     return quoted + '"';
 }
+
+// A name or an error, which may come from anywhere, shown by the rule of every output.
+std::string shownField(std::string_view text) { return field(shownSafely(text)); }
 
 class CsvWriter : public RecordWriter {
 public:
@@ -49,11 +62,11 @@ public:
 
     void write(const InstallationRecord& record) override {
         const bool gone = record.change == InstallationChange::Gone;
-        std::string installation = field(record.installation) + ',' + std::string(sourceName(record.source)) + ',' +
-                                   std::string(gone ? "" : statusName(record.status)) + ',' +
-                                   field(gone ? "" : record.error) + ',';
+        std::string installation = shownField(record.installation) + ',' + std::string(sourceName(record.source)) +
+                                   ',' + std::string(gone ? "" : statusName(record.status)) + ',' +
+                                   shownField(gone ? "" : record.error) + ',';
         // The columns after an application's: the same on every row of an installation.
-        std::string after = ',' + field(record.machine) + scan_;
+        std::string after = ',' + shownField(record.machine) + scan_;
         if (compared_) after += ',' + std::string(changeName(record.change)) + ',';
         const std::string reportAge = reportAgeColumns(record, record.status != Status::Error && !gone);
         if (record.status == Status::Error || gone) {

@@ -20,7 +20,7 @@ namespace {
 // drift apart. Each look has a mark beside its colour, for readers who cannot tell the
 // colours apart and for a page printed in grey.
 struct Look {
-    std::string_view name;         // the class, as every format names it
+    std::string_view name;         // the class and the page's word: the records' name, hyphens for underscores
     std::string_view background;
     std::string_view foreground;
     std::string_view mark;         // CSS string content; empty for the common case
@@ -38,10 +38,16 @@ constexpr std::array<Look, kVerdictKindCount> kVerdictLooks = {{
     {"unrecognized", "#5c2c0c", "#fff", "?", "release not recognised"},
 }};
 
-// The looks' names are the names every format gives the verdicts.
+// The looks' names are the names the records give the verdicts, written as a page's
+// classes are, with hyphens.
 constexpr bool verdictLooksFollowTheVerdictNames() {
-    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind)
-        if (kVerdictLooks[kind].name != kVerdictNames[kind]) return false;
+    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind) {
+        const std::string_view look = kVerdictLooks[kind].name;
+        const std::string_view name = kVerdictNames[kind];
+        if (look.size() != name.size()) return false;
+        for (std::size_t i = 0; i < look.size(); ++i)
+            if (look[i] != (name[i] == '_' ? '-' : name[i])) return false;
+    }
     return true;
 }
 static_assert(verdictLooksFollowTheVerdictNames());
@@ -52,6 +58,12 @@ constexpr std::array<Look, 3> kStateLooks = {{
     {"no-tag", "#ced4da", "#495057", "\\2205", "a file without a version tag"},
     {"absent", "#e9ecef", "#495057", "\\b7", "no block in a saved report: not found or no tag"},
 }};
+
+// The look of a column of the totals (totalColumnOf).
+const Look& lookOfColumn(int column) {
+    return column < kVerdictKindCount ? kVerdictLooks[static_cast<std::size_t>(column)]
+                                      : kStateLooks[static_cast<std::size_t>(column - kVerdictKindCount)];
+}
 
 const Look& lookOf(const ApplicationRecord& application) {
     switch (application.state) {
@@ -160,6 +172,10 @@ void appendEscaped(std::string& page, std::string_view text) {
         }
     }
 }
+
+// A name or an error, which may come from anywhere, shown by the rule of every output:
+// a tab or a line break in it is no blank, and no character turns the text around it.
+void appendShown(std::string& page, std::string_view text) { appendEscaped(page, shownSafely(text)); }
 
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
@@ -288,7 +304,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         page += ". Since the baseline scan";
         if (!scan.baselineTime.empty()) {
             page += " of ";
-            appendEscaped(page, scan.baselineTime);
+            appendShown(page, scan.baselineTime);
         }
         page += ": ";
         for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
@@ -394,7 +410,7 @@ bool changedSince(const ApplicationRecord& application) {
 void appendMachine(std::string& page, const InstallationRecord& installation) {
     if (installation.machine.empty()) return;
     page += "<span class=\"machine\">";
-    appendEscaped(page, installation.machine);
+    appendShown(page, installation.machine);
     page += "</span>";
 }
 
@@ -446,10 +462,10 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (!installation.machine.empty()) {
         page += "\non ";
-        appendEscaped(page, installation.machine);
+        appendShown(page, installation.machine);
     }
     if (installation.reportTime) {
         page += "\nreport written ";
@@ -457,7 +473,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     }
     page += "\"><span>";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     page += "</span></th><td class=\"status\">";
     if (installation.change == InstallationChange::Gone) {
         page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -492,7 +508,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
         page += std::to_string(kApplicationCount);
         page += "\">";
-        appendEscaped(page, installation.error);
+        appendShown(page, installation.error);
         page += "</td></tr>\n";
         return;
     }
@@ -520,7 +536,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += sourceName(installation.source);
     page += "\">";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
@@ -534,7 +550,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
         page += first ? "" : ", ";
         page += std::to_string(counts[static_cast<std::size_t>(column)]);
         page += ' ';
-        page += totalColumnName(column);
+        page += lookOfColumn(column).name;
         first = false;
     }
     page += "</li>\n";
@@ -548,7 +564,7 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "<tfoot>\n";
     for (int column = 0; column < kTotalColumns; ++column) {
         if (totals.ofColumn(column) == 0) continue;
-        const std::string_view name = totalColumnName(column);
+        const std::string_view name = lookOfColumn(column).name;
         page += "<tr class=\"total ";
         page += name;
         page += "\"><th scope=\"row\" colspan=\"3\">";

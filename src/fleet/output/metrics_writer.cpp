@@ -9,17 +9,18 @@
 #include <string_view>
 
 #include "fleet/output/totals.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
 
-// A label value: backslash, quote and line feed escaped, as the format asks.
+// A label value: shown by the rule of every output, then its backslashes and quotes
+// escaped, as the format asks.
 std::string labelValue(std::string_view text) {
     std::string escaped;
-    for (const char c : text) {
+    for (const char c : shownSafely(text)) {
         if (c == '\\') escaped += "\\\\";
         else if (c == '"') escaped += "\\\"";
-        else if (c == '\n') escaped += "\\n";
         else escaped += c;
     }
     return escaped;
@@ -51,7 +52,7 @@ public:
         }
         family("vudfleet_applications",
                "Installations by application and what was found of it: state block with the build's verdict, "
-               "or the state not-found, no-tag or absent.");
+               "or the state not_found, no_tag or absent.");
         for (int position = 0; position < kApplicationCount; ++position) {
             const std::string application = labelValue(kApplicationCatalogue[position].fileName);
             for (int column = 0; column < kTotalColumns; ++column) {
@@ -76,7 +77,7 @@ private:
     // rollout is not done.
     void writePolicy() {
         family("vudfleet_policy_installations",
-               "Installations that break a rule of the rollout: wrong-generation (a build for a host generation "
+               "Installations that break a rule of the rollout: wrong_generation (a build for a host generation "
                "not expected) or required (an application not found).");
         for (const PolicyRule rule : kPolicyRules)
             out_ << "vudfleet_policy_installations{rule=\"" << policyRuleName(rule) << "\"} "

@@ -1,7 +1,5 @@
 #include "fleet/output/totals.h"
 
-#include <algorithm>
-
 namespace vud::fleet {
 
 std::string_view totalColumnName(int column) {
@@ -90,9 +88,7 @@ public:
     void finish() override {
         out_ << "position,file,name";
         for (int column = 0; column < kTotalColumns; ++column) {
-            std::string name(totalColumnName(column));
-            std::replace(name.begin(), name.end(), '-', '_');
-            out_ << ',' << name;
+            out_ << ',' << totalColumnName(column);
         }
         if (policy_) out_ << ",wrong_generation,required";
         if (reportAge_) out_ << ",stale_report";

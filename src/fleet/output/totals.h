@@ -21,7 +21,7 @@ namespace vud::fleet {
 // The columns of an application's totals: the verdicts in the records' order, then the
 // states of an application without a block (not found, no tag, absent).
 inline constexpr int kTotalColumns = kVerdictKindCount + 3;
-std::string_view totalColumnName(int column);  // "correct", ..., "not-found", "no-tag", "absent"
+std::string_view totalColumnName(int column);  // "correct", ..., "not_found", "no_tag", "absent"
 int totalColumnOf(const ApplicationRecord& application);
 
 class FleetTotals {

@@ -47,8 +47,8 @@ ApplicationRecord catalogueApplication(int position, ApplicationState state) {
 std::string_view stateName(ApplicationState state) {
     switch (state) {
         case ApplicationState::Block: return "block";
-        case ApplicationState::NotFound: return "not-found";
-        case ApplicationState::NoTag: return "no-tag";
+        case ApplicationState::NotFound: return "not_found";
+        case ApplicationState::NoTag: return "no_tag";
         case ApplicationState::Absent: return "absent";
     }
     return "absent";
@@ -66,12 +66,12 @@ std::string_view statusName(Status status) {
 }
 
 std::string_view policyRuleName(PolicyRule rule) {
-    return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
+    return rule == PolicyRule::WrongGeneration ? "wrong_generation" : "required";
 }
 
 std::string_view changeName(ApplicationChange change) {
     switch (change) {
-        case ApplicationChange::NewFinding: return "new-finding";
+        case ApplicationChange::NewFinding: return "new_finding";
         case ApplicationChange::Fixed: return "fixed";
         case ApplicationChange::Changed: return "changed";
         case ApplicationChange::Unchanged:
@@ -89,6 +89,12 @@ std::string_view changeName(InstallationChange change) {
         case InstallationChange::None: break;
     }
     return "unchanged";
+}
+
+std::string_view formatTwoSpelling(std::string_view name) {
+    for (const auto& [now, before] : kFormatTwoSpellings)
+        if (name == now) return before;
+    return name;
 }
 
 bool isFinding(const ApplicationRecord& application) {

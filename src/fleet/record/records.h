@@ -66,9 +66,11 @@ struct ApplicationRecord {
 };
 
 // The version of the records' layout, the first field of every JSON line, so that a
-// script can tell the layouts apart: 2 since the flag of a build newer than the
-// checker knows is called checker_out_of_date; lines without it are of layout 1.
-inline constexpr int kRecordFormat = 2;
+// script can tell the layouts apart: 3 where every field and value is spelled in lower
+// case with underscores (size_mismatch, not_found, wrong_generation, new_finding) and
+// names and errors show what a terminal or a spreadsheet would act on as escapes; 2
+// where values were spelled with hyphens; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 3;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
@@ -130,14 +132,25 @@ ScanMetadata scanStartingNow();
 // `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
 std::string isoTime(std::int64_t seconds);
 
-// The names used in every format: JSON values, CSV cells, the dashboard's classes. The
-// verdicts' names are verdictName's.
-std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
+// The names used in every format: JSON values and keys, CSV cells and columns, metrics
+// labels, the totals. The verdicts' names are verdictName's. Each in lower case with
+// underscores, as every field is named, so that one spelling serves jq, a spreadsheet
+// and an alert alike.
+std::string_view stateName(ApplicationState state);      // "block", "not_found", "no_tag", "absent"
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
-std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
-std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong_generation", "required"
+std::string_view changeName(ApplicationChange change);  // "new_finding", "fixed", "changed", "unchanged"
 std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
+
+// The values that records of format 2 spelled with hyphens, by their spelling since,
+// so that a baseline written then is still read.
+inline constexpr std::pair<std::string_view, std::string_view> kFormatTwoSpellings[] = {
+    {"size_mismatch", "size-mismatch"}, {"pre_release", "pre-release"},         {"not_found", "not-found"},
+    {"no_tag", "no-tag"},               {"wrong_generation", "wrong-generation"}, {"new_finding", "new-finding"},
+};
+// `name`'s spelling in format 2; `name` itself where it was the same.
+std::string_view formatTwoSpelling(std::string_view name);
 
 // A build that is not correct, or a file without a version tag.
 bool isFinding(const ApplicationRecord& application);

@@ -196,7 +196,9 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
                                 << named(fleet.paths[*written], fleet.machines[*written]) << ", checked once\n";
                     return true;
                 }
-                record.machine = !fleet.machines[index].empty() ? fleet.machines[index] : asUtf8(machineOfPath(path));
+                // A machine is a name like a path's: the bytes of another encoding show as
+                // escapes, and no two machines show alike.
+                record.machine = asUtf8(!fleet.machines[index].empty() ? fleet.machines[index] : machineOfPath(path));
                 // Before the comparison: a baseline written under the same rules has the
                 // same statuses.
                 if (options.writer.policy.inForce()) applyPolicy(options.writer.policy, record);
