@@ -17,6 +17,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/run/command_line.h"
+#include "fleet/fleet_builder.h"
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
 #include "support/scratch_folder.h"
@@ -87,7 +88,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
         "findings  8+11       41 of 41 correct  ws6  mixed host generations\n"
         "\nBy application, of 6 installations read:\n"
         "  vud_mcp.ma  6 correct\n"
-        "  vud_bsg.ma  5 correct, 1 size-mismatch\n" +
+        "  vud_bsg.ma  5 correct, 1 size_mismatch\n" +
         testing::applicationTotalLines(2, "6 correct") + "\n6 installations: 4 ok, 2 with findings, 0 errors\n";
     const FleetRun text = against("yesterday.json", {});
     EXPECT_EQ(1, text.status);
@@ -122,7 +123,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
         std::map<int, std::string> applications;
     } expected[] = {
         {"ws1/", "", "unchanged", {}},
-        {"ws2", "", "changed", {{1, "new-finding"}}},
+        {"ws2", "", "changed", {{1, "new_finding"}}},
         {"ws3", "", "changed", {{2, "fixed"}}},
         {"ws5", "", "added", {}},
         {"ws7", "", "changed", {}},
@@ -150,9 +151,9 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
                                "checker_version,change,application_change\r\n"));
     EXPECT_NE(std::string::npos,
               csv.find("\r\nws2,folder,findings,,0,0,false,false,1,Beam Splice Generator,vud_bsg.ma,block,ver "
-                           "11.0.6,140098,11,FWP 11.0.x.x,size-mismatch,vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ "
+                           "11.0.6,140098,11,FWP 11.0.x.x,size_mismatch,vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ "
                            "InCorrect Size Match (140098 vs 140097 correct),,TIME" +
-                           versions + ",changed,new-finding\r\n"))
+                           versions + ",changed,new_finding\r\n"))
         << csv;
     const std::string goneRow = "ws4,folder,,,,,,,,,,,,,,,,,,TIME" + versions + ",gone,\r\n";
     EXPECT_EQ(csv.size() - goneRow.size(), csv.rfind("\r\n" + goneRow) + 2) << csv;
@@ -195,8 +196,11 @@ TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
         "\"machine\":\"\\u0077\\u0073\\u002d\\u00e9\",\"source\":\"report\",\"status\":\"findings\",\"applications\":[{" +
             application + "},{\"file\":\"vud_bsg.ma\",\"state\":\"absent\"}]}",
     };
-    for (const std::string& line : lines) {
-        SCOPED_TRACE(line);
+    // And as vudfleet writes it, with space after it up to the longest line a baseline takes.
+    std::vector<std::string> laidOut(std::begin(lines), std::end(lines));
+    laidOut.push_back(lines[0] + std::string(kLargestBaselineLine - lines[0].size(), ' '));
+    for (const std::string& line : laidOut) {
+        SCOPED_TRACE(line.substr(0, 1000));
         std::string problem;
         std::optional<Baseline> baseline = Baseline::parse(line + "\n", problem);
         ASSERT_TRUE(baseline) << problem;
@@ -218,6 +222,45 @@ TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
         EXPECT_EQ(InstallationChange::Unchanged, record.change);
         EXPECT_EQ(ApplicationChange::Unchanged, record.applications[0].change);
         EXPECT_EQ(ApplicationChange::Unchanged, record.applications[1].change);
+        EXPECT_TRUE(baseline->gone().empty());
+    }
+}
+
+// A baseline written before values were spelled with underscores and names shown as
+// escapes is read as one written since: the same installations, unchanged.
+TEST(FleetBaselineLine, AScanOfFormatTwoIsComparedAsOneOfFormatThree) {
+    const auto line = [](const std::string& format, const std::string& name, const std::string& sizeMismatch,
+                         const std::string& noTag, const std::string& notFound) {
+        return "{\"format\":" + format + ",\"installation\":\"" + name +
+               "\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"findings\",\"error\":null,\"applications\":["
+               "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65686,\"verdict\":\"" +
+               sizeMismatch + "\"},{\"file\":\"vud_bsg.ma\",\"state\":\"" + notFound +
+               "\"},{\"file\":\"vud_cbp.ma\",\"state\":\"" + noTag + "\"}]}\n";
+    };
+    const struct {
+        const char* what;
+        std::string baseline;
+    } baselines[] = {
+        {"format 2", line("2", "ws1", "size-mismatch", "no-tag", "not-found") +
+                         line("2", "ws\\u001b\\u202e", "size-mismatch", "no-tag", "not-found")},
+        {"format 3", line("3", "ws1", "size_mismatch", "no_tag", "not_found") +
+                         line("3", "ws\\\\x1b\\\\u202e", "size_mismatch", "no_tag", "not_found")},
+    };
+    for (const auto& [what, bytes] : baselines) {
+        SCOPED_TRACE(what);
+        std::string problem;
+        std::optional<Baseline> baseline = Baseline::parse(bytes, problem);
+        ASSERT_TRUE(baseline.has_value()) << problem;
+        for (const char* name : {"ws1", "ws\x1b\xE2\x80\xAE"}) {
+            SCOPED_TRACE(name);
+            InstallationRecord record = by_hand::folderInstallation(name, Status::Findings);
+            by_hand::setBlock(record, 0, "ver 11.1.3", 65686, 11, "FWP 11.0.x.x", VerdictKind::SizeMismatch, "");
+            by_hand::setState(record, 2, ApplicationState::NoTag);
+            baseline->compare(record);
+            EXPECT_EQ(InstallationChange::Unchanged, record.change);
+            for (const ApplicationRecord& application : record.applications)
+                EXPECT_EQ(ApplicationChange::Unchanged, application.change) << application.file;
+        }
         EXPECT_TRUE(baseline->gone().empty());
     }
 }
@@ -257,14 +300,33 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"}]}\n",
          "line 1: applications[1]: expected each application once, found \"vud_mcp.ma\" again"},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"gone\"}]}\n",
-         "line 1: applications[0]: expected \"state\" to be \"block\", \"not-found\", \"no-tag\" or \"absent\", found "
+         "line 1: applications[0]: expected \"state\" to be \"block\", \"not_found\", \"no_tag\" or \"absent\", found "
          "\"gone\""},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":\"65685\"}]}\n",
          "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found \"65685\""},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65685,"
                        "\"verdict\":\"fine\"}]}\n",
-         "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size-mismatch\", \"beta\", \"test\", "
-         "\"pre-release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+         "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size_mismatch\", \"beta\", \"test\", "
+         "\"pre_release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+        // A field a build must have, missing or of another kind: refused, never read as
+        // empty or as zero.
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_bsg.ma\",\"state\":\"block\","
+                       "\"size\":140097,\"verdict\":\"correct\"}]}\n",
+         "line 1: applications[1]: expected \"tag\" to be the version tag as a string, found no such field"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":11,\"size\":65685}]}\n",
+         "line 1: applications[0]: expected \"tag\" to be the version tag as a string, found 11"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":[\"ver 11.1.3\"]}]}\n",
+         "line 1: applications[0]: expected \"tag\" to be the version tag as a string, found an array"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\"}]}\n",
+         "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found no such field"},
+        {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65685.5}]}\n",
+         "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found 65685.5"},
+        {application + "7]}\n", "line 1: applications[0]: expected an object, found a number"},
+        {application + "{\"state\":\"absent\"}]}\n",
+         "line 1: applications[0]: expected \"file\" to be the file name of a catalogue application, found no such "
+         "field"},
+        {"{\"installation\":\"ws1\",\"source\":\"folder\",\"status\":\"error\",\"applications\":[]}\n",
+         "line 1: expected \"error\" to be the reason as a string, found no such field"},
         // Not JSON only inside a field that is not compared: refused all the same, where
         // the text stops being JSON.
         {"{\"installation\":\"ws1\",\"name\":\"\xC0\"}\n", "line 1: " + expectedLine + "text that is not JSON (at byte 31)"},
@@ -275,6 +337,9 @@ TEST_F(FleetBaseline, AnythingButAScanOfVudfleetIsRefusedWithItsLineBeforeTheSca
         {good + good, "line 2: expected each installation once, found the installation of line 1 again"},
         {good + std::string(kLargestBaselineLine + 1, ' ') + "x\n",
          "line 2: " + expectedLine + "a line longer than 1 MiB"},
+        // One byte too long, ended by its '\n' or by the end of the file.
+        {good + std::string(kLargestBaselineLine + 1, ' ') + "\n", "line 2: " + expectedLine + "a line longer than 1 MiB"},
+        {good + std::string(kLargestBaselineLine + 1, ' '), "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
     };
     // A fleet's worth of lines, read in parts side by side: the first line refused in the

@@ -58,7 +58,7 @@ TEST_F(FleetReference, AFileWithOneByteChangedIsModifiedInEveryFormat) {
               "  vud_mcp.ma  2 correct; reference: 1 verified, 1 modified\n" +
                   testing::applicationTotalLines(1, "2 correct; reference: 2 verified") +
                   "\nBlocks against the reference (SHA-256 " + digest +
-                  "): 81 verified, 1 modified, 0 unreferenced, 0 changed-while-read, 0 not-verifiable\n"
+                  "): 81 verified, 1 modified, 0 unreferenced, 0 changed_while_read, 0 not_verifiable\n"
                   "2 installations: 1 ok, 1 with findings, 0 errors\n",
               text.out);
 
@@ -85,7 +85,7 @@ TEST_F(FleetReference, AFileWithOneByteChangedIsModifiedInEveryFormat) {
     EXPECT_EQ(json.out.find("\"reference\":\"modified\""), json.out.rfind("\"reference\":\"modified\""));
     EXPECT_EQ(",\"reference_sha256\":\"" + digest +
                   "\",\"reference_required\":false,\"reference_counts\":{\"verified\":40,\"modified\":1,"
-                  "\"unreferenced\":0,\"changed-while-read\":0,\"not-verifiable\":0}}\n",
+                  "\"unreferenced\":0,\"changed_while_read\":0,\"not_verifiable\":0}}\n",
               json.out.substr(json.out.find(",\"reference_sha256\"")));
 
     const FleetRun totals = runWith({"--format", "totals", "--reference", "reference.txt", "ws"});
@@ -152,7 +152,7 @@ TEST_F(FleetReference, UnreferencedAndNotVerifiableAreFindingsOnlyWhereRequired)
               "ok        11         41 of 41 correct  media.txt\n",
               loose.out.substr(0, loose.out.find("\n\n") + 1));
     EXPECT_NE(std::string::npos,
-              loose.out.find("): 0 verified, 0 modified, 41 unreferenced, 0 changed-while-read, 41 not-verifiable\n"));
+              loose.out.find("): 0 verified, 0 modified, 41 unreferenced, 0 changed_while_read, 41 not_verifiable\n"));
 
     const FleetRun strict = runWith({"--reference", "reference.txt", "--require-reference", "gen8", "media.txt", "media"});
     EXPECT_EQ(1, strict.status);
@@ -165,10 +165,10 @@ TEST_F(FleetReference, UnreferencedAndNotVerifiableAreFindingsOnlyWhereRequired)
     const FleetRun json = runWith({"--format", "json", "--reference", "reference.txt", "--require-reference", "-"},
                                   report.out);
     EXPECT_EQ(1, json.status);
-    EXPECT_NE(std::string::npos, json.out.find("\"reference\":\"not-verifiable\"}"));
+    EXPECT_NE(std::string::npos, json.out.find("\"reference\":\"not_verifiable\"}"));
     EXPECT_NE(std::string::npos, json.out.find("\"reference_required\":true,\"reference_counts\":{\"verified\":0,"
-                                               "\"modified\":0,\"unreferenced\":0,\"changed-while-read\":0,"
-                                               "\"not-verifiable\":41}}"));
+                                               "\"modified\":0,\"unreferenced\":0,\"changed_while_read\":0,"
+                                               "\"not_verifiable\":41}}"));
 }
 
 // A file that changed between the start and the end of its read is no modified file:

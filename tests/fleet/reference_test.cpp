@@ -172,8 +172,8 @@ TEST(ReferenceJudgement, EachStateFromTheReadAndTheReference) {
         {ReferenceState::Verified, "verified"},
         {ReferenceState::Modified, "modified"},
         {ReferenceState::Unreferenced, "unreferenced"},
-        {ReferenceState::ChangedWhileRead, "changed-while-read"},
-        {ReferenceState::NotVerifiable, "not-verifiable"},
+        {ReferenceState::ChangedWhileRead, "changed_while_read"},
+        {ReferenceState::NotVerifiable, "not_verifiable"},
     };
     for (const auto& [state, name] : names) EXPECT_EQ(name, referenceStateName(state));
 }

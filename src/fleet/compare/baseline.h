@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,8 +17,6 @@
 #include "fleet/record/records.h"
 
 namespace vud::fleet {
-
-class LineFields;  // a line's fields, as its JSON parser's events give them
 
 // A baseline file may hold this much: some 50,000 installations.
 inline constexpr std::size_t kLargestBaseline = std::size_t{512} << 20;
@@ -66,21 +65,13 @@ private:
         bool seen = false;
     };
 
-    struct Line {
-        std::string_view text;
-        int number = 0;
-    };
-
     static std::string keyOf(std::string_view machine, const std::string& path);
-    // Takes line `number` into `lines` unless it is blank; refuses one too long.
-    static bool takeLine(std::string_view line, int number, std::vector<Line>& lines, std::string& problem);
-    // Reads one line into `entry` (`kept` false for a line to pass over) and the scan
-    // time into `scanTime` if that is empty; the reason of a refusal, without its line
+    // Reads the lines of `text` (UTF-8, with or without a byte-order mark) one at a time.
+    static std::optional<Baseline> readLines(std::istream& text, std::string& problem);
+    // Adds the installation of line `number`, or nothing for a line of one gone then,
+    // and takes the scan time if none is held; the reason of a refusal, without its line
     // number, in `problem`.
-    static bool readLine(LineFields& reader, std::string_view line, int number, Installation& entry, bool& kept,
-                         std::string& scanTime, std::string& problem);
-    // Reads `lines` and adds their installations; the reason of a refusal in `problem`.
-    bool addLines(const std::vector<Line>& lines, std::string& problem);
+    bool addLine(std::string_view line, int number, std::string& problem);
     // Whether `lines` lines held any installation; the reason in `problem` when not.
     bool complete(int lines, std::string& problem) const;
 

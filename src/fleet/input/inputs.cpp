@@ -49,6 +49,28 @@ bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes) {
     return !in.bad();
 }
 
+bool readStreamInPieces(std::istream& in, const PieceTaker& take) {
+    std::string piece(kReadChunk, '\0');
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto count = static_cast<std::size_t>(in.gcount());
+        if (count > 0 && !take(std::string_view(piece.data(), count))) break;
+    }
+    return !in.bad();
+}
+
+bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+    bytes.clear();
+    if (most == 0) return true;
+    return readFileInPieces(
+        path,
+        [&bytes, most](std::string_view piece) {
+            bytes.append(piece.substr(0, most - bytes.size()));
+            return bytes.size() < most;
+        },
+        reason);
+}
+
 bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason) {
     return readUpTo(path, largest + 1, bytes, reason) && withinLimit(bytes, largest, reason);
 }
@@ -98,8 +120,11 @@ InstallationRecord checkInput(const std::string& path, std::istream& standardInp
         case InputKind::Other: break;
     }
     std::string bytes;
-    if (!readWholeFile(path, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-    return reportRecord(bytes, asUtf8(path), check);
+    InstallationRecord record = readWholeFile(path, kLargestReport, bytes, reason)
+                                    ? reportRecord(bytes, asUtf8(path), check)
+                                    : errorRecord(path, Source::Report, reason);
+    record.reportTime = modifiedAt(path);
+    return record;
 }
 
 }  // namespace vud::fleet

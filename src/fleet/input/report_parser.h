@@ -1,6 +1,7 @@
 // A saved checker report read back into the fleet's records: the report of a folder
 // gives the records a scan of that folder gives, with every application that has no
-// block read as absent.
+// block read as absent. Its summary tells how many of those were not found, so the
+// rest are counted damaged, as the scan counts them, without telling which.
 #pragma once
 
 #include <string>
@@ -12,9 +13,6 @@
 #include "verify/verification.h"
 
 namespace vud::fleet {
-
-// The report's text as UTF-8, as savedText (text/saved_text.h) reads any saved text.
-std::string reportText(std::string_view bytes, std::string& problem);
 
 // What an accepted report was read as: each block as the checker judged it, with one
 // of the tags the block may have been printed from, and the run's tally. Printed

@@ -20,7 +20,7 @@ namespace {
 // drift apart. Each look has a mark beside its colour, for readers who cannot tell the
 // colours apart and for a page printed in grey.
 struct Look {
-    std::string_view name;         // the class, as every format names it
+    std::string_view name;         // the class and the page's word: the records' name, hyphens for underscores
     std::string_view background;
     std::string_view foreground;
     std::string_view mark;         // CSS string content; empty for the common case
@@ -38,10 +38,16 @@ constexpr std::array<Look, kVerdictKindCount> kVerdictLooks = {{
     {"unrecognized", "#5c2c0c", "#fff", "?", "release not recognised"},
 }};
 
-// The looks' names are the names every format gives the verdicts.
+// The looks' names are the names the records give the verdicts, written as a page's
+// classes are, with hyphens.
 constexpr bool verdictLooksFollowTheVerdictNames() {
-    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind)
-        if (kVerdictLooks[kind].name != kVerdictNames[kind]) return false;
+    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind) {
+        const std::string_view look = kVerdictLooks[kind].name;
+        const std::string_view name = kVerdictNames[kind];
+        if (look.size() != name.size()) return false;
+        for (std::size_t i = 0; i < look.size(); ++i)
+            if (look[i] != (name[i] == '_' ? '-' : name[i])) return false;
+    }
     return true;
 }
 static_assert(verdictLooksFollowTheVerdictNames());
@@ -52,6 +58,12 @@ constexpr std::array<Look, 3> kStateLooks = {{
     {"no-tag", "#ced4da", "#495057", "\\2205", "a file without a version tag"},
     {"absent", "#e9ecef", "#495057", "\\b7", "no block in a saved report: not found or no tag"},
 }};
+
+// The look of a column of the totals (totalColumnOf).
+const Look& lookOfColumn(int column) {
+    return column < kVerdictKindCount ? kVerdictLooks[static_cast<std::size_t>(column)]
+                                      : kStateLooks[static_cast<std::size_t>(column - kVerdictKindCount)];
+}
 
 const Look& lookOf(const ApplicationRecord& application) {
     switch (application.state) {
@@ -82,25 +94,32 @@ constexpr std::string_view kPageStart =
     // the same fixed columns so that they line up. A browser lays out only the tables
     // of rows that are on screen (content-visibility), so a page of thousands of rows
     // opens as fast as one of a hundred.
-    "#grid table{table-layout:fixed;width:calc(44em + 615px)}\n"
-    "#grid col.installation{width:22em}\n#grid col.status{width:17em}\n#grid col.hosts{width:5em}\n"
+    "#grid table{table-layout:fixed;width:calc(47em + 615px)}\n"
+    "#grid col.installation{width:21em}\n#grid col.status{width:20em}\n#grid col.hosts{width:6em}\n"
     "#grid col.app{width:15px}\n"
     "#grid div.rows{content-visibility:auto}\n"
-    "#grid td.status{overflow:hidden}\n"
+    // The status and its flags, and the host generations, wrap inside their cells
+    // rather than run under the next one: a row with many grows taller.
+    "#grid td.status,#grid td.hosts{white-space:normal}\n"
     "#grid table.head{position:sticky;top:0;background:#fff;z-index:2}\n"
     "#grid thead th{vertical-align:bottom}\n"
     "#grid thead th.app{padding:0;font-size:11px}\n"
     "#grid thead th.app span{writing-mode:vertical-rl;transform:rotate(180deg);display:inline-block;width:15px}\n"
     "#grid tbody th{position:sticky;left:0;background:#fff;z-index:1}\n"
-    "#grid tbody th span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
+    "#grid tbody th>span{display:block;overflow:hidden;text-overflow:ellipsis}\n"
     "#grid tbody th.report{font-style:italic}\n"
     "#grid tbody tr:hover th,#grid tbody tr:hover td.status,#grid tbody tr:hover td.hosts{background:#e7f5ff}\n"
     "#scan{margin:0 0 1em;color:#495057}\n"
     // Marks drawn over a cell's colour: a ring for a build of another host generation
-    // than most of its installation, a corner for a change since the baseline.
-    "td.cell.minority{box-shadow:inset 0 0 0 2px #212529}\n"
-    "td.cell.changed{background-image:linear-gradient(225deg,#212529 5px,transparent 5px)}\n"
+    // than most of its installation, a corner for a change since the baseline. A corner
+    // has a white edge, so that it shows on a dark colour as on a light one, and reaches
+    // further into a ringed cell, as the ring is drawn over it.
+    "td.cell{--corner:3.5px}\ntd.cell.minority{--corner:5.5px;box-shadow:inset 0 0 0 2px #212529}\n"
+    "td.cell.changed{--changed:linear-gradient(225deg,#212529 var(--corner),#fff 0 calc(var(--corner) + 1px),transparent 0);"
+    "background-image:var(--changed)}\n"
     "#marks{margin:0 0 1em}\n#marks th,#marks td{padding:1px 6px;text-align:left}\n#marks th{font-weight:normal}\n"
+    // A sample of a mark is a cell's size, although the flags beside it widen its column.
+    "#marks td.cell{display:block;margin:1px 6px}\n"
     // The ok installations, one short line each inside a fold that opens on demand.
     "#grid details.fold{margin:4px 0}\n"
     "#grid summary{cursor:pointer;color:#2b8a3e}\n"
@@ -119,14 +138,16 @@ constexpr std::string_view kPageStart =
     "tr.error td.status,#totals .error,td.reason{color:#c92a2a}\n"
     "tr.gone td.status,tr.gone td.reason{color:#868e96}\n"
     "#grid .machine{font-weight:bold;margin-right:.4em}\n"
-    ".flag{margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
+    ".flag{display:inline-block;margin-left:.4em;padding:0 3px;border-radius:3px;background:#fff3bf;color:#5c3c00;font-size:11px;white-space:nowrap}\n"
     // A long reason wraps inside the row rather than widening every application column.
     "td.reason{white-space:normal;overflow-wrap:anywhere}\n";
 
+// A look sets the colour alone, not the whole background, so that the corners of the
+// marks, drawn over it as images, stay wherever their rules come.
 void appendLookStyle(std::string& page, const Look& look) {
     page += "td.cell.";
     page += look.name;
-    page += "{background:";
+    page += "{background-color:";
     page += look.background;
     page += ";color:";
     page += look.foreground;
@@ -151,6 +172,10 @@ void appendEscaped(std::string& page, std::string_view text) {
         }
     }
 }
+
+// A name or an error, which may come from anywhere, shown by the rule of every output:
+// a tab or a line break in it is no blank, and no character turns the text around it.
+void appendShown(std::string& page, std::string_view text) { appendEscaped(page, shownSafely(text)); }
 
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
@@ -206,14 +231,16 @@ constexpr std::string_view kWrongGenerationWords =
 constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
+constexpr std::string_view kStaleWords =
+    "a saved report written longer ago than --max-report-age allows: what is installed may have changed since";
 
 // Only where a rollout's rules are in force: a page without them names no rollout.
 constexpr std::string_view kPolicyStyle =
     ".flag.policy{background:#ffe3e3;color:#a61e1e}\n"
     // A red corner at the bottom left, beside the corner of a change at the top right.
-    "td.cell.policy{background-image:linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n"
-    "td.cell.changed.policy{background-image:linear-gradient(225deg,#212529 5px,transparent 5px),"
-    "linear-gradient(45deg,#c92a2a 5px,transparent 5px)}\n";
+    "td.cell.policy{--policy:linear-gradient(45deg,#c92a2a var(--corner),#fff 0 calc(var(--corner) + 1px),transparent 0);"
+    "background-image:var(--policy)}\n"
+    "td.cell.changed.policy{background-image:var(--changed),var(--policy)}\n";
 
 // Only where the blocks were held to a reference build: a page without one names none.
 // A modified file keeps its verdict's colour and gets a mark of its own before the
@@ -295,7 +322,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         page += ". Since the baseline scan";
         if (!scan.baselineTime.empty()) {
             page += " of ";
-            appendEscaped(page, scan.baselineTime);
+            appendShown(page, scan.baselineTime);
         }
         page += ": ";
         for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
@@ -356,6 +383,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendFlagRow("checker out of date", kOutdatedWords);
     appendFlagRow("no application found", kNothingWords);
     appendFlagRow("damaged", kDamagedWords);
+    if (totals.staleReports() > 0) appendFlagRow("stale report", kStaleWords);
     if (scan.compared) {
         appendFlagRow("added", kAddedWords);
         appendFlagRow("changed", kChangedWords);
@@ -431,7 +459,7 @@ bool changedSince(const ApplicationRecord& application) {
 void appendMachine(std::string& page, const InstallationRecord& installation) {
     if (installation.machine.empty()) return;
     page += "<span class=\"machine\">";
-    appendEscaped(page, installation.machine);
+    appendShown(page, installation.machine);
     page += "</span>";
 }
 
@@ -515,14 +543,18 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (!installation.machine.empty()) {
         page += "\non ";
-        appendEscaped(page, installation.machine);
+        appendShown(page, installation.machine);
+    }
+    if (installation.reportTime) {
+        page += "\nreport written ";
+        page += isoTime(*installation.reportTime);
     }
     page += "\"><span>";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     page += "</span></th><td class=\"status\">";
     if (installation.change == InstallationChange::Gone) {
         page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -547,6 +579,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
     if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.staleReport) appendFlag(page, "stale report", kStaleWords);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
         appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
@@ -557,7 +590,7 @@ void appendRow(std::string& page, const InstallationRecord& installation) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
         page += std::to_string(kApplicationCount);
         page += "\">";
-        appendEscaped(page, installation.error);
+        appendShown(page, installation.error);
         page += "</td></tr>\n";
         return;
     }
@@ -585,7 +618,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += sourceName(installation.source);
     page += "\">";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
@@ -599,7 +632,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
         page += first ? "" : ", ";
         page += std::to_string(counts[static_cast<std::size_t>(column)]);
         page += ' ';
-        page += totalColumnName(column);
+        page += lookOfColumn(column).name;
         first = false;
     }
     page += "</li>\n";
@@ -613,7 +646,7 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "<tfoot>\n";
     for (int column = 0; column < kTotalColumns; ++column) {
         if (totals.ofColumn(column) == 0) continue;
-        const std::string_view name = totalColumnName(column);
+        const std::string_view name = lookOfColumn(column).name;
         page += "<tr class=\"total ";
         page += name;
         page += "\"><th scope=\"row\" colspan=\"3\">";
@@ -662,12 +695,16 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
-                   application.policy.has_value() || application.referenceFinding;
+            return (application.state == ApplicationState::Block &&
+                    (application.verdict != VerdictKind::Correct || application.policy == PolicyRule::WrongGeneration)) ||
+                   application.referenceFinding;
         }));
+    // Counted by the installation: a report with damaged files marks no application required.
+    count += installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     count += installation.damaged;
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;
+    if (installation.staleReport) ++count;
     return count;
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "fleet/output/record_writer.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -66,8 +67,8 @@ public:
         const bool reference = !scan_.referenceDigest.empty();
         Json object;
         object["format"] = kRecordFormat;
-        object["installation"] = record.installation;
-        object["machine"] = record.machine;
+        object["installation"] = shownSafely(record.installation);
+        object["machine"] = shownSafely(record.machine);
         object["scan_time"] = scanTime_;
         object["vudfleet_version"] = scan_.vudfleetVersion;
         object["checker_version"] = scan_.checkerVersion;
@@ -76,7 +77,7 @@ public:
         const bool gone = record.change == InstallationChange::Gone;
         object["status"] = gone ? Json() : Json(statusName(record.status));
         const bool error = record.status == Status::Error && !gone;
-        object["error"] = error ? Json(record.error) : Json();
+        object["error"] = error ? Json(shownSafely(record.error)) : Json();
         if (record.change != InstallationChange::None) object["change"] = changeName(record.change);
         if (error || gone) {
             for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
@@ -100,6 +101,11 @@ public:
                            });
             object["applications"] = std::move(applications);
         }
+        // A report's time wherever it is known; with --max-report-age, on every line.
+        const bool reportAge = options_.maxReportAgeDays.has_value();
+        if (record.reportTime || reportAge)
+            object["report_time"] = record.reportTime ? Json(isoTime(*record.reportTime)) : Json();
+        if (reportAge) object["stale_report"] = error || gone ? Json() : Json(record.staleReport);
         // Held to a reference build: which one, by its own digest, whether every block
         // had to be verified, and how many blocks are in each state (null where nothing
         // was checked).
@@ -111,8 +117,8 @@ public:
                 counts[std::string(referenceStateName(state))] = record.referenceCounts[static_cast<std::size_t>(state)];
             object["reference_counts"] = error || gone ? Json() : std::move(counts);
         }
-        // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
-        // than ending the run.
+        // Names and errors are shown by the rule of every output, so no byte that is not
+        // UTF-8 is left to replace; were one to slip through, it would not end the run.
         out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
     }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "fleet/record/records.h"
@@ -26,6 +27,9 @@ struct WriterOptions {
     RolloutPolicy policy;       // in force: the formats add what the rollout's rules found
     bool findingsOnly = false;  // only installations with findings or errors (CSV: only such rows);
                                 // the totals still count every installation
+    // --max-report-age: a report older than this many days is a finding, and the formats
+    // add its time and whether it is stale.
+    std::optional<int> maxReportAgeDays;
 };
 
 // Each record carries the scan's time and versions where the format has room for them;

@@ -1,10 +1,14 @@
 // One aligned line per installation, for a person at a terminal:
 //   findings  8+11       38 of 40 correct  /srv/ws042  1 size mismatch, 1 beta, mixed host generations
 // the status, the host generations seen, the correct applications of those found, the
-// installation, and what was found in words; then one line for the fleet.
+// installation, and what was found in words; then one line for the fleet. Host
+// generations too many for their column go on in it on the lines after:
+//   findings  2+6+7+8+   30 of 41 correct  /srv/ws043  mixed host generations
+//             10+11+12+?
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fleet/output/record_writer.h"
 #include "fleet/output/totals.h"
@@ -22,6 +26,23 @@ std::string rightAligned(int number, std::size_t width) {
     std::string text = std::to_string(number);
     if (text.size() < width) text.insert(0, width - text.size(), ' ');
     return text;
+}
+
+// The width of the column of host generations.
+constexpr std::size_t kGenerationsWidth = 9;
+
+// `generations` ("8+11") in pieces that fit their column, each cut after a "+".
+std::vector<std::string> generationLines(const std::string& generations) {
+    std::vector<std::string> lines(1);
+    std::size_t start = 0;
+    while (start < generations.size()) {
+        const std::size_t plus = generations.find('+', start);
+        const std::size_t end = plus == std::string::npos ? generations.size() : plus + 1;
+        if (!lines.back().empty() && lines.back().size() + (end - start) > kGenerationsWidth) lines.emplace_back();
+        lines.back() += generations.substr(start, end - start);
+        start = end;
+    }
+    return lines;
 }
 
 std::string counted(int count, const char* one, const char* many) {
@@ -59,6 +80,7 @@ std::string findingsInWords(const InstallationRecord& record, bool referenceRequ
     if (wrongGeneration > 0) add(counted(wrongGeneration, "wrong generation", "wrong generation"));
     if (record.mixed) add("mixed host generations");
     if (record.checkerOutOfDate) add("checker out of date");
+    if (record.staleReport && record.reportTime) add("stale report, written " + isoTime(*record.reportTime).substr(0, 10));
     // Where every application is required, those not found are findings and say so.
     const int required = record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     if (required > 0 && blockCount(record) > 0)
@@ -129,29 +151,33 @@ public:
         if (record.change == InstallationChange::Gone) return;
         if (findingsOnly_ && record.status == Status::Ok) return;
         std::string line = padded(std::string(statusName(record.status)), 10);
+        std::vector<std::string> more;  // the host generations that go on below
         if (record.status == Status::Error) {
             line += padded("-", 11) + padded("", 18);
         } else {
             const int blocks = blockCount(record);
-            // The host generations as "8+11", "?" for one not recognised; two spaces at
-            // least after them, however many are seen.
+            // The host generations as "8+11", "?" for one not recognised; those that do
+            // not fit their column go on below it, so that the columns after stay put.
             const std::string generations = generationsSeen(record, "+", "?");
-            line += padded(generations.empty() ? "-" : generations, 9) + "  " +
+            more = generationLines(generations.empty() ? "-" : generations);
+            line += padded(more.front(), kGenerationsWidth) + "  " +
                     rightAligned(record.counts[static_cast<int>(VerdictKind::Correct)], 2) + " of " +
                     rightAligned(blocks, 2) + " correct  ";
+            more.erase(more.begin());
         }
         // Two spaces before the name whatever its characters; no control character of it
         // reaches the terminal raw, where a carriage return could forge another line.
         line += shownSafely(record.installation);
         const std::string words = findingsInWords(record, referenceRequired_);
         if (!words.empty()) line += "  " + shownSafely(words);
+        for (const std::string& generations : more) line += "\n" + std::string(10, ' ') + generations;
         // With a baseline the changes come first: the lines wait for the end.
         (compared_ ? lines_ : out_) << line << '\n';
     }
 
     void finish() override {
         if (compared_) {
-            out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + baselineTime_)
+            out_ << "Changes since the baseline scan" << (baselineTime_.empty() ? "" : " of " + shownSafely(baselineTime_))
                  << ":\n"
                  << changes_.str() << totals_.withChange(InstallationChange::Added) << " added, "
                  << totals_.withChange(InstallationChange::Gone) << " gone, "

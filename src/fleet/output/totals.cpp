@@ -1,7 +1,5 @@
 #include "fleet/output/totals.h"
 
-#include <algorithm>
-
 namespace vud::fleet {
 
 std::string_view totalColumnName(int column) {
@@ -23,6 +21,7 @@ void FleetTotals::add(const InstallationRecord& record) {
     if (record.status == Status::Error) return;
     mixed_ += record.mixed ? 1 : 0;
     checkerOutOfDate_ += record.checkerOutOfDate ? 1 : 0;
+    staleReports_ += record.staleReport ? 1 : 0;
     for (const ApplicationRecord& application : record.applications) {
         if (application.position < 0 || application.position >= kApplicationCount) continue;
         const auto position = static_cast<std::size_t>(application.position);
@@ -97,23 +96,25 @@ namespace {
 // and name, then how many installations have it in each total column. Comma separated,
 // CR LF after every row, as the records' CSV.
 // Where a rollout's rules are in force, a column for each follows: how many
-// installations break it with the application; held to a reference build, a column
-// for each state of its bytes.
+// installations break it with the application. With --max-report-age, a column of
+// stale reports; held to a reference build, a column for each state of its bytes.
 class TotalsWriter : public RecordWriter {
 public:
     TotalsWriter(std::ostream& out, const WriterOptions& options, const ScanMetadata& scan)
-        : out_(out), policy_(options.policy.inForce()), reference_(!scan.referenceDigest.empty()) {}
+        : out_(out),
+          policy_(options.policy.inForce()),
+          reportAge_(options.maxReportAgeDays.has_value()),
+          reference_(!scan.referenceDigest.empty()) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
     void finish() override {
         out_ << "position,file,name";
         for (int column = 0; column < kTotalColumns; ++column) {
-            std::string name(totalColumnName(column));
-            std::replace(name.begin(), name.end(), '-', '_');
-            out_ << ',' << name;
+            out_ << ',' << totalColumnName(column);
         }
         if (policy_) out_ << ",wrong_generation,required";
+        if (reportAge_) out_ << ",stale_report";
         if (reference_)
             for (const ReferenceState state : kReferenceStates) out_ << ',' << referenceColumnName(state);
         out_ << "\r\n";
@@ -125,6 +126,9 @@ public:
             if (policy_)
                 out_ << ',' << totals_.breaking(position, PolicyRule::WrongGeneration) << ','
                      << totals_.breaking(position, PolicyRule::Required);
+            // Of the installations the row counts, those read from a stale report: every
+            // row counts each installation read once.
+            if (reportAge_) out_ << ',' << totals_.staleReports();
             if (reference_)
                 for (const ReferenceState state : kReferenceStates) out_ << ',' << totals_.withReference(position, state);
             out_ << "\r\n";
@@ -134,6 +138,7 @@ public:
 private:
     std::ostream& out_;
     bool policy_;
+    bool reportAge_;
     bool reference_;  // held to a reference build: a column for each state
     FleetTotals totals_;
 };

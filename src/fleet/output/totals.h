@@ -21,7 +21,7 @@ namespace vud::fleet {
 // The columns of an application's totals: the verdicts in the records' order, then the
 // states of an application without a block (not found, no tag, absent).
 inline constexpr int kTotalColumns = kVerdictKindCount + 3;
-std::string_view totalColumnName(int column);  // "correct", ..., "not-found", "no-tag", "absent"
+std::string_view totalColumnName(int column);  // "correct", ..., "not_found", "no_tag", "absent"
 int totalColumnOf(const ApplicationRecord& application);
 
 class FleetTotals {
@@ -35,6 +35,7 @@ public:
     int withChange(InstallationChange change) const { return byChange_[static_cast<std::size_t>(change)]; }
     int mixed() const { return mixed_; }
     int checkerOutOfDate() const { return checkerOutOfDate_; }
+    int staleReports() const { return staleReports_; }
     // Installations whose application at catalogue `position` falls in `column`.
     int of(int position, int column) const {
         return byApplication_[static_cast<std::size_t>(position)][static_cast<std::size_t>(column)];
@@ -63,6 +64,7 @@ private:
     std::array<int, kInstallationChangeCount> byChange_{};
     int mixed_ = 0;
     int checkerOutOfDate_ = 0;
+    int staleReports_ = 0;
     std::array<std::array<int, kTotalColumns>, kApplicationCount> byApplication_{};
     std::array<std::array<int, kPolicyRuleCount>, kApplicationCount> policyByApplication_{};
     std::array<int, kPolicyRuleCount> policyByInstallation_{};

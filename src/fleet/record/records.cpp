@@ -47,8 +47,8 @@ ApplicationRecord catalogueApplication(int position, ApplicationState state) {
 std::string_view stateName(ApplicationState state) {
     switch (state) {
         case ApplicationState::Block: return "block";
-        case ApplicationState::NotFound: return "not-found";
-        case ApplicationState::NoTag: return "no-tag";
+        case ApplicationState::NotFound: return "not_found";
+        case ApplicationState::NoTag: return "no_tag";
         case ApplicationState::Absent: return "absent";
     }
     return "absent";
@@ -66,12 +66,12 @@ std::string_view statusName(Status status) {
 }
 
 std::string_view policyRuleName(PolicyRule rule) {
-    return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
+    return rule == PolicyRule::WrongGeneration ? "wrong_generation" : "required";
 }
 
 std::string_view changeName(ApplicationChange change) {
     switch (change) {
-        case ApplicationChange::NewFinding: return "new-finding";
+        case ApplicationChange::NewFinding: return "new_finding";
         case ApplicationChange::Fixed: return "fixed";
         case ApplicationChange::Changed: return "changed";
         case ApplicationChange::Unchanged:
@@ -91,13 +91,19 @@ std::string_view changeName(InstallationChange change) {
     return "unchanged";
 }
 
+std::string_view formatTwoSpelling(std::string_view name) {
+    for (const auto& [now, before] : kFormatTwoSpellings)
+        if (name == now) return before;
+    return name;
+}
+
 std::string_view referenceStateName(ReferenceState state) {
     switch (state) {
         case ReferenceState::Verified: return "verified";
         case ReferenceState::Modified: return "modified";
         case ReferenceState::Unreferenced: return "unreferenced";
-        case ReferenceState::ChangedWhileRead: return "changed-while-read";
-        case ReferenceState::NotVerifiable: return "not-verifiable";
+        case ReferenceState::ChangedWhileRead: return "changed_while_read";
+        case ReferenceState::NotVerifiable: return "not_verifiable";
     }
     return "unreferenced";
 }
@@ -155,7 +161,8 @@ Status statusOf(const InstallationRecord& record) {
                                         [](int count) { return count == 0; });
     const bool referenceKept = std::none_of(record.applications.begin(), record.applications.end(),
                                             [](const ApplicationRecord& application) { return application.referenceFinding; });
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept && referenceKept
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept &&
+                   !record.staleReport && referenceKept
                ? Status::Ok
                : Status::Findings;
 }

@@ -19,7 +19,8 @@ enum class ApplicationState {
     Block,     // the report has a block for it
     NotFound,  // scanned: no file, or one that cannot be read
     NoTag,     // scanned: a file without a version tag
-    Absent,    // a report has no block for it; a report cannot tell the two above apart
+    Absent,    // a report has no block for it; a report cannot tell the two above apart,
+               // only how many of each (InstallationRecord::notFound, ::damaged)
 };
 
 // The rules of a rollout that an installation may be held to beyond the checker's
@@ -84,9 +85,11 @@ struct ApplicationRecord {
 };
 
 // The version of the records' layout, the first field of every JSON line, so that a
-// script can tell the layouts apart: 2 since the flag of a build newer than the
-// checker knows is called checker_out_of_date; lines without it are of layout 1.
-inline constexpr int kRecordFormat = 2;
+// script can tell the layouts apart: 3 where every field and value is spelled in lower
+// case with underscores (size_mismatch, not_found, wrong_generation, new_finding) and
+// names and errors show what a terminal or a spreadsheet would act on as escapes; 2
+// where values were spelled with hyphens; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 3;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
@@ -109,7 +112,9 @@ struct InstallationRecord {
     VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
-    // short, overwritten). A finding, unlike a file not found; a report cannot show it.
+    // short, overwritten). A finding, unlike a file not found. A report tells how many
+    // (those without a block that its summary does not count as not found), not which:
+    // its applications without a block all stay absent.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
     // A build newer than this checker knows was found (the out-of-date notice was
@@ -118,6 +123,12 @@ struct InstallationRecord {
     std::vector<ApplicationRecord> applications;  // all 41 in catalogue order, unless an error
     std::array<int, kPolicyRuleCount> policyFindings{};  // applications that break each rule, by PolicyRule
     std::optional<PreviousScan> previous;         // the baseline's record of it, if any
+    // When the report was written: its file's last modification, in seconds since
+    // 1970-01-01 UTC. None for a folder, and for a report from standard input.
+    std::optional<std::int64_t> reportTime;
+    // Written longer ago than the run allows (--max-report-age): what the report tells
+    // may no longer be what is installed. A finding.
+    bool staleReport = false;
     // Held to a reference build: its blocks by ReferenceState; all 0 without one.
     std::array<int, kReferenceStateCount> referenceCounts{};
 };
@@ -146,16 +157,27 @@ ScanMetadata scanStartingNow();
 // `seconds` since 1970 as ISO 8601 in UTC: 2026-12-10T22:07:31Z.
 std::string isoTime(std::int64_t seconds);
 
-// The names used in every format: JSON values, CSV cells, the dashboard's classes. The
-// verdicts' names are verdictName's.
-std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
+// The names used in every format: JSON values and keys, CSV cells and columns, metrics
+// labels, the totals. The verdicts' names are verdictName's. Each in lower case with
+// underscores, as every field is named, so that one spelling serves jq, a spreadsheet
+// and an alert alike.
+std::string_view stateName(ApplicationState state);      // "block", "not_found", "no_tag", "absent"
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
-std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
-std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong_generation", "required"
+std::string_view changeName(ApplicationChange change);  // "new_finding", "fixed", "changed", "unchanged"
 std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
-// "verified", "modified", "unreferenced", "changed-while-read", "not-verifiable".
+// "verified", "modified", "unreferenced", "changed_while_read", "not_verifiable".
 std::string_view referenceStateName(ReferenceState state);
+
+// The values that records of format 2 spelled with hyphens, by their spelling since,
+// so that a baseline written then is still read.
+inline constexpr std::pair<std::string_view, std::string_view> kFormatTwoSpellings[] = {
+    {"size_mismatch", "size-mismatch"}, {"pre_release", "pre-release"},         {"not_found", "not-found"},
+    {"no_tag", "no-tag"},               {"wrong_generation", "wrong-generation"}, {"new_finding", "new-finding"},
+};
+// `name`'s spelling in format 2; `name` itself where it was the same.
+std::string_view formatTwoSpelling(std::string_view name);
 
 // Whether an application in `state` is a finding; `required`: every block must be
 // verified. A file that changed while it was read is never called modified.
@@ -176,8 +198,8 @@ bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
 // block, every block is correct, no application is damaged, the generations are not
-// mixed, no rule of the rollout is broken and no block is a finding against the
-// reference; findings otherwise.
+// mixed, no rule of the rollout is broken, the report it was read from is not stale
+// and no block is a finding against the reference; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves, only
 // where the rollout requires every application.

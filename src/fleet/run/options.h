@@ -1,7 +1,7 @@
 // vudfleet's command line, read whole before any installation is checked:
 //   vudfleet [--format FORMAT] [--jobs N] [--timeout SECONDS] [--from FILE]... [--html FILE]
 //            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings]
-//            [--reference FILE [--require-reference]] PATH...
+//            [--max-report-age DAYS] [--reference FILE [--require-reference]] PATH...
 //   vudfleet --write-reference FILE [--from FILE]... FOLDER...
 //   vudfleet -h | --help | --version
 // FORMAT is text (the default), csv, json (JSON Lines), totals (CSV by application) or
@@ -25,7 +25,8 @@ struct FleetOptions {
     int timeoutSeconds = kDefaultTimeoutSeconds;  // 0: no limit
     std::string htmlFile;                         // empty: no dashboard
     std::string baselineFile;                     // empty: nothing to compare with
-    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings
+    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings,
+                           // --max-report-age
     std::string referenceFile;       // --reference: empty: the blocks are held to no reference build
     bool requireReference = false;   // --require-reference: a block not verified is a finding
     std::string writeReferenceFile;  // --write-reference: the PATHs are known-good folders to make it of
