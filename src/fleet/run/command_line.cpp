@@ -25,8 +25,6 @@
 namespace vud::fleet {
 namespace {
 
-constexpr char kProgram[] = "vudfleet";
-
 // The installations a list names, read a piece at a time (path_list.h).
 std::optional<std::vector<ListedInstallation>> readPathList(const std::string& name, std::istream& standardInput,
                                                             std::string& problem) {

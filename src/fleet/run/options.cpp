@@ -18,8 +18,6 @@
 namespace vud::fleet {
 namespace {
 
-constexpr char kProgram[] = "vudfleet";
-
 constexpr char kDescription[] =
     "Checks the Vudmark applications of many installations at once, with the checks of\n"
     "vudcheck, and writes what it finds as text, CSV or JSON Lines, its totals by\n"

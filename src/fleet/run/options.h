@@ -17,6 +17,9 @@
 
 namespace vud::fleet {
 
+// The program's name, which begins each of its messages.
+inline constexpr char kProgram[] = "vudfleet";
+
 struct FleetOptions {
     std::vector<std::string> paths;      // installation folders and saved reports; "-" standard input
     std::vector<std::string> pathLists;  // --from: files that list further paths; "-" standard input

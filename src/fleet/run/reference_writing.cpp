@@ -7,13 +7,12 @@
 #include "fleet/input/file_digests.h"
 #include "fleet/input/inputs.h"
 #include "fleet/input/inputs_platform.h"
+#include "fleet/run/options.h"
 #include "probe/installed_folder.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
-
-constexpr char kProgram[] = "vudfleet";
 
 // Whether `path` names a folder whose files can be read; `problem` says why not. A
 // saved report holds no bytes to take a digest of.
