@@ -12,7 +12,10 @@
 #   hanging the same 50 on a second such share where one of them (ws0025) never
 #           answers: vudfleet --timeout 5 over the 50 against vudfleet over the 49
 #           others, which must end within 5 s plus 1.2 times the 49's time, with the
-#           49's records as on local disk and one error record;
+#           49's records as on local disk and one error record; and the 50 on a third
+#           share where ws0025 is held, as by a stuck server that takes no notice of
+#           interrupts (its reader cannot be ended, even killed): the seconds until the
+#           pipe of vudfleet --timeout 3 closes, which must be at most 5;
 #   memory  10,000 installations (the local ones ten times over, through --from) to CSV:
 #           the peak resident memory of vudfleet;
 #   reports saved reports of 1 MiB read in process (bench/report_reading.cpp): a
@@ -36,7 +39,14 @@
 #           20,000 installations (the same lines twenty times over, each path anew);
 #           and on one of 100,000 (a hundred times over) to the totals, which write
 #           nothing an installation, so that the figure is the read's: its peak memory
-#           (target 64 MiB) and its time against the scan of the 1,000 to JSON.
+#           (target 64 MiB) and its time against the scan of the 1,000 to JSON;
+#   reference the 1,000 local installations held to a reference build made from the
+#           distinct ones: vudfleet --reference against sha256sum over every application
+#           file with as many processes as cores, caches warm for both; vudfleet without
+#           --reference against the vudfleet before the reference check, built from
+#           VUD_FLEET_REFERENCE_BASE (default the last commit before it); and on the slow
+#           share, the requests of a scan with --reference per installation against the
+#           bytes' own minimum (each file's size over the 1 MiB of a read, plus its open).
 # Every timed command runs as `sh -c '... >/dev/null'` from the fleet's folder, so each
 # pays for the same shell and none for a pipe. Prints the medians, the ratios, the
 # targets and whether each is met; exits 1 when one is missed.
@@ -52,6 +62,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${VUD_FLEET_COMPARE_BUILD:-$repo/build-bench/fleet}
 base_commit=${VUD_FLEET_DASHBOARD_BASE:-fa01337778a140de5271a9ca9c169e589da66029}
+reference_base=${VUD_FLEET_REFERENCE_BASE:-9383655c84d1a9c945b9586eafd7420ef88c20b6}
 only=
 case "$*" in
   "") ;;
@@ -89,6 +100,14 @@ if everything; then
   cmake --build "$build-base/build" -j2 --target vudfleet >/dev/null
   base_vudfleet=$(find "$build-base/build" -type f -name vudfleet -perm -u+x | head -n 1)
   [[ -n $base_vudfleet ]] || { echo "fleet_compare.sh: the earlier vudfleet was not built" >&2; exit 1; }
+  echo "== building the vudfleet of ${reference_base:0:12}, before the reference check, in $build-reference-base"
+  mkdir -p "$build-reference-base/source"
+  git -C "$repo" archive "$reference_base" | tar -x -C "$build-reference-base/source"
+  cmake -S "$build-reference-base/source" -B "$build-reference-base/build" -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$build-reference-base/build" -j2 --target vudfleet >/dev/null
+  reference_base_vudfleet=$(find "$build-reference-base/build" -type f -name vudfleet -perm -u+x | head -n 1)
+  [[ -n $reference_base_vudfleet ]] || { echo "fleet_compare.sh: the vudfleet before the reference was not built" >&2; exit 1; }
 fi
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vudfleet-compare.XXXXXX")
@@ -96,7 +115,8 @@ mounted=()
 servers=()
 cleanup() {
   for mount in "${mounted[@]}"; do fusermount3 -u "$mount" 2>/dev/null || umount -l "$mount" 2>/dev/null || true; done
-  for server in "${servers[@]}"; do wait "$server" 2>/dev/null || true; done
+  # A server told to end answers what it holds, so that a run left behind ends too.
+  for server in "${servers[@]}"; do kill -TERM "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -130,7 +150,7 @@ echo "   $(du -sh "$work" | cut -f1) on disk for $(find "$work/local" -name '*.m
 if everything; then
   echo "== linking 50 installations in $work/share-source, and serving them 1 ms late at $work/share"
   make_fleet "$work/share-source" 50
-  serve() {  # <mount point> [hanging folder]: the share-source 1 ms late
+  serve() {  # <mount point> [hanging folder [held]]: the share-source 1 ms late
     mkdir -p "$1"
     "$slow_share" "$work/share-source" "$1" 1000 "${@:2}" 2>"$1.err" &
     servers+=($!)
@@ -144,6 +164,8 @@ if everything; then
   serve "$work/share"
   echo "== serving them again at $work/share-hang, where ws0025 never answers"
   serve "$work/share-hang" /ws0025
+  echo "== serving them again at $work/share-held, where ws0025 is held and deaf to interrupts"
+  serve "$work/share-held" /ws0025 held
   # Each time spelled anew (local/ws0001, local/./ws0001, ...): the same spelling is
   # checked once.
   echo "== listing 10,000 installations (the local ones ten times) in $work/fleet-10000.txt"
@@ -223,6 +245,20 @@ errors = sum(status == "error" for status in statuses.values())
 print(f"   with ws0025 hanging: {len(statuses) - errors} installations read as on local disk, {errors} error record,"
       " exit status 2")
 PYTHON
+
+  # A request held for good keeps the thread that made it, and a run's process with it,
+  # but not the run's output: seconds until the pipe's reader sees its end, three times.
+  for round in 1 2 3; do
+    begun=$(date +%s%N)
+    held_status=0
+    "$vudfleet" --timeout 3 --format csv share-held/* | cat >"$results/held.csv" || held_status=$?
+    echo $((($(date +%s%N) - begun) / 1000000)) >>"$results/held-milliseconds.txt"
+    ((held_status == 2)) || { echo "fleet_compare.sh: exit status $held_status with a held installation, not 2" >&2; exit 1; }
+    [[ $(grep -c '^share-held/ws0025,folder,error,timed out after 3 s,' "$results/held.csv") == 1 &&
+       $(cut -d, -f1 "$results/held.csv" | sort -u | wc -l) == 51 ]] ||
+      { echo "fleet_compare.sh: not every record with a held installation" >&2; exit 1; }
+  done
+  echo "   with ws0025 held: 50 records, exit status 2, the pipe closed after $(paste -sd' ' "$results/held-milliseconds.txt") ms"
 fi
 
 # One word for the shell and for hyperfine's command splitting.
@@ -344,14 +380,17 @@ echo "== 6b. the baseline's read alone: vudfleet --format json --baseline over o
 python3 - "$work/baseline.json" "$work/baseline-20000.json" "$work/baseline-100000.json" <<'PYTHON'
 import json, sys
 lines = open(sys.argv[1]).read().splitlines(keepends=True)
+# A scan kept as the fleet's state (format 4) ends with its end line, which is not copied.
+state = json.loads(lines[0]).get("format") == 4
+records = lines[:-1] if state else lines
 for copies, name in ((20, sys.argv[2]), (100, sys.argv[3])):
     with open(name, "w") as out:
         for copy in range(copies):
-            for line in lines:
+            for line in records:
                 out.write(line.replace('"installation":"', f'"installation":"copy{copy}/', 1))
-        if json.loads(lines[0]).get("format") == 3:
+        if state:
             end = json.loads(lines[-1])
-            end["installations"] = copies * (len(lines) - 1)
+            end["installations"] = copies * len(records)
             out.write(json.dumps(end, separators=(",", ":")) + "\n")
 PYTHON
 echo "   and one of $(wc -l <"$work/baseline-20000.json") installations, $(du -h "$work/baseline-20000.json" | cut -f1)"
@@ -370,6 +409,59 @@ read_alone 1000 json 5 "$work/baseline.json"
 read_alone 20000 json 5 "$work/baseline-20000.json"
 read_alone 100000 totals 3 "$work/baseline-100000.json"
 rm -f "$work/baseline-100000.json"
+
+if everything; then
+echo "== 7. --reference, 1,000 installations: against sha256sum with $(nproc) processes; without it against before"
+"$vudfleet" --write-reference reference.txt "$work"/distinct/* >/dev/null
+# The same CSV but for the reference's columns: held to it, nothing else changes.
+"$vudfleet" --format csv --reference reference.txt local/* >"$results/local-reference.csv" || true
+python3 - "$results/local.csv" "$results/local-reference.csv" <<'PYTHON'
+import csv, sys
+plain = [row[:22] for row in csv.reader(open(sys.argv[1], newline=""))]
+held = list(csv.reader(open(sys.argv[2], newline="")))
+assert [row[:22] for row in held] == plain, "--reference changed the records"
+states = [row[-1] for row in held[1:] if row[-1]]
+modified = sum(state == "modified" for state in states)
+print(f"   the same records with --reference; {len(states)} blocks: {states.count('verified')} verified, "
+      f"{modified} modified, {states.count('unreferenced')} unreferenced")
+PYTHON
+reference_base_q=$(quote "$reference_base_vudfleet")
+time_rounds reference 3 1 \
+  -n reference "sh -c $(quote "exec $vudfleet_q --format csv --reference reference.txt local/* >/dev/null")" \
+  -n sha256sum "sh -c $(quote "printf '%s\\0' local/*/*.ma | xargs -0 -P $(nproc) -n 1000 sha256sum >/dev/null")" \
+  -n without "$(fleet local)" \
+  -n before "sh -c $(quote "exec $reference_base_q --format csv local/* >/dev/null")"
+# Requests on a share: every call on an application file reaches the server there (its
+# look-up, open, reads and status), counted by strace over five installations, against
+# each file's size over the 1 MiB of a read, plus its open.
+if command -v strace >/dev/null; then
+  strace -f -e trace=openat,read,pread64,newfstatat,fstat,statx -o "$results/reference.strace" \
+    "$vudfleet" --format csv --jobs 1 --reference reference.txt local/ws000{1..5} >/dev/null || true
+  python3 - "$results/reference.strace" >"$results/reference-requests.txt" <<'PYTHON'
+import os, re, sys
+application = r'"([^"]*/ws\d+/vud_[a-z0-9]+\.ma)"'
+descriptors, calls = {}, {}
+for line in open(sys.argv[1]):
+    pid = line.split()[0]
+    opened = re.search(r"openat\(AT_FDCWD, " + application + r".*= (\d+)$", line)
+    looked = re.search(r"(?:newfstatat|statx)\(AT_FDCWD, " + application, line)
+    on = re.search(r"^\d+\s+(?:p?read(?:64)?|fstat|newfstatat)\((\d+),", line)
+    if opened:
+        descriptors[(pid, opened.group(2))] = opened.group(1)
+        path = opened.group(1)
+    elif looked:
+        path = looked.group(1)
+    elif on and (pid, on.group(1)) in descriptors:
+        path = descriptors[(pid, on.group(1))]
+    else:
+        continue
+    calls[path] = calls.get(path, 0) + 1
+installations = len({os.path.dirname(path) for path in calls})
+least = sum(-(-os.path.getsize(path) // (1 << 20)) + 1 for path in calls if os.path.exists(path))
+print(f"{sum(calls.values()) / installations:.1f} {least / installations:.1f}")
+PYTHON
+fi
+fi
 
 echo
 echo "== summary (medians; load at the end $(cut -d' ' -f1-3 /proc/loadavg))"
@@ -403,6 +495,8 @@ if not only:
     local = medians("local") | medians("local-cat")
     share = medians("share")
     hang = medians("hang")
+    reference = medians("reference")
+    held = statistics.median(int(line) / 1000 for line in open(os.path.join(results, "held-milliseconds.txt")))
     render = medians("render")
     number = lambda name: int(open(os.path.join(results, name)).read())
     rss = number("rss-10000.txt") / 1024
@@ -413,6 +507,7 @@ if not only:
     line("local disk, 1,000 installations", local)
     line("slow share, 50 installations", share)
     line("slow share, one of 50 hanging", hang)
+    print(f"  {'slow share, one of 50 held':34} the pipe closed after {held:.2f} s (--timeout 3; median of 3)")
 line("--baseline, 1,000 installations", baseline)
 none = read_runs("none")
 for name, what in (("1000", "1,000"), ("20000", "20,000")):
@@ -433,6 +528,12 @@ if not only:
     print(f"  {'dashboard render, net of the empty':34} now / before {net:.3f} (for information: the target is on whole runs)")
     print(f"  {'peak memory, 10,000 installations':34} {rss:.1f} MiB to CSV, {rss_html:.1f} MiB with --html "
           f"(before: {rss_html_before:.1f} MiB)")
+    line("--reference, 1,000 installations", reference)
+    requests_file = os.path.join(results, "reference-requests.txt")
+    if os.path.exists(requests_file):
+        per_installation, least = map(float, open(requests_file).read().split())
+        print(f"  {'--reference, requests on a share':34} {per_installation:.1f} per installation (look-ups, opens, "
+              f"reads, status), the bytes' own minimum {least:.1f}")
 print()
 
 targets = [] if only else [
@@ -440,10 +541,13 @@ targets = [] if only else [
     ("vudfleet / cat of every file, local", local["vudfleet"][0] / local["cat"][0], "<=", 0.5),
     ("vudfleet / loop of vudcheck, slow share", share["vudfleet"][0] / share["loop"][0], "<=", 0.15),
     ("one of 50 hanging, --timeout 5, seconds", hang["hanging"][0], "<=", round(5 + 1.2 * hang["alone"][0], 3)),
+    ("one of 50 held, --timeout 3, pipe closed, s", held, "<=", 5),
     ("peak memory, 10,000 installations, MiB", rss, "<=", 64),
     ("peak memory, 10,000 with --html, MiB", rss_html, "<=", 64),
     ("dashboard bytes, now / before", page_now / page_before, "<=", 0.2),
     ("dashboard render time, now / before", render["now"][0] / render["before"][0], "<=", 0.2),
+    ("vudfleet --reference / sha256sum, 1,000", reference["reference"][0] / reference["sha256sum"][0], "<=", 1.2),
+    ("vudfleet without --reference / before, 1,000", reference["without"][0] / reference["before"][0], "<=", 1.02),
 ]
 targets.append(("vudfleet --baseline / without, 1,000", baseline["with"][0] / baseline["without"][0], "<=", 1.2))
 targets.append(("peak memory, baseline of 100,000, MiB", large[2], "<=", 64))

@@ -2,12 +2,15 @@
 // answers every request a fixed time late, as a share over a network does. The fleet
 // benchmark mounts it to show what checking installations in parallel gains there.
 //
-//   vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING]]   (default 1000)
+//   vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING [held]]]   (default 1000)
 //
 // HANGING names a folder of SOURCE (such as /ws0025) whose files never answer, as a
 // workstation that went down while its share was being read: every request for a path
 // inside it waits until the kernel interrupts it, which it does for a program that is
-// ending, so a program that gave up on it can still end.
+// ending, so a program that gave up on it can still end. With `held`, such a request
+// takes no notice of interrupts either, as on a server that is itself stuck: the
+// program that asked cannot end, even killed, until the server is told to end.
+// Every request kept waiting answers when the server is told to end (SIGTERM).
 // The delay is slept in the thread that handles the request, and requests are handled
 // by many threads, so requests that arrive together are answered together, as a
 // server answers many clients. The kernel caches neither content (direct I/O) nor
@@ -15,6 +18,7 @@
 // server and pays the delay. Runs in the foreground until the mount point is unmounted.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
+#include <fuse_lowlevel.h>
 
 #include "support/fuse_interrupts.h"
 
@@ -37,6 +41,7 @@ struct Share {
     std::string source;
     std::chrono::microseconds delay{1000};
     std::string hanging;  // with its leading '/' and a trailing one; empty: none
+    bool held = false;    // its requests wait out interrupts too
 };
 
 // Read once by the handlers after main has set it and before the loop starts.
@@ -44,12 +49,17 @@ Share share;
 
 std::string sourcePath(const char* path) { return share.source + path; }
 
+bool toldToEnd() { return fuse_session_exited(fuse_get_session(fuse_get_context()->fuse)) != 0; }
+
 // Sleeps the delay; for a path inside the hanging folder, until the request is
-// interrupted, and then tells so.
+// interrupted (unless held) or the server told to end, and then tells so.
 int answerLate(const char* path) {
     if (!share.hanging.empty() && std::string(path).rfind(share.hanging, 0) == 0) {
-        while (fuse_interrupted() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return -EINTR;
+        while (!toldToEnd()) {
+            if (!share.held && fuse_interrupted() != 0) return -EINTR;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -EIO;
     }
     std::this_thread::sleep_for(share.delay);
     return 0;
@@ -99,8 +109,8 @@ int releaseFile(const char*, fuse_file_info* info) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 3 || argc > 5) {
-        std::fprintf(stderr, "usage: vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING]]\n");
+    if (argc < 3 || argc > 6 || (argc == 6 && std::string(argv[5]) != "held")) {
+        std::fprintf(stderr, "usage: vud_slow_share SOURCE MOUNTPOINT [DELAY_MICROSECONDS [HANGING [held]]]\n");
         return 2;
     }
     char* resolved = ::realpath(argv[1], nullptr);
@@ -111,7 +121,8 @@ int main(int argc, char* argv[]) {
     share.source = resolved;
     std::free(resolved);
     if (argc >= 4) share.delay = std::chrono::microseconds(std::strtol(argv[3], nullptr, 10));
-    if (argc == 5) share.hanging = std::string(argv[4]) + "/";
+    if (argc >= 5) share.hanging = std::string(argv[4]) + "/";
+    share.held = argc == 6;
 
     fuse_operations operations{};
     operations.getattr = getAttributes;

@@ -44,6 +44,25 @@ macro(vud_find_optional_debian_module vud_debian_package vud_prefix vud_module)
   endif()
 endmacro()
 
+# vud_find_debian_static_library(DEBIAN_PACKAGE TARGET HEADER LIBRARY [LINK...]): the
+# imported target TARGET for the static archive libLIBRARY.a and the folder of HEADER,
+# from the target's own system (a cross build's sysroot), and LINK beside it. The
+# archive itself, never the shared library nor a Windows import library: a program that
+# takes it in stays one executable.
+macro(vud_find_debian_static_library vud_debian_package vud_target vud_header vud_library)
+  find_path(vud_${vud_library}_include ${vud_header})
+  find_library(vud_${vud_library}_archive NAMES lib${vud_library}.a)
+  if(NOT vud_${vud_library}_include OR NOT vud_${vud_library}_archive)
+    vud_debian_package_missing(${vud_debian_package} FATAL_ERROR
+      "lib${vud_library}.a or ${vud_header} not found")
+  endif()
+  add_library(${vud_target} STATIC IMPORTED GLOBAL)
+  set_target_properties(${vud_target} PROPERTIES
+    IMPORTED_LOCATION ${vud_${vud_library}_archive}
+    INTERFACE_INCLUDE_DIRECTORIES ${vud_${vud_library}_include}
+    INTERFACE_LINK_LIBRARIES "${ARGN}")
+endmacro()
+
 # vud_find_debian_headers(DEBIAN_PACKAGE RESULT FOLDER): the build host's folder that
 # holds the header folder FOLDER (CLI/, nlohmann/), for a cross build that takes a
 # header-only library from the host and nothing else.

@@ -10,7 +10,7 @@ set(vud_cmake_own Threads PkgConfig)
 
 file(STRINGS ${SOURCE_DIR}/tools/packages vud_lines REGEX "^[a-z0-9-]+:")
 # The macros of cmake/DebianPackages.cmake, whose first argument is a package.
-set(vud_find_macros "vud_(find_debian_package|find_optional_debian_module|find_debian_headers|find_debian_program|debian_package_missing)")
+set(vud_find_macros "vud_(find_debian_package|find_optional_debian_module|find_debian_headers|find_debian_static_library|find_debian_program|debian_package_missing)")
 set(vud_listed "")
 foreach(vud_line IN LISTS vud_lines)
   string(REGEX REPLACE "#.*" "" vud_line "${vud_line}")

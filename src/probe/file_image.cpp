@@ -31,7 +31,7 @@ std::int64_t countOn(OpenFile& file, std::int64_t count) {
 
 }  // namespace
 
-bool FileImage::load(const char* name) {
+bool FileImage::load(const char* name, ByteSink* sink) {
     OpenFile file;
     if (!file.open(name)) return false;
     const std::int64_t reported = file.reportedSize();
@@ -67,12 +67,15 @@ bool FileImage::load(const char* name) {
         block = nextReadBlock(block);
     }
 
-    // Reading stopped short of the end. The reported size stands only if the file's
-    // last byte lies there: a read of two bytes from it must get exactly one. A file
-    // that has run past it already, is being replaced, or sits on a file system that
-    // reports sizes wrongly fails that, and only its end then tells its size.
     std::int64_t count = static_cast<std::int64_t>(held);
-    if (!ended) {
+    if (sink != nullptr && sink->wantsWholeFile(FileHead{contents_, held, search.position(), reported})) {
+        sink->add(contents_, held);
+        if (!readWhole(file, *sink, reported, ended, count)) return unreadable();
+    } else if (!ended) {
+        // Reading stopped short of the end. The reported size stands only if the file's
+        // last byte lies there: a read of two bytes from it must get exactly one. A file
+        // that has run past it already, is being replaced, or sits on a file system that
+        // reports sizes wrongly fails that, and only its end then tells its size.
         bool sizeConfirmed = false;
         if (count <= reported) {
             unsigned char last[2];
@@ -90,6 +93,36 @@ bool FileImage::load(const char* name) {
     byteCount_ = count;
     heldCount_ = held;
     tagPosition_ = search.position();
+    return true;
+}
+
+bool FileImage::readWhole(OpenFile& file, ByteSink& sink, std::int64_t reported, bool ended, std::int64_t& count) {
+    if (!ended && !wholeReadBuffer_) wholeReadBuffer_ = std::make_unique<unsigned char[]>(kWholeReadBlock);
+    while (!ended) {
+        const std::int64_t got = file.read(wholeReadBuffer_.get(), kWholeReadBlock);
+        if (got < 0) {
+            sink.end(WholeRead::Failed);
+            return false;
+        }
+        if (got == 0) break;
+        sink.add(wholeReadBuffer_.get(), static_cast<std::size_t>(got));
+        count += got;
+        // A read that stops short exactly at the size reported at open, of a file whose
+        // size and times are still those of the open, met the end: asking once more for
+        // the 0 that says so would cost a request on a share for every file.
+        if (count == reported && static_cast<std::size_t>(got) < kWholeReadBlock && file.unchangedSinceOpen()) {
+            sink.end(WholeRead::Steady);
+            return true;
+        }
+        if (count > reported) {
+            // Longer than it was at open: whatever the sink has is of no one version of the
+            // file. Its size is counted on as without a sink.
+            sink.end(WholeRead::ChangedWhileRead);
+            count = countOn(file, count);
+            return count >= 0;
+        }
+    }
+    sink.end(count == reported && file.unchangedSinceOpen() ? WholeRead::Steady : WholeRead::ChangedWhileRead);
     return true;
 }
 

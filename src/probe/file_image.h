@@ -5,10 +5,15 @@
 #include <cstdint>
 #include <optional>
 
+#include <memory>
+
+#include "probe/byte_sink.h"
 #include "probe/text.h"
 #include "probe/version_tag.h"
 
 namespace vud {
+
+class OpenFile;
 
 // The image holds at most this many bytes of a file; every correct build is far
 // smaller (the largest expected size is 294,012 bytes).
@@ -22,6 +27,12 @@ inline constexpr std::size_t kFileImageCapacity = 400000;
 // save no read on a build (bench/compare.sh measures both).
 inline constexpr std::size_t kFirstReadBlock = 4096;
 inline constexpr std::size_t kLargestReadBlock = std::size_t{64} * 1024;
+
+// Past the tag, a file that a sink takes whole is read in blocks of this size: every
+// correct build then takes one read more after the tag search, which stops short at the
+// size the file reported, and no read for its end when the file is still as it was
+// opened. Blocks this large also keep the requests few on a share.
+inline constexpr std::size_t kWholeReadBlock = std::size_t{1} << 20;
 
 // The block the loader reads after one of `block` bytes.
 constexpr std::size_t nextReadBlock(std::size_t block) {
@@ -56,7 +67,12 @@ public:
     // the size the open file reports, once one more read of the last byte there shows
     // that the file ends exactly there; when it does not, the file is read on to its end
     // (or to 64 MiB) and that count is its size.
-    bool load(const char* name);
+    //
+    // With a `sink`, the file is offered to it once the tag is held (or the search is
+    // over); a sink that takes it gets every byte, read on past the tag in blocks of
+    // kWholeReadBlock to the end of the file, and is told whether the file changed while
+    // it was read. The size is then the count read to the end.
+    bool load(const char* name, ByteSink* sink = nullptr);
 
     // The file's whole size in bytes, also when only part of it is held.
     std::int64_t getByteCount() const { return byteCount_; }
@@ -69,11 +85,19 @@ public:
     std::size_t heldCount() const { return heldCount_; }
 
 private:
+    // Gives `sink` the rest of a file it takes whole, from `count` bytes (the file
+    // `ended` there already) to the end, counting them, and ends it; false on a read
+    // error.
+    bool readWhole(OpenFile& file, ByteSink& sink, std::int64_t reported, bool ended, std::int64_t& count);
+
     // Left uninitialised: only data()[0, heldCount()) is ever read.
     unsigned char contents_[kFileImageCapacity];
     std::int64_t byteCount_;
     std::size_t heldCount_;
     std::size_t tagPosition_;  // VersionTagSearch::kNone: no tag in the bytes held
+    // Where the bytes behind the image go on their way to a sink; made on the first
+    // whole read, then kept for the files after it.
+    std::unique_ptr<unsigned char[]> wholeReadBuffer_;
 };
 
 }  // namespace vud

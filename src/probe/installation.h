@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "probe/byte_sink.h"
 #include "probe/version_tag.h"
 
 namespace vud {
@@ -32,6 +33,14 @@ public:
     // nothing when it is missing, unreadable or not a regular file. The bytes stay valid
     // until the next call.
     virtual std::optional<ApplicationBytes> load(int position, const char* fileName) = 0;
+
+    // Every file that load() finds from then on is offered to `sink`, which may take it
+    // whole (byte_sink.h); none, as at first: only what the report needs is read. The
+    // sink outlives the loads.
+    void setByteSink(ByteSink* sink) { sink_ = sink; }
+
+protected:
+    ByteSink* sink_ = nullptr;
 };
 
 }  // namespace vud

@@ -14,7 +14,7 @@ InstalledFolder::InstalledFolder(std::string folder)
 std::optional<ApplicationBytes> InstalledFolder::load(int /*position*/, const char* fileName) {
     path_.assign(folder_).append(fileName);
     image_->reset();
-    if (!image_->load(path_.c_str())) return std::nullopt;
+    if (!image_->load(path_.c_str(), sink_)) return std::nullopt;
     return ApplicationBytes{image_->data(), image_->heldCount(), image_->getByteCount(), image_->tagPosition()};
 }
 

@@ -19,6 +19,13 @@ std::optional<ApplicationBytes> MemoryInstallation::load(int position, const cha
     // The search a folder's load makes as it reads.
     VersionTagSearch search;
     search.extend(data, held);
+    // A file whose bytes are fewer than its size ends short of what it reported, as
+    // one cut while it was read.
+    if (sink_ != nullptr && sink_->wantsWholeFile(FileHead{data, held, search.position(), file->second.byteCount})) {
+        sink_->add(data, file->second.bytes.size());
+        const bool whole = static_cast<std::int64_t>(file->second.bytes.size()) == file->second.byteCount;
+        sink_->end(whole ? WholeRead::Steady : WholeRead::ChangedWhileRead);
+    }
     return ApplicationBytes{data, held, file->second.byteCount, search.position()};
 }
 

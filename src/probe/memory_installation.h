@@ -18,7 +18,9 @@ public:
     // it would.
     void put(int position, std::string bytes, std::optional<std::int64_t> byteCount = std::nullopt);
 
-    // Holds as much of the file as a folder's image would: at most its capacity.
+    // Holds as much of the file as a folder's image would: at most its capacity. A
+    // sink that takes the file gets all its bytes, and hears that it changed while read
+    // when they are fewer than its size says.
     std::optional<ApplicationBytes> load(int position, const char* fileName) override;
 
 private:

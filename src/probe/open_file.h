@@ -23,6 +23,11 @@ public:
     // The size the open file reports; the file may deliver more or less.
     std::int64_t reportedSize() const { return reportedSize_; }
 
+    // Whether the file's size and its times of last change are still those it had when
+    // it was opened: false when it was written, grown, cut or replaced in place since,
+    // or cannot be asked.
+    bool unchangedSinceOpen() const;
+
     // Reads on from where the last read() stopped: the number of bytes read, 0 at the
     // end of the file, -1 on a read error.
     std::int64_t read(unsigned char* buffer, std::size_t count);
@@ -34,8 +39,12 @@ private:
 #ifdef _WIN32
     void* handle_ = nullptr;    // a HANDLE; null when not open
     std::int64_t position_ = 0;  // where read() goes on
+    std::uint64_t lastWrite_ = 0;  // a FILETIME, at open
 #else
     int descriptor_ = -1;
+    // At open: the last modification and the last status change, in nanoseconds.
+    std::int64_t modified_ = 0;
+    std::int64_t statusChanged_ = 0;
 #endif
     std::int64_t reportedSize_ = 0;
 };

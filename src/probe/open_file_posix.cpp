@@ -7,6 +7,14 @@
 
 namespace vud {
 
+namespace {
+
+std::int64_t nanosecondsOf(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+}  // namespace
+
 OpenFile::~OpenFile() {
     if (descriptor_ >= 0) ::close(descriptor_);
 }
@@ -24,7 +32,18 @@ bool OpenFile::open(const char* path) {
     if (descriptor_ < 0) return false;
     if (::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) return false;
     reportedSize_ = static_cast<std::int64_t>(status.st_size);
+    modified_ = nanosecondsOf(status.st_mtim);
+    statusChanged_ = nanosecondsOf(status.st_ctim);
     return true;
+}
+
+// The status change time moves with every write and truncation, and also when a
+// program sets the modification time back to hide one.
+bool OpenFile::unchangedSinceOpen() const {
+    struct stat status {};
+    if (::fstat(descriptor_, &status) != 0) return false;
+    return static_cast<std::int64_t>(status.st_size) == reportedSize_ && nanosecondsOf(status.st_mtim) == modified_ &&
+           nanosecondsOf(status.st_ctim) == statusChanged_;
 }
 
 std::int64_t OpenFile::read(unsigned char* buffer, std::size_t count) {

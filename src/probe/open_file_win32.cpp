@@ -11,6 +11,18 @@
 
 namespace vud {
 
+namespace {
+
+std::int64_t sizeOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    return static_cast<std::int64_t>((std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow);
+}
+
+std::uint64_t lastWriteOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    return (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
+}
+
+}  // namespace
+
 OpenFile::~OpenFile() {
     if (handle_ != nullptr) CloseHandle(handle_);
 }
@@ -31,9 +43,15 @@ bool OpenFile::open(const char* path) {
     if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information) ||
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
-    reportedSize_ = static_cast<std::int64_t>((std::uint64_t{information.nFileSizeHigh} << 32) |
-                                              information.nFileSizeLow);
+    reportedSize_ = sizeOf(information);
+    lastWrite_ = lastWriteOf(information);
     return true;
+}
+
+bool OpenFile::unchangedSinceOpen() const {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle_, &information)) return false;
+    return sizeOf(information) == reportedSize_ && lastWriteOf(information) == lastWrite_;
 }
 
 std::int64_t OpenFile::read(unsigned char* buffer, std::size_t count) {

@@ -97,27 +97,45 @@ std::string escapedUtf8(std::string_view bytes) { return escaped(bytes, false); 
 
 std::string asUtf8(std::string_view bytes) { return escaped(bytes, !kBackslashSeparates); }
 
+namespace {
+
+// The code point of a well-formed sequence of UTF-8.
+char32_t codePointOf(std::string_view sequence) {
+    const auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[k])); };
+    char32_t c = sequence.size() == 1 ? byte(0) : byte(0) & (0x7Fu >> sequence.size());
+    for (std::size_t k = 1; k < sequence.size(); ++k) c = (c << 6) | (byte(k) & 0x3Fu);
+    return c;
+}
+
+// The marks and embeddings, overrides and isolates that reorder the text after them.
+bool turnsDirection(char32_t c) {
+    return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
 std::string shownSafely(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\r') {
-            shown += "\\r";
-        } else if (byte == '\n') {
-            shown += "\\n";
-        } else if (byte == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            appendByteEscape(shown, byte);
-        } else if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0 &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80) {
-            appendCharacterEscape(shown, static_cast<unsigned char>(text[i + 1]));
-            ++i;
-        } else {
-            shown += text[i];
-        }
-    }
+    forEachSequence(
+        text,
+        [&](std::string_view sequence) {
+            const char32_t c = codePointOf(sequence);
+            if (c == '\r') {
+                shown += "\\r";
+            } else if (c == '\n') {
+                shown += "\\n";
+            } else if (c == '\t') {
+                shown += "\\t";
+            } else if (c < 0x20 || c == 0x7F) {
+                appendByteEscape(shown, static_cast<unsigned char>(c));
+            } else if ((c >= 0x80 && c < 0xA0) || turnsDirection(c)) {
+                appendCharacterEscape(shown, static_cast<char16_t>(c));
+            } else {
+                shown.append(sequence);
+            }
+        },
+        [&](unsigned char byte) { appendByteEscape(shown, byte); });
     return shown;
 }
 
@@ -142,9 +160,7 @@ std::u16string utf16FromUtf8(std::string_view text) {
     std::u16string units;
     units.reserve(text.size());
     const auto decode = [&](std::string_view sequence) {
-        const auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[k])); };
-        char32_t c = sequence.size() == 1 ? byte(0) : byte(0) & (0x7Fu >> sequence.size());
-        for (std::size_t k = 1; k < sequence.size(); ++k) c = (c << 6) | (byte(k) & 0x3Fu);
+        const char32_t c = codePointOf(sequence);
         if (c < 0x10000) {
             units += static_cast<char16_t>(c);
         } else {

@@ -28,9 +28,14 @@ std::string escapedUtf8(std::string_view bytes);
 // name can spell another's escape.
 std::string asUtf8(std::string_view bytes);
 
-// `text` (UTF-8) as it may reach a terminal: control characters, which could move the
-// cursor, rewrite a line or send the terminal commands, are made visible escapes:
-// \r \n \t, \xHH for the other C0 codes and DEL, \u0080 to \u009f for C1.
+// `text` as every output shows it (text, CSV, JSON, metrics, the dashboard): what a
+// terminal, a viewer or a spreadsheet would act on rather than show is a visible
+// escape. Control characters, which could move the cursor, rewrite a line or send the
+// terminal commands: \r \n \t, \xHH for the other C0 codes and DEL, \u0080 to
+// \u009f for C1. The characters that turn the direction of the text around it, which
+// could make one name read as another: \u200e \u200f \u061c \u202a to \u202e
+// \u2066 to \u2069. A byte that is not UTF-8: \xHH, as escapedUtf8 writes it.
+// Backslashes stay as they are: applied to asUtf8's names, no two names show alike.
 std::string shownSafely(std::string_view text);
 
 // UTF-16 code units as UTF-8; a surrogate without its partner becomes U+FFFD.

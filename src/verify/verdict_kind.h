@@ -30,10 +30,11 @@ using VerdictCounts = std::array<std::int32_t, kVerdictKindCount>;
 // The applications with a verdict: the blocks of a report.
 constexpr int judgedCount(const VerdictCounts& counts) { return std::accumulate(counts.begin(), counts.end(), 0); }
 
-// The name every fleet format gives a kind: JSON values and keys, CSV cells, metrics
-// labels, the dashboard's classes.
+// The name every fleet format gives a kind: JSON values and keys, CSV cells and
+// columns, metrics labels, the totals; in lower case with underscores, as every field
+// of those formats is named.
 inline constexpr std::array<std::string_view, kVerdictKindCount> kVerdictNames = {
-    "correct", "size-mismatch", "beta", "test", "pre-release", "older", "newer", "unrecognized",
+    "correct", "size_mismatch", "beta", "test", "pre_release", "older", "newer", "unrecognized",
 };
 
 constexpr std::string_view verdictName(VerdictKind kind) { return kVerdictNames[static_cast<std::size_t>(kind)]; }

@@ -1,9 +1,9 @@
 # Whether a built vudcheck.exe starts on every Windows from 7 SP1 on: Windows refuses
 # to start a program whose header asks for a newer Windows, or that imports a function
 # or DLL the system lacks. The imports are those objdump lists; the program may need
-# KERNEL32 and msvcrt, which every Windows has, and nothing else, and none of the
-# functions that a later Windows added and that a mingw-w64 runtime may call when
-# built for one.
+# KERNEL32 and msvcrt, which every Windows has, and nothing else (vudfleet three more
+# system DLLs, below), and none of the functions that a later Windows added and that a
+# mingw-w64 runtime may call when built for one.
 #   cmake -D PROGRAM=<vudcheck.exe> -D OBJDUMP=<objdump of the target> -P windows_imports.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -70,13 +70,28 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
-# Both DLLs, each with its functions: an import listing this script could not read
-# would otherwise pass it.
+# vudfleet links in the digest library (libgcrypt) and its error library, which import
+# three more DLLs that every Windows has: ADVAPI32 (the registry, read for the digest
+# library's settings, and the user's name), USER32 (window and input state, which its
+# pool of random numbers mixes in when it starts) and WS2_32 (Winsock, for the error
+# library's socket streams, which vudfleet never opens).
+set(library_dlls_of_vudfleet advapi32.dll user32.dll ws2_32.dll)
+# The linker takes in only what the program calls, so they may be imported, not must.
+get_filename_component(program_name "${PROGRAM}" NAME_WE)
+set(allowed kernel32.dll msvcrt.dll ${library_dlls_of_${program_name}})
+
+# KERNEL32 and msvcrt at least, and each DLL with its functions: an import listing this
+# script could not read would otherwise pass it.
 list(SORT dlls CASE INSENSITIVE)
 string(TOLOWER "${dlls}" dlls_lower)
-if(NOT dlls_lower STREQUAL "kernel32.dll;msvcrt.dll")
-  message(FATAL_ERROR "${PROGRAM} imports from ${dlls}: only KERNEL32.dll and msvcrt.dll, "
-                      "which every Windows has, may be needed")
+foreach(dll IN LISTS dlls_lower)
+  if(NOT dll IN_LIST allowed)
+    message(FATAL_ERROR "${PROGRAM} imports from ${dlls}: only ${allowed}, "
+                        "which every Windows has, may be needed")
+  endif()
+endforeach()
+if(NOT "kernel32.dll" IN_LIST dlls_lower OR NOT "msvcrt.dll" IN_LIST dlls_lower)
+  message(FATAL_ERROR "${PROGRAM} imports from ${dlls}: KERNEL32.dll and msvcrt.dll not both read")
 endif()
 foreach(dll IN LISTS dlls)
   if(functions_of_${dll} EQUAL 0)

@@ -23,6 +23,7 @@
 
 #include "catalogue/catalogue.h"
 #include "fleet/run/command_line.h"
+#include "fleet/fleet_builder.h"
 #include "fleet/fleet_run.h"
 #include "fleet/generated_installation.h"
 #include "support/child_process.h"
@@ -94,7 +95,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
         "findings  8+11       41 of 41 correct  ws6  mixed host generations\n"
         "\nBy application, of 6 installations read:\n"
         "  vud_mcp.ma  6 correct\n"
-        "  vud_bsg.ma  5 correct, 1 size-mismatch\n" +
+        "  vud_bsg.ma  5 correct, 1 size_mismatch\n" +
         testing::applicationTotalLines(2, "6 correct") + "\n6 installations: 4 ok, 2 with findings, 0 errors\n";
     const FleetRun text = against("yesterday.json", {});
     EXPECT_EQ(1, text.status);
@@ -123,7 +124,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
     std::vector<Json> records = jsonLines(json.out);
     // A scan compared with a baseline is the next one's: it ends with its count.
     ASSERT_EQ(8u, records.size()) << json.out;
-    EXPECT_EQ((Json{{"format", 3}, {"end", true}, {"scan_time", records[0]["scan_time"]},
+    EXPECT_EQ((Json{{"format", 4}, {"end", true}, {"scan_time", records[0]["scan_time"]},
                     {"vudfleet_version", records[0]["vudfleet_version"]},
                     {"checker_version", records[0]["checker_version"]}, {"installations", 7}, {"findings_only", false}}),
               records.back());
@@ -135,7 +136,7 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
         std::map<int, std::string> applications;
     } expected[] = {
         {"ws1/", "", "unchanged", {}},
-        {"ws2", "", "changed", {{1, "new-finding"}}},
+        {"ws2", "", "changed", {{1, "new_finding"}}},
         {"ws3", "", "changed", {{2, "fixed"}}},
         {"ws5", "", "added", {}},
         {"ws7", "", "changed", {}},
@@ -163,9 +164,9 @@ TEST_F(FleetBaseline, InstallationsAddedGoneFixedAndBrokenAreToldAndReadBack) {
                                "checker_version,change,application_change\r\n"));
     EXPECT_NE(std::string::npos,
               csv.find("\r\nws2,folder,findings,,0,0,false,false,1,Beam Splice Generator,vud_bsg.ma,block,ver "
-                           "11.0.6,140098,11,FWP 11.0.x.x,size-mismatch,vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ "
+                           "11.0.6,140098,11,FWP 11.0.x.x,size_mismatch,vud_bsg.ma is  CORRECT PRODUCTION VERSION w/ "
                            "InCorrect Size Match (140098 vs 140097 correct),,TIME" +
-                           versions + ",changed,new-finding\r\n"))
+                           versions + ",changed,new_finding\r\n"))
         << csv;
     const std::string goneRow = "ws4,folder,,,,,,,,,,,,,,,,,,TIME" + versions + ",gone,\r\n";
     EXPECT_EQ(csv.size() - goneRow.size(), csv.rfind("\r\n" + goneRow) + 2) << csv;
@@ -240,6 +241,47 @@ TEST(FleetBaselineLine, IsReadTheSameHoweverItsJsonIsLaidOut) {
     }
 }
 
+// A baseline written before values were spelled with underscores and names shown as
+// escapes is read as one written since: the same installations, unchanged.
+TEST(FleetBaselineLine, AScanOfFormatTwoIsComparedAsOneOfFormatThree) {
+    const auto line = [](const std::string& format, const std::string& name, const std::string& sizeMismatch,
+                         const std::string& noTag, const std::string& notFound) {
+        return "{\"format\":" + format + ",\"installation\":\"" + name +
+               "\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"findings\",\"error\":null,\"applications\":["
+               "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65686,\"verdict\":\"" +
+               sizeMismatch + "\"},{\"file\":\"vud_bsg.ma\",\"state\":\"" + notFound +
+               "\"},{\"file\":\"vud_cbp.ma\",\"state\":\"" + noTag + "\"}]}\n";
+    };
+    const struct {
+        const char* what;
+        std::string baseline;
+    } baselines[] = {
+        {"format 2", line("2", "ws1", "size-mismatch", "no-tag", "not-found") +
+                         line("2", "ws\\u001b\\u202e", "size-mismatch", "no-tag", "not-found")},
+        {"format 3", line("3", "ws1", "size_mismatch", "no_tag", "not_found") +
+                         line("3", "ws\\\\x1b\\\\u202e", "size_mismatch", "no_tag", "not_found")},
+    };
+    for (const auto& [what, bytes] : baselines) {
+        SCOPED_TRACE(what);
+        std::string problem;
+        std::optional<Baseline> baseline = Baseline::parse(bytes, problem);
+        ASSERT_TRUE(baseline.has_value()) << problem;
+        for (const char* name : {"ws1", "ws\x1b\xE2\x80\xAE"}) {
+            SCOPED_TRACE(name);
+            InstallationRecord record = by_hand::folderInstallation(name, Status::Findings);
+            by_hand::setBlock(record, 0, "ver 11.1.3", 65686, 11, "FWP 11.0.x.x", VerdictKind::SizeMismatch, "");
+            by_hand::setState(record, 2, ApplicationState::NoTag);
+            baseline->compare(record);
+            EXPECT_EQ(InstallationChange::Unchanged, record.change);
+            for (const ApplicationRecord& application : record.applications)
+                EXPECT_EQ(ApplicationChange::Unchanged, application.change) << application.file;
+        }
+        int gone = 0;
+        baseline->forEachGone([&gone](const InstallationRecord&) { ++gone; });
+        EXPECT_EQ(0, gone);
+    }
+}
+
 TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndComparedWithNothing) {
     const std::string good =
         "{\"installation\":\"ws1\",\"machine\":\"\",\"source\":\"folder\",\"status\":\"error\","
@@ -252,7 +294,7 @@ TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndCompar
         return "{\"format\":" + std::to_string(format) + "," + line.substr(1);
     };
     const auto endLine = [](int count, bool findingsOnly) {
-        return "{\"format\":3,\"end\":true,\"scan_time\":\"2026-12-10T22:00:04Z\",\"installations\":" +
+        return "{\"format\":4,\"end\":true,\"scan_time\":\"2026-12-10T22:00:04Z\",\"installations\":" +
                std::to_string(count) + ",\"findings_only\":" + (findingsOnly ? "true" : "false") + "}\n";
     };
     const struct {
@@ -283,14 +325,14 @@ TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndCompar
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"}]}\n",
          "line 1: applications[1]: expected each application once, found \"vud_mcp.ma\" again"},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"gone\"}]}\n",
-         "line 1: applications[0]: expected \"state\" to be \"block\", \"not-found\", \"no-tag\" or \"absent\", found "
+         "line 1: applications[0]: expected \"state\" to be \"block\", \"not_found\", \"no_tag\" or \"absent\", found "
          "\"gone\""},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":\"65685\"}]}\n",
          "line 1: applications[0]: expected \"size\" to be the size in bytes as a whole number, found \"65685\""},
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"block\",\"tag\":\"ver 11.1.3\",\"size\":65685,"
                        "\"verdict\":\"fine\"}]}\n",
-         "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size-mismatch\", \"beta\", \"test\", "
-         "\"pre-release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
+         "line 1: applications[0]: expected \"verdict\" to be \"correct\", \"size_mismatch\", \"beta\", \"test\", "
+         "\"pre_release\", \"older\", \"newer\" or \"unrecognized\", found \"fine\""},
         // A field a build must have, missing or of another kind: refused, never read as
         // empty or as zero.
         {application + "{\"file\":\"vud_mcp.ma\",\"state\":\"absent\"},{\"file\":\"vud_bsg.ma\",\"state\":\"block\","
@@ -325,12 +367,12 @@ TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndCompar
         {good + std::string(kLargestBaselineLine + 1, ' '), "line 2: " + expectedLine + "a line longer than 1 MiB"},
         {"\xFE\xFF\0{", "line 1: expected text in UTF-8 or UTF-16LE, not UTF-16BE"},
         // Layouts: one this vudfleet does not know, or two in one file.
-        {"{\"format\":4,\"installation\":\"ws1\"}\n",
-         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found 4"},
+        {"{\"format\":5,\"installation\":\"ws1\"}\n",
+         "line 1: expected \"format\" to be 2, 3 or 4, a layout this vudfleet reads, found 5"},
         {"{\"format\":\"3\",\"installation\":\"ws1\"}\n",
-         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found \"3\""},
+         "line 1: expected \"format\" to be 2, 3 or 4, a layout this vudfleet reads, found \"3\""},
         {"{\"format\":1,\"installation\":\"ws1\"}\n",
-         "line 1: expected \"format\" to be 2 or 3, a layout this vudfleet reads, found 1"},
+         "line 1: expected \"format\" to be 2, 3 or 4, a layout this vudfleet reads, found 1"},
         {formatted(2, good) + formatted(3, good),
          "line 2: expected \"format\" to be 2, as on the lines before, found 3"},
         {good + formatted(2, good), "line 2: expected \"format\" to be 1, as on the lines before, found 2"},
@@ -338,30 +380,30 @@ TEST_F(FleetBaseline, AnythingButAWholeScanOfVudfleetIsNamedWithItsLineAndCompar
         // does not count what came before it or that goes on after it.
         {formatted(2, good).insert(formatted(2, good).size() - 2, ",\"findings_only\":true"),
          "line 1: written by --findings, not a whole scan of the fleet"},
-        {formatted(3, good) + endLine(1, true), "line 2: written by --findings, not a whole scan of the fleet"},
-        {formatted(3, good), "cut short: no end line after line 1, which a whole scan of format 3 ends with"},
-        {formatted(3, good) + "\n\n", "cut short: no end line after line 3, which a whole scan of format 3 ends with"},
-        {formatted(3, good) + endLine(2, false), "cut short: its end line counts 2 installations, 1 came before it"},
-        {formatted(3, good) + endLine(1, false) + formatted(3, good),
+        {formatted(4, good) + endLine(1, true), "line 2: written by --findings, not a whole scan of the fleet"},
+        {formatted(4, good), "cut short: no end line after line 1, which a whole scan of format 4 ends with"},
+        {formatted(4, good) + "\n\n", "cut short: no end line after line 3, which a whole scan of format 4 ends with"},
+        {formatted(4, good) + endLine(2, false), "cut short: its end line counts 2 installations, 1 came before it"},
+        {formatted(4, good) + endLine(1, false) + formatted(4, good),
          "line 3: expected nothing after the end line of line 2, found more"},
-        {formatted(2, good) + endLine(1, false), "line 2: expected \"format\" to be 2, as on the lines before, found 3"},
-        {endLine(1, false).replace(10, 1, "2"), "line 1: expected \"format\" to be 3 in an end line, found 2"},
-        {formatted(3, good) + "{\"format\":3,\"end\":true,\"installations\":\"1\"}\n",
+        {formatted(2, good) + endLine(1, false), "line 2: expected \"format\" to be 2, as on the lines before, found 4"},
+        {endLine(1, false).replace(10, 1, "2"), "line 1: expected \"format\" to be 4 in an end line, found 2"},
+        {formatted(4, good) + "{\"format\":4,\"end\":true,\"installations\":\"1\"}\n",
          "line 2: expected \"installations\" to be the count of installations before the end line, found \"1\""},
         // What was last seen of an installation that did not answer, read as its line is.
-        {formatted(3, good).insert(formatted(3, good).size() - 2, ",\"last_seen\":[]") + endLine(1, false),
+        {formatted(4, good).insert(formatted(4, good).size() - 2, ",\"last_seen\":[]") + endLine(1, false),
          "line 1: expected \"last_seen\" to be an object, found an array"},
-        {formatted(3, good).insert(formatted(3, good).size() - 2,
+        {formatted(4, good).insert(formatted(4, good).size() - 2,
                                    ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
                                    "\"status\":\"error\",\"applications\":[]}") +
              endLine(1, false),
          "line 1: last_seen: expected \"status\" to be \"ok\" or \"findings\", found \"error\""},
-        {formatted(3, good).insert(formatted(3, good).size() - 2,
+        {formatted(4, good).insert(formatted(4, good).size() - 2,
                                    ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
                                    "\"status\":\"ok\",\"damaged\":42,\"applications\":[]}") +
              endLine(1, false),
          "line 1: last_seen: expected \"damaged\" to be a count of applications, found 42"},
-        {formatted(3, good).insert(formatted(3, good).size() - 2,
+        {formatted(4, good).insert(formatted(4, good).size() - 2,
                                    ",\"last_seen\":{\"scan_time\":\"2026-12-09T22:00:04Z\",\"source\":\"folder\","
                                    "\"status\":\"ok\",\"applications\":[{\"file\":\"vud_mcp.ma\",\"state\":\"block\"}]}") +
              endLine(1, false),
@@ -485,7 +527,7 @@ TEST_F(FleetBaseline, AKilledRunOrACutScanCostsOneNightsComparisonAndNoMore) {
         std::string bytes;
         std::string reason;
     } cuts[] = {
-        {whole.out.substr(0, secondLineEnd), "cut short: no end line after line 2, which a whole scan of format 3 ends with"},
+        {whole.out.substr(0, secondLineEnd), "cut short: no end line after line 2, which a whole scan of format 4 ends with"},
         {whole.out.substr(0, secondLineEnd + 30), "line 3: " + expectedLine + "text that is not JSON (at byte 31)"},
     };
     const FleetRun uncompared = runWith({"ws1", "ws2", "ws3"});
@@ -532,10 +574,10 @@ TEST_F(FleetBaseline, AnInstallationOffForANightIsComparedWithWhatWasLastSeenOfI
     EXPECT_EQ(seen, off["last_seen"]["scan_time"]);
     EXPECT_EQ("findings", off["last_seen"]["status"]);
     EXPECT_EQ(40, off["last_seen"]["counts"]["correct"]);
-    EXPECT_EQ(1, off["last_seen"]["counts"]["size-mismatch"]);
+    EXPECT_EQ(1, off["last_seen"]["counts"]["size_mismatch"]);
     ASSERT_EQ(41u, off["last_seen"]["applications"].size());
     EXPECT_EQ((Json{{"position", 2}, {"file", "vud_cbp.ma"}, {"state", "block"}, {"tag", "ver 11.1.3"},
-                    {"size", 118735}, {"verdict", "size-mismatch"}, {"policy", nullptr}}),
+                    {"size", 118735}, {"verdict", "size_mismatch"}, {"policy", nullptr}}),
               off["last_seen"]["applications"][2]);
     const Json& gone = records[2];
     EXPECT_EQ("gone", gone["change"]);

@@ -88,7 +88,7 @@ check(len(info) == 1 and info[0].value == 1 and info[0].labels["checker_version"
 # read, and the same counts as the totals a script reads.
 rows = list(csv.DictReader(io.StringIO(totals.stdout.decode("ascii"), newline="")))
 check(len(rows) == 41, "41 applications in the totals")
-verdicts = ["correct", "size-mismatch", "beta", "test", "pre-release", "older", "newer", "unrecognized"]
+verdicts = ["correct", "size_mismatch", "beta", "test", "pre_release", "older", "newer", "unrecognized"]
 for row in rows:
     application = row["file"]
     series = [s for s in families["vudfleet_applications"].samples if s.labels["application"] == application]
@@ -97,7 +97,7 @@ for row in rows:
     for verdict in verdicts:
         check(value("vudfleet_applications", application=application, state="block", verdict=verdict) ==
               int(row[verdict.replace("-", "_")]), application + " " + verdict + " as in the totals")
-    for state in ["not-found", "no-tag", "absent"]:
+    for state in ["not_found", "no_tag", "absent"]:
         check(value("vudfleet_applications", application=application, state=state) ==
               int(row[state.replace("-", "_")]), application + " " + state + " as in the totals")
 
@@ -109,10 +109,10 @@ check(set(held_families) - set(families) == {"vudfleet_policy_installations", "v
       "the rollout adds two families: %s" % sorted(set(held_families) - set(families)))
 if "vudfleet_policy_installations" in held_families and "vudfleet_policy_applications" in held_families:
     by_rule = {s.labels["rule"]: s.value for s in held_families["vudfleet_policy_installations"].samples}
-    check(by_rule == {"wrong-generation": 1, "required": 2}, "installations by rule: %s" % by_rule)
+    check(by_rule == {"wrong_generation": 1, "required": 2}, "installations by rule: %s" % by_rule)
     breaking = held_families["vudfleet_policy_applications"].samples
     check(len(breaking) == 82, "a series per application and rule")
-    check(sum(s.value for s in breaking if s.labels["rule"] == "wrong-generation") == 41, "41 of a wrong generation")
+    check(sum(s.value for s in breaking if s.labels["rule"] == "wrong_generation") == 41, "41 of a wrong generation")
     check(sum(s.value for s in breaking if s.labels["rule"] == "required") == 42, "42 required, not found")
 held_installations = {s.labels["status"]: s.value for s in held_families["vudfleet_installations"].samples}
 check(held_installations == {"ok": 1, "findings": 3, "error": 1}, "held: %s" % held_installations)

@@ -69,11 +69,24 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
              o.writer.policy.requireAll = true;
              o.writer.findingsOnly = true;
          }},
+        {{"--max-report-age", "030"}, [](FleetOptions& o) { o.writer.maxReportAgeDays = 30; }},
         {{"--html", "fleet.html", "--baseline", "yesterday.json", "ws042"},
          [](FleetOptions& o) {
              o.htmlFile = "fleet.html";
              o.baselineFile = "yesterday.json";
              o.paths = {"ws042"};
+         }},
+        {{"--reference", "reference.txt", "--require-reference", "ws042"},
+         [](FleetOptions& o) {
+             o.referenceFile = "reference.txt";
+             o.requireReference = true;
+             o.paths = {"ws042"};
+         }},
+        {{"--write-reference", "reference.txt", "--from", "media.txt", "D:\\Media\\Vudmark"},
+         [](FleetOptions& o) {
+             o.writeReferenceFile = "reference.txt";
+             o.pathLists = {"media.txt"};
+             o.paths = {"D:\\Media\\Vudmark"};
          }},
     };
     for (const auto& command : cases) {
@@ -96,31 +109,68 @@ TEST(FleetOptions, EachOptionReachesTheRunAsGiven) {
         EXPECT_EQ(expected.writer.policy.expectedGenerations, got.writer.policy.expectedGenerations);
         EXPECT_EQ(expected.writer.policy.requireAll, got.writer.policy.requireAll);
         EXPECT_EQ(expected.writer.findingsOnly, got.writer.findingsOnly);
+        EXPECT_EQ(expected.writer.maxReportAgeDays, got.writer.maxReportAgeDays);
+        EXPECT_EQ(expected.referenceFile, got.referenceFile);
+        EXPECT_EQ(expected.requireReference, got.requireReference);
+        EXPECT_EQ(expected.writeReferenceFile, got.writeReferenceFile);
     }
 }
 
-TEST(FleetOptions, AWrongCommandLineIsRefusedBeforeAnyWork) {
-    const std::string more = "Run with --help for more information.\n";
+TEST(FleetOptions, AWrongCommandLineIsRefusedBeforeAnyWorkInTheProgramsWords) {
+    const std::string more = "\nRun with --help for more information.\n";
+    const std::string jobs = "vudfleet: --jobs takes a whole number from 1 to 256 in decimal digits, not ";
+    const std::string timeout = "vudfleet: --timeout takes a whole number from 0 to 86400 in decimal digits, not ";
+    const std::string age = "vudfleet: --max-report-age takes a whole number from 1 to 36500 in decimal digits, not ";
     const struct {
         std::vector<std::string> arguments;
         std::string message;
     } cases[] = {
-        {{"--jobs", "0"}, "--jobs: Value 0 not in range 1 to 256\n" + more},
+        // Values out of range or not counts.
+        {{"--jobs", "0"}, jobs + "\"0\"" + more},
         // 256 jobs if read as octal.
-        {{"--jobs", "0400"}, "--jobs: Value 0400 not in range 1 to 256\n" + more},
-        {{"--jobs", "-1"}, "--jobs: not a whole number in decimal digits: -1\n" + more},
-        {{"--jobs", "1234567890"}, "--jobs: not a whole number in decimal digits: 1234567890\n" + more},
-        {{"--jobs", ""}, "--jobs: not a whole number in decimal digits: \n" + more},
-        {{"--timeout", "86401"}, "--timeout: Value 86401 not in range 0 to 86400\n" + more},
-        {{"--timeout"}, "--timeout: 1 required INT:INT in [0 - 86400] missing\n" + more},
-        {{"ws042", "--jobs"}, "--jobs: 1 required INT:INT in [1 - 256] missing\n" + more},
-        {{"--from"}, "--from: 1 required TEXT missing\n" + more},
-        {{"--format", "JSONL"}, "--format: text, csv, json, totals or metrics, not jsonl\n" + more},
+        {{"--jobs", "0400"}, jobs + "\"0400\"" + more},
+        {{"--jobs", "-1"}, jobs + "\"-1\"" + more},
+        {{"--jobs", "1234567890"}, jobs + "\"1234567890\"" + more},
+        {{"--jobs", ""}, jobs + "\"\"" + more},
+        {{"--jobs=\x1b[2J"}, jobs + "\"\\x1b[2J\"" + more},
+        {{"--timeout", "86401"}, timeout + "\"86401\"" + more},
+        // Whole days, at least one: a report is never as new as the scan that reads it.
+        {{"--max-report-age", "0"}, age + "\"0\"" + more},
+        {{"--max-report-age", "1.5"}, age + "\"1.5\"" + more},
+        {{"--format", "JSONL"}, "vudfleet: --format takes text, csv, json, totals or metrics, not \"JSONL\"" + more},
+        {{"--expect-generation", "13"},
+         "vudfleet: --expect-generation: no host generation is numbered 13 (2, 6, 7, 8, 9, 10, 11 or 12)" + more},
+        // Values missing: at the end, or empty after "=". The argument after an option is
+        // its value, whatever it looks like.
+        {{"--timeout"}, "vudfleet: --timeout is missing its SECONDS" + more},
+        {{"ws042", "--jobs"}, "vudfleet: --jobs is missing its N" + more},
+        {{"--format="}, "vudfleet: --format is missing its FORMAT" + more},
+        {{"--jobs", "--timeout", "3", "ws042"}, jobs + "\"--timeout\"" + more},
+        {{"--from"}, "vudfleet: --from is missing its FILE" + more},
+        {{"ws042", "--html"}, "vudfleet: --html is missing its FILE" + more},
+        {{"--expect-generation"}, "vudfleet: --expect-generation is missing its G[,G...]" + more},
         // Which of two would hold is no guess to make for a script.
-        {{"--format", "csv", "--format", "json"}, "--format: At Most 1 required but received 2\n" + more},
-        {{"--bogus", "ws042"}, "The following argument was not expected: --bogus\n" + more},
+        {{"--format", "csv", "--format", "json"},
+         "vudfleet: --format is given more than once: which one holds is no guess to make" + more},
+        {{"--jobs=2", "ws042", "--jobs", "2"},
+         "vudfleet: --jobs is given more than once: which one holds is no guess to make" + more},
+        {{"--baseline", "a.json", "--baseline", "b.json"},
+         "vudfleet: --baseline is given more than once: which one holds is no guess to make" + more},
+        {{"--html", "a.html", "--html", "b.html"},
+         "vudfleet: --html is given more than once: which one holds is no guess to make" + more},
+        // Options it does not take, and a value for a flag.
+        {{"--bogus", "ws042"}, "vudfleet: \"--bogus\" is no option of vudfleet" + more},
+        {{"ws042", "-x"}, "vudfleet: \"-x\" is no option of vudfleet" + more},
+        {{"--jobs", "2", "--Format", "csv"}, "vudfleet: \"--Format\" is no option of vudfleet" + more},
+        {{"--require-all=maybe"}, "vudfleet: --require-all takes no value" + more},
+        {{"--findings=often", "ws042"}, "vudfleet: --findings takes no value" + more},
         {{"-", "-"}, "vudfleet: standard input (-) can be read only once\n"},
         {{"--from", "-", "--from", "-"}, "vudfleet: standard input (-) can be read only once\n"},
+        // Nothing to require without a reference; a reference is made or held to, not both.
+        {{"--require-reference", "ws042"}, "vudfleet: --require-reference needs --reference" + more},
+        {{"--write-reference", "new.txt", "--reference", "old.txt", "media"},
+         "vudfleet: --write-reference cannot be given with --reference" + more},
+        {{"--write-reference", "new.txt", "--format", "json", "media"}, "vudfleet: --write-reference cannot be given with --format" + more},
     };
     for (const auto& command : cases) {
         SCOPED_TRACE(joined(command.arguments, " "));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -112,8 +113,11 @@ TEST(ProgressLine, IsClearedWhenTheReaderOfStandardOutputGoes) {
     const int reader = ::open("pipe", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(reader, 0);
     std::vector<std::string> command{VUDFLEET_EXECUTABLE, "--jobs", "1", "--format", "csv"};
-    std::string spelling = "ok";  // spelled differently each time: the same spelling is checked once
-    for (int i = 0; i < 60; ++i, spelling.insert(0, "./")) command.push_back(spelling);
+    // A folder of its own each time: one folder however spelled is checked once.
+    for (int i = 0; i < 60; ++i) {
+        command.push_back("ok" + std::to_string(i));
+        std::filesystem::copy("ok", command.back());
+    }
     testing::ChildProcess child(command, {"pipe", terminal.name()});
 
     std::string read;

@@ -3,12 +3,13 @@
 by a real validator (the test group of tools/packages, JSON Schema 2020-12).
 
 The fleet, made by vudsample and vudcheck: installations of two generations, one with
-findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited), a
-path that does not exist; scanned plainly, against a rollout's rules, with --findings,
-and against a baseline from which installations were added and removed, one of them
-off that night and the next. The lines must between them show every status, source,
-state, verdict, change and rule, what is last seen of an installation off, and the end
-line of a scan kept as state, so that no branch of the schema goes untried.
+findings, a damaged one, a mixed one with a generation no host has, an empty folder, saved reports (one edited,
+one written years ago), a path that does not exist; scanned plainly, against a rollout's rules, with --findings,
+with --max-report-age, against a baseline from which installations were added and removed, one of them off that
+night and the next, and held to a reference build made from one of them, another with a file patched. The lines
+must between them show every status, source, state, verdict, change, rule, report time and reference state, what
+is last seen of an installation off, and the end line of a scan kept as state, so that no branch of the schema
+goes untried.
 
     record_schema_test.py VUDFLEET VUDSAMPLE VUDCHECK SCHEMA
 
@@ -53,7 +54,7 @@ def report_of(folder, report):
 
 
 seen = {key: set() for key in ("status", "source", "state", "verdict", "change", "application change",
-                               "policy", "generation", "line")}
+                               "policy", "generation", "report time", "stale report", "reference", "line")}
 lines = 0
 
 
@@ -83,6 +84,10 @@ def scan(work, name, *arguments):
         seen["source"].add(record["source"])
         if "change" in record:
             seen["change"].add(record["change"])
+        if "report_time" in record:
+            seen["report time"].add("null" if record["report_time"] is None else "time")
+        if "stale_report" in record:
+            seen["stale report"].add(record["stale_report"])
         for application in record["applications"]:
             seen["state"].add(application["state"])
             seen["verdict"].add(application["verdict"])
@@ -91,6 +96,8 @@ def scan(work, name, *arguments):
                 seen["application change"].add(application["change"])
             if "policy" in application:
                 seen["policy"].add(application["policy"])
+            if "reference" in application:
+                seen["reference"].add(application["reference"])
     return run
 
 
@@ -118,6 +125,8 @@ with tempfile.TemporaryDirectory() as work:
         edited = f.read().replace("Size: ", "Size: 1", 1)
     with open(path("edited.txt"), "w", encoding="latin-1") as f:
         f.write(edited)
+    shutil.copy(path("ws8.txt"), path("old.txt"))
+    os.utime(path("old.txt"), (1577836800, 1577836800))  # 2020-01-01
 
     shutil.copytree(path("findings"), path("off"))
     yesterday = ["ws11", "ws8", "findings", "damaged", "gone-since", "ws8.txt", "off"]
@@ -132,23 +141,41 @@ with tempfile.TemporaryDirectory() as work:
     check(plain.returncode == 2, "plain: exit status 2 for the missing path and the edited report")
     scan(work, "policy", "--expect-generation", "11,12", "--require-all", *fleet)
     scan(work, "findings-only", "--findings", "--expect-generation", "11", *fleet)
+    scan(work, "report-age", "--max-report-age", "30", "old.txt", *fleet)
     # Since yesterday ws8 moved on to FWP 11.0, and the damaged file was put right.
     shutil.rmtree(path("ws8"))
     shutil.copytree(path("ws11"), path("ws8"))
     shutil.copy(os.path.join(path("ws11"), "vud_mcp.ma"), os.path.join(path("damaged"), "vud_mcp.ma"))
     scan(work, "changes", "--baseline", "yesterday.json", "--expect-generation", "11", *fleet, "off")
     scan(work, "after", "--baseline", "changes.json", "--expect-generation", "11", *fleet)
+    # Held to the reference of ws11, a copy of it with one byte of vud_mcp.ma changed
+    # behind its tag: verified, modified, unreferenced (the others) and not_verifiable
+    # (the reports), with the rollout's rules and the baseline too.
+    subprocess.run([vudfleet, "--write-reference", "reference.txt", "ws11"], cwd=work, check=True,
+                   stdout=subprocess.DEVNULL)
+    shutil.copytree(path("ws11"), path("patched"))
+    with open(os.path.join(path("patched"), "vud_mcp.ma"), "r+b") as f:
+        f.seek(-1, os.SEEK_END)
+        last = f.read(1)
+        f.seek(-1, os.SEEK_END)
+        f.write(bytes([last[0] ^ 1]))
+    scan(work, "reference", "--reference", "reference.txt", "patched", *fleet)
+    scan(work, "reference-required", "--reference", "reference.txt", "--require-reference", "--baseline",
+         "changes.json", "--expect-generation", "11", "patched", *fleet)
 
 check(lines > 0, "lines were written")
 expected = {
     "status": {"ok", "findings", "error", None},
     "source": {"folder", "report"},
-    "state": {"block", "not-found", "no-tag", "absent"},
-    "verdict": {"correct", "size-mismatch", "beta", "older", "newer", None},
+    "state": {"block", "not_found", "no_tag", "absent"},
+    "verdict": {"correct", "size_mismatch", "beta", "older", "newer", None},
     "change": {"added", "gone", "changed", "unchanged"},
-    "application change": {"new-finding", "fixed", "changed", "unchanged"},
-    "policy": {"wrong-generation", "required", None},
+    "application change": {"new_finding", "fixed", "changed", "unchanged"},
+    "policy": {"wrong_generation", "required", None},
     "generation": {"8", "10", "11", None},
+    "report time": {"time", "null"},
+    "stale report": {True, False, None},
+    "reference": {"verified", "modified", "unreferenced", "not_verifiable", None},
     "line": {"end", "last seen error", "last seen None"},
 }
 for key, values in expected.items():

@@ -96,9 +96,9 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
               "\n"
               "By application, of 2 installations read:\n"
               "  vud_mcp.ma  2 correct\n"
-              "  vud_bsg.ma  1 size-mismatch\n"
-              "  vud_cbp.ma  1 not-found\n"
-              "  vud_abl.ma  1 no-tag\n" +
+              "  vud_bsg.ma  1 size_mismatch\n"
+              "  vud_cbp.ma  1 not_found\n"
+              "  vud_abl.ma  1 no_tag\n" +
                   vud::testing::applicationTotalLines(4, "none") +
                   "\n"
                   "3 installations: 1 ok, 1 with findings, 1 error\n",
@@ -106,8 +106,9 @@ TEST(RecordWriter, TextHasOneAlignedLineAnInstallationAndOneForTheFleet) {
 }
 
 // An installation's line whatever its columns hold: as many host generations as there
-// are, unrecognised ones among them, two-digit counts. Two spaces at least part them.
-TEST(RecordWriter, TextColumnsKeepTwoSpacesBetweenThemWhateverACellHolds) {
+// are, unrecognised ones among them, two-digit counts. The columns stay where they are:
+// host generations that do not fit theirs go on in it below, each line cut after a "+".
+TEST(RecordWriter, TextColumnsStayAlignedWhateverACellHolds) {
     const struct {
         std::vector<std::optional<int>> generations;  // of the blocks, in catalogue order
         int correct;                                  // the first ones; the others are older
@@ -116,12 +117,22 @@ TEST(RecordWriter, TextColumnsKeepTwoSpacesBetweenThemWhateverACellHolds) {
         {{}, 0, "findings  -           0 of  0 correct  ws  no application found\n"},
         {{11}, 1, "ok        11          1 of  1 correct  ws\n"},
         {{2, 6, 7, 8, 9}, 1, "findings  2+6+7+8+9   1 of  5 correct  ws  4 older releases\n"},
-        {{2, 6, 7, 8, 10}, 1, "findings  2+6+7+8+10   1 of  5 correct  ws  4 older releases\n"},
+        {{2, 6, 7, 8, 10}, 1,
+         "findings  2+6+7+8+    1 of  5 correct  ws  4 older releases\n"
+         "          10\n"},
         {{10, 10, 10, 10, 10, 10, 10, 2, 6, 7, 8, 10}, 10,
-         "findings  2+6+7+8+10  10 of 12 correct  ws  2 older releases\n"},
+         "findings  2+6+7+8+   10 of 12 correct  ws  2 older releases\n"
+         "          10\n"},
+        {{2, 6, 7, 8, 10, 11, 12, std::nullopt}, 1,
+         "findings  2+6+7+8+    1 of  8 correct  ws  7 older releases\n"
+         "          10+11+12+\n"
+         "          ?\n"},
         {{2, 6, 7, 8, 9, 10, 11, 12, std::nullopt, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11,
           11, 11, 11, 11, 11, 11, 11, 11, 11, 11},
-         15, "findings  2+6+7+8+9+10+11+12+?  15 of 35 correct  ws  20 older releases\n"},
+         15,
+         "findings  2+6+7+8+   15 of 35 correct  ws  20 older releases\n"
+         "          9+10+11+\n"
+         "          12+?\n"},
     };
     for (const auto& example : cases) {
         SCOPED_TRACE(example.line);
@@ -199,8 +210,8 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
     writer->finish();
 
     std::string applications;
-    const char* const verdicts[] = {"correct", "size-mismatch", "beta",  "test",
-                                    "pre-release", "older",     "newer", "unrecognized"};
+    const char* const verdicts[] = {"correct", "size_mismatch", "beta",  "test",
+                                    "pre_release", "older",     "newer", "unrecognized"};
     for (int position = 0; position < kApplicationCount; ++position) {
         const std::string series =
             std::string("vudfleet_applications{application=\"") + kApplicationCatalogue[position].fileName + "\",";
@@ -209,8 +220,8 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
             applications += series + "state=\"block\",verdict=\"" + verdicts[verdict] + "\"} " +
                             std::to_string(count) + "\n";
         }
-        applications += series + "state=\"not-found\"} " + (position == 2 ? "1" : "0") + "\n";
-        applications += series + "state=\"no-tag\"} " + (position == 3 ? "1" : "0") + "\n";
+        applications += series + "state=\"not_found\"} " + (position == 2 ? "1" : "0") + "\n";
+        applications += series + "state=\"no_tag\"} " + (position == 3 ? "1" : "0") + "\n";
         applications += series + "state=\"absent\"} 0\n";
     }
     EXPECT_EQ("# HELP vudfleet_installations Installations checked, by status: ok, findings or error.\n"
@@ -229,7 +240,7 @@ TEST(RecordWriter, MetricsAreGaugesWithHelpAndTypeAndNoTimeStamps) {
               "# TYPE vudfleet_checker_out_of_date_installations gauge\n"
               "vudfleet_checker_out_of_date_installations 1\n"
               "# HELP vudfleet_applications Installations by application and what was found of it: state block with "
-              "the build's verdict, or the state not-found, no-tag or absent.\n"
+              "the build's verdict, or the state not_found, no_tag or absent.\n"
               "# TYPE vudfleet_applications gauge\n" +
                   applications +
                   "# HELP vudfleet_scan_timestamp_seconds When the scan started, in seconds since 1970-01-01 UTC.\n"
@@ -251,7 +262,7 @@ std::vector<InstallationRecord> heldFleet() {
     return fleet;
 }
 
-const WriterOptions kHeld{{{11}, true}, false};
+const WriterOptions kHeld{{{11}, true}, false, {}};
 
 std::string writtenHeld(const std::unique_ptr<RecordWriter>& writer, const std::ostringstream& out) {
     for (const InstallationRecord& record : heldFleet()) writer->write(record);
@@ -278,16 +289,16 @@ TEST(RecordWriter, ARolloutAddsItsSeriesToTheMetricsBeforeTheScanTime) {
     for (int position = 0; position < kApplicationCount; ++position) {
         const std::string series = std::string("vudfleet_policy_applications{application=\"") +
                                    kApplicationCatalogue[position].fileName + "\",rule=\"";
-        applications += series + "wrong-generation\"} " + (position == 0 ? "1" : "0") + "\n";
+        applications += series + "wrong_generation\"} " + (position == 0 ? "1" : "0") + "\n";
         applications += series + "required\"} " + (position == 2 ? "1" : "0") + "\n";
     }
     EXPECT_NE(std::string::npos,
               text.find("vudfleet_applications{application=\"vud_rc9.ma\",state=\"absent\"} 0\n"
                         "# HELP vudfleet_policy_installations Installations that break a rule of the rollout: "
-                        "wrong-generation (a build for a host generation not expected) or required (an application "
+                        "wrong_generation (a build for a host generation not expected) or required (an application "
                         "not found).\n"
                         "# TYPE vudfleet_policy_installations gauge\n"
-                        "vudfleet_policy_installations{rule=\"wrong-generation\"} 1\n"
+                        "vudfleet_policy_installations{rule=\"wrong_generation\"} 1\n"
                         "vudfleet_policy_installations{rule=\"required\"} 1\n"
                         "# HELP vudfleet_policy_applications Installations by application and the rule of the rollout "
                         "it breaks.\n"
@@ -301,11 +312,11 @@ TEST(RecordWriter, ARolloutAddsItsRulesAndWhatBrokeThemToEveryJsonLine) {
     const std::string text = writtenHeld(makeJsonWriter(out, kScan, kHeld), out);
     const std::string rules = ",\"policy\":{\"expected_generations\":[\"11\"],\"require_all\":true,\"findings\":";
     EXPECT_NE(std::string::npos, text.find("\"checker_out_of_date\":false" + rules +
-                                           "{\"wrong-generation\":1,\"required\":1}},\"applications\":[")) << text;
+                                           "{\"wrong_generation\":1,\"required\":1}},\"applications\":[")) << text;
     EXPECT_NE(std::string::npos, text.find("\"checker_out_of_date\":null" + rules + "null},\"applications\":[]}"))
         << text;
-    EXPECT_NE(std::string::npos, text.find("Correct Size Match\",\"policy\":\"wrong-generation\"},")) << text;
-    EXPECT_NE(std::string::npos, text.find("\"state\":\"not-found\",\"tag\":null,\"size\":null,\"generation\":null,"
+    EXPECT_NE(std::string::npos, text.find("Correct Size Match\",\"policy\":\"wrong_generation\"},")) << text;
+    EXPECT_NE(std::string::npos, text.find("\"state\":\"not_found\",\"tag\":null,\"size\":null,\"generation\":null,"
                                            "\"host\":null,\"verdict\":null,\"text\":null,\"policy\":\"required\"}"))
         << text;
 }
@@ -352,10 +363,10 @@ TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
                   findings +
                   "0,Member Copy Along Path,vud_mcp.ma,block,ver 8.1.3,59553,8,FWP 8.0.x.x,correct,"
                   "vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match,ws1" + scan +
-                  findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size-mismatch,"
+                  findings + "1,Beam Splice Generator,vud_bsg.ma,block,ver 8.0.6,5,8,FWP 8.0.x.x,size_mismatch,"
                   "\"two\nlines\",ws1" + scan +
-                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not-found,,,,,,,ws1" + scan + findings +
-                  "3,Anchor Bolt Layout,vud_abl.ma,no-tag,,,,,,,ws1" + scan +
+                  findings + "2,Column Base Plate Designer,vud_cbp.ma,not_found,,,,,,,ws1" + scan + findings +
+                  "3,Anchor Bolt Layout,vud_abl.ma,no_tag,,,,,,,ws1" + scan +
                   "ws2.txt,report,error,line 1: expected a report,,,,,,,,,,,,,,," + scan +
                   "ws3,report,ok,,0,0,false,false,0,Member Copy Along Path,vud_mcp.ma,block,ver 11.1.3,65685,11,"
                   "FWP 11.0.x.x,correct,ok," + scan,
@@ -364,13 +375,13 @@ TEST(RecordWriter, CsvHasARowAnApplicationInRfc4180) {
 
 TEST(RecordWriter, JsonHasAnObjectALine) {
     const std::string noCounts =
-        "\"counts\":{\"correct\":1,\"size-mismatch\":0,\"beta\":0,\"test\":0,\"pre-release\":0,\"older\":0,"
+        "\"counts\":{\"correct\":1,\"size_mismatch\":0,\"beta\":0,\"test\":0,\"pre_release\":0,\"older\":0,"
         "\"newer\":0,\"unrecognized\":0}";
     const std::string scan = "\"scan_time\":\"2026-12-10T22:07:31Z\",\"vudfleet_version\":\"2.4.0\",\"checker_version\":\"2.3.0\",";
     EXPECT_EQ(
-        "{\"format\":2,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"machine\":\"ws1\"," + scan +
+        "{\"format\":3,\"installation\":\"\\\\\\\\ws1\\\\c$\\\\Vud, \\\"main\\\"\",\"machine\":\"ws1\"," + scan +
         "\"source\":\"folder\",\"status\":\"findings\","
-        "\"error\":null,\"counts\":{\"correct\":1,\"size-mismatch\":1,\"beta\":0,\"test\":0,\"pre-release\":0,"
+        "\"error\":null,\"counts\":{\"correct\":1,\"size_mismatch\":1,\"beta\":0,\"test\":0,\"pre_release\":0,"
         "\"older\":0,\"newer\":0,\"unrecognized\":0},\"not_found\":1,\"damaged\":1,\"mixed\":false,"
         "\"checker_out_of_date\":false,"
         "\"applications\":["
@@ -378,16 +389,16 @@ TEST(RecordWriter, JsonHasAnObjectALine) {
         "\"tag\":\"ver 8.1.3\",\"size\":59553,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"correct\","
         "\"text\":\"vud_mcp.ma is  CORRECT PRODUCTION VERSION w/ Correct Size Match\"},"
         "{\"position\":1,\"name\":\"Beam Splice Generator\",\"file\":\"vud_bsg.ma\",\"state\":\"block\","
-        "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size-mismatch\","
+        "\"tag\":\"ver 8.0.6\",\"size\":5,\"generation\":\"8\",\"host\":\"FWP 8.0.x.x\",\"verdict\":\"size_mismatch\","
         "\"text\":\"two\\nlines\"},"
-        "{\"position\":2,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not-found\","
+        "{\"position\":2,\"name\":\"Column Base Plate Designer\",\"file\":\"vud_cbp.ma\",\"state\":\"not_found\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null},"
-        "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no-tag\","
+        "{\"position\":3,\"name\":\"Anchor Bolt Layout\",\"file\":\"vud_abl.ma\",\"state\":\"no_tag\","
         "\"tag\":null,\"size\":null,\"generation\":null,\"host\":null,\"verdict\":null,\"text\":null}]}\n"
-        "{\"format\":2,\"installation\":\"ws2.txt\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"error\","
+        "{\"format\":3,\"installation\":\"ws2.txt\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"error\","
         "\"error\":\"line 1: expected a report\",\"counts\":null,\"not_found\":null,\"damaged\":null,\"mixed\":null,"
         "\"checker_out_of_date\":null,\"applications\":[]}\n"
-        "{\"format\":2,\"installation\":\"ws3\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
+        "{\"format\":3,\"installation\":\"ws3\",\"machine\":\"\"," + scan + "\"source\":\"report\",\"status\":\"ok\",\"error\":null," +
             noCounts +
             ",\"not_found\":0,\"damaged\":0,\"mixed\":false,\"checker_out_of_date\":false,\"applications\":["
             "{\"position\":0,\"name\":\"Member Copy Along Path\",\"file\":\"vud_mcp.ma\",\"state\":\"block\","

@@ -1,5 +1,6 @@
 // A saved report of an installation reads back into the very records that scanning the
-// installation gives, applications without a block read as absent: over generated
+// installation gives, applications without a block read as absent and those of them the
+// summary does not count as not found counted damaged: over generated
 // installations of every kind of finding, in memory and through the real programs.
 #include <gtest/gtest.h>
 
@@ -26,13 +27,11 @@ std::string jsonOf(const InstallationRecord& record) {
     return out.str();
 }
 
-// What a report can tell of a scanned installation.
+// What a report can tell of a scanned installation: how many files were damaged, not which.
 InstallationRecord asReportTells(InstallationRecord record) {
     record.source = Source::Report;
     for (ApplicationRecord& application : record.applications)
         if (application.state != ApplicationState::Block) application.state = ApplicationState::Absent;
-    record.damaged = 0;
-    record.status = statusOf(record);
     return record;
 }
 
@@ -129,7 +128,8 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
     EXPECT_EQ(1, parsed.status);
     ASSERT_FALSE(scanned.out.empty());
 
-    // Line by line: the names and the states differ as a report tells them, nothing else.
+    // Line by line: the names, the states and the report's time differ as a report tells
+    // them, nothing else.
     std::istringstream scannedLines(scanned.out);
     std::istringstream parsedLines(parsed.out);
     std::string scannedLine;
@@ -137,6 +137,10 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
     int installations = 0;
     while (std::getline(scannedLines, scannedLine)) {
         ASSERT_TRUE(std::getline(parsedLines, parsedLine));
+        // A report carries its file's time, last; a folder has none.
+        const std::size_t reportTime = parsedLine.rfind(",\"report_time\":\"");
+        ASSERT_NE(std::string::npos, reportTime) << parsedLine;
+        parsedLine.erase(reportTime, parsedLine.size() - 1 - reportTime);
         // The two runs may start in different seconds.
         const std::size_t time = parsedLine.find("\"scan_time\":\"") + 13;
         scannedLine.replace(scannedLine.find("\"scan_time\":\"") + 13, 20, parsedLine, time, 20);
@@ -144,13 +148,10 @@ TEST(RoundTrip, SavedReportAndFolderGiveTheSameRecordsThroughThePrograms) {
         expected.insert(expected.find("\",\"machine\""), ".txt");
         const std::string folder = "\"source\":\"folder\"";
         expected.replace(expected.find(folder), folder.size(), "\"source\":\"report\"");
-        for (const char* hidden : {"\"state\":\"not-found\"", "\"state\":\"no-tag\""}) {
+        for (const char* hidden : {"\"state\":\"not_found\"", "\"state\":\"no_tag\""}) {
             for (std::size_t at = expected.find(hidden); at != std::string::npos; at = expected.find(hidden))
                 expected.replace(at, std::string(hidden).size(), "\"state\":\"absent\"");
         }
-        // Nor can a report tell a damaged application from one not found.
-        const std::size_t damaged = expected.find("\"damaged\":") + 10;
-        expected.replace(damaged, expected.find(',', damaged) - damaged, "0");
         EXPECT_EQ(expected, parsedLine);
         ++installations;
     }

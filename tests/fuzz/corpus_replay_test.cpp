@@ -6,6 +6,7 @@
 #include <string>
 
 #include "installation_check.h"
+#include "reference_reader_check.h"
 #include "report_reader_check.h"
 #include "support/scratch_folder.h"
 #include "tag_finder_check.h"
@@ -24,6 +25,7 @@ const Target kTargets[] = {
     {"application", fuzzing::findBrokenInvariant},
     {"tag_finder", fuzzing::findTagFinderMismatch},
     {"report_reader", fuzzing::findReportReaderMismatch},
+    {"reference_reader", fuzzing::findReferenceReaderMismatch},
 };
 
 TEST(FuzzCorpus, EveryInputPassesItsTargetsChecks) {

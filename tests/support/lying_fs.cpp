@@ -2,21 +2,26 @@
 // another, as a file being replaced, a network share or a /proc file may. The tests
 // mount it to show that the checker believes what a file delivers over what it reports.
 //
-//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~][:OFFSET:TAG] ...
+//   vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~|=][:OFFSET:TAG] ...
 //
 // A '~' after DELIVERED makes every read of the file wait for ever, and a REPORTED of
 // '~' the file's look-up, as on a share whose server stopped answering; the other
 // requests are still served, each on a thread of its own. Such a request answers only
 // when the kernel interrupts it, as it does for a program that is ending.
+// A '=' in either place holds the request as a server that is itself stuck does: it
+// takes no notice of interrupts, so the program that asked cannot end, not even when
+// killed, until the server is told to end (SIGTERM) or goes.
 //
 // Each file's content is DELIVERED bytes of '.', with TAG and a NUL at OFFSET. A '!'
 // after DELIVERED makes every read from offset FAILING on fail with EIO, as a bad
 // sector or a dropped share does; a read that would run across FAILING stops short of
 // it. A '!' alone fails the reads where the file would otherwise end. Reads
 // bypass the kernel's page cache, so the kernel neither trims them to REPORTED nor
-// remembers the content. Runs in the foreground until the mount point is unmounted.
+// remembers the content. Runs in the foreground until the mount point is unmounted or
+// it is told to end.
 #define FUSE_USE_VERSION 31
 #include <fuse.h>
+#include <fuse_lowlevel.h>
 
 #include "support/fuse_interrupts.h"
 
@@ -43,13 +48,21 @@ struct LyingFile {
     std::string tag;  // with its NUL
     bool readHangs = false;
     bool lookUpHangs = false;
+    bool held = false;  // a hanging request ignores interrupts
 };
 
+bool toldToEnd() { return fuse_session_exited(fuse_get_session(fuse_get_context()->fuse)) != 0; }
+
 // Never answers, unless the kernel interrupts the request because the program waiting
-// on it is ending: then the program can end, as a share's client lets it go too.
-int hang() {
-    while (fuse_interrupted() == 0) usleep(10000);
-    return -EINTR;
+// on it is ending: then the program can end, as a share's client lets it go too. A held
+// request waits out interrupts as well. Either ends when the server is told to end, so
+// that the server's threads can be joined.
+int hang(const LyingFile& file) {
+    while (!toldToEnd()) {
+        if (!file.held && fuse_interrupted() != 0) return -EINTR;
+        usleep(10000);
+    }
+    return -EIO;
 }
 
 bool anyHangs = false;
@@ -71,7 +84,7 @@ int getAttributes(const char* path, struct stat* status, fuse_file_info*) {
     }
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (file->lookUpHangs) return hang();
+    if (file->lookUpHangs) return hang(*file);
     status->st_mode = S_IFREG | 0444;
     status->st_nlink = 1;
     status->st_size = file->reported;
@@ -97,7 +110,7 @@ int openFile(const char* path, fuse_file_info* info) {
 int readFile(const char* path, char* buffer, size_t size, off_t offset, fuse_file_info*) {
     const LyingFile* file = lookUp(path);
     if (file == nullptr) return -ENOENT;
-    if (file->readHangs) return hang();
+    if (file->readHangs) return hang(*file);
     if (file->failing >= 0 && offset >= file->failing) return -EIO;
     if (offset >= file->delivered) return 0;
     off_t end = std::min(offset + static_cast<off_t>(size), file->delivered);
@@ -127,11 +140,12 @@ bool parse(const char* argument, LyingFile& file) {
     }
     if (fields.size() != 3 && fields.size() != 5) return false;
     file.name = "/" + fields[0];
-    file.lookUpHangs = fields[1] == "~";
+    file.lookUpHangs = fields[1] == "~" || fields[1] == "=";
     file.reported = std::strtoll(fields[1].c_str(), nullptr, 10);
     char* end = nullptr;
     file.delivered = std::strtoll(fields[2].c_str(), &end, 10);
-    file.readHangs = *end == '~';
+    file.readHangs = *end == '~' || *end == '=';
+    file.held = fields[1] == "=" || *end == '=';
     anyHangs = anyHangs || file.readHangs || file.lookUpHangs;
     if (*end == '!') file.failing = end[1] == '\0' ? file.delivered : std::strtoll(end + 1, nullptr, 10);
     if (fields.size() == 5) {
@@ -145,7 +159,7 @@ bool parse(const char* argument, LyingFile& file) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~][:OFFSET:TAG] ...\n");
+        std::fprintf(stderr, "usage: vud_lying_fs MOUNTPOINT NAME:REPORTED:DELIVERED[!FAILING|~|=][:OFFSET:TAG] ...\n");
         return 2;
     }
     for (int i = 2; i < argc; ++i) {

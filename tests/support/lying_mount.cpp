@@ -1,6 +1,7 @@
 #include "support/lying_mount.h"
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -64,7 +65,10 @@ LyingMount::LyingMount(const std::string& folder, const std::vector<std::string>
 LyingMount::~LyingMount() {
     if (!server_) return;
     if (isMountPoint(folder_)) runChild({"fusermount3", "-u", "-z", folder_}, {}, std::chrono::seconds(10));
-    // The server leaves once its mount is gone; one that does not is ended.
+    // A mount is gone for good only once no program waits on it any more: a request held
+    // for a program that could not end keeps it, until its server is told to end.
+    server_->sendSignal(SIGTERM);
+    // One that does not leave is ended.
     server_->wait(std::chrono::seconds(5));
     std::error_code ignored;
     std::filesystem::remove(folder_ + ".err", ignored);

@@ -2,6 +2,7 @@
 // show, UTF-16 both ways, and where text is cut without cutting a character.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "text/utf8.h"
@@ -43,6 +44,53 @@ TEST(Utf8, NamesSpellNoOtherNamesEscape) {
 #else
     EXPECT_EQ("ws\\\\xff ws\\xff", asUtf8("ws\\xff ws\xff"));
 #endif
+}
+
+TEST(Utf8, WhatATerminalOrAViewerWouldActOnShowsAsAnEscape) {
+    const struct {
+        const char* what;
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"letters, a backslash, and characters of two to four bytes", "a\\b \xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80",
+         "a\\b \xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"tab, CR and LF", "a\tb\rc\nd", "a\\tb\\rc\\nd"},
+        {"NUL, ESC and the last C0 code", "\0\x1b\x1f"s, "\\x00\\x1b\\x1f"},
+        {"DEL", "a\x7f", "a\\x7f"},
+        {"the first, a middle and the last C1 code", "\xC2\x80\xC2\x85\xC2\x9F", "\\u0080\\u0085\\u009f"},
+        {"the first character after C1", "\xC2\xA0", "\xC2\xA0"},
+        {"left-to-right and right-to-left marks, the Arabic letter mark", "\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C",
+         "\\u200e\\u200f\\u061c"},
+        {"embeddings and overrides", "\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD\xE2\x80\xAE",
+         "\\u202a\\u202b\\u202c\\u202d\\u202e"},
+        {"isolates", "\xE2\x81\xA6\xE2\x81\xA7\xE2\x81\xA8\xE2\x81\xA9", "\\u2066\\u2067\\u2068\\u2069"},
+        {"the characters beside them stay", "\xE2\x80\x8D\xE2\x80\x90\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA",
+         "\xE2\x80\x8D\xE2\x80\x90\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA"},
+        {"a byte that is not UTF-8, and a C1 code's lead byte alone", "ws\xff\xC2", "ws\\xff\\xc2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.shown, shownSafely(c.text));
+        // What is shown once shows as it is again: a writer may show a name it was given shown.
+        EXPECT_EQ(c.shown, shownSafely(c.shown));
+    }
+}
+
+TEST(Utf8, NoTwoNamesShowAlike) {
+    // Each a name a hostile list or share could hold, and the names that spell its escape.
+    const std::string names[] = {
+        "ws\xff", "ws\xfe", "ws\\xff", "ws\\\\xff", "ws\xc3\xbf",  "ws\x1b", "ws\\x1b", "ws\t",
+        "ws\\t",   "ws\\\\t", "ws\r",    "ws\n",      "ws\\n",       "ws\\r", "ws\xC2\x85", "ws\\u0085",
+        "ws\xE2\x80\xAE", "ws\\u202e", "ws\\",    "ws\\\\",    "ws",          "ws\x7f", "ws\\x7f",  "ws\0"s,
+    };
+    std::set<std::string> shown;
+    for (const std::string& name : names) {
+#ifdef _WIN32
+        // "\" separates a path's parts there and shows as it is.
+        if (name.find('\\') != std::string::npos) continue;
+#endif
+        EXPECT_TRUE(shown.insert(shownSafely(asUtf8(name))).second) << testing::PrintToString(name);
+    }
 }
 
 // Code units as UTF-8, and back: the first and last character of each length of UTF-8

@@ -15,6 +15,7 @@
 #include "text/case.h"
 #include "text/saved_text.h"
 #include "text/system_error.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
@@ -48,13 +49,14 @@ std::string found(const JsonValue* value) {
 
 // The fields a line is read for; any other is passed over unkept. An end line has
 // "format", "end", "scan_time", "installations" and "findings_only".
-constexpr std::array<std::string_view, 17> kInstallationKeys{
+constexpr std::array<std::string_view, 18> kInstallationKeys{
     "installation", "machine", "source",    "status",      "error",         "change",
     "scan_time",    "applications", "format", "end",        "findings_only", "not_found",
-    "damaged",      "mixed",        "checker_out_of_date", "last_seen",   "installations"};
+    "damaged",      "mixed",        "checker_out_of_date", "last_seen",   "installations", "reference_required"};
 constexpr std::array<std::string_view, 8> kLastSeenKeys{"scan_time", "source", "status", "not_found",
                                                         "damaged",   "mixed",  "checker_out_of_date", "applications"};
-constexpr std::array<std::string_view, 6> kApplicationKeys{"file", "state", "tag", "size", "verdict", "policy"};
+constexpr std::array<std::string_view, 7> kApplicationKeys{"file",    "state",  "tag",      "size",
+                                                           "verdict", "policy", "reference"};
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
 // one of its type.
@@ -213,14 +215,14 @@ std::string expected(const std::string& where, const char* name, const std::stri
     return where + "expected \"" + name + "\" to be " + what + ", found " + found(value);
 }
 
-// The value of `name`, one of the `names` given by `nameOf`, as its index; none when
-// it is none of them.
+// The value of `name`, one of the `names` given by `nameOf` in the spelling of format 3
+// or of format 2, as its index; none when it is none of them.
 template <typename Enum, std::size_t N>
 std::optional<Enum> named(const JsonValue* value, const std::array<Enum, N>& values, std::string_view (*nameOf)(Enum)) {
     if (value == nullptr || !value->is_string()) return std::nullopt;
     const std::string& text = value->get_ref<const std::string&>();
     for (const Enum candidate : values)
-        if (nameOf(candidate) == text) return candidate;
+        if (nameOf(candidate) == text || formatTwoSpelling(nameOf(candidate)) == text) return candidate;
     return std::nullopt;
 }
 
@@ -284,8 +286,9 @@ LineRead nextLine(std::istream& text, char* buffer, std::size_t capacity, std::s
 }  // namespace
 
 std::string Baseline::keyOf(std::string_view machine, const std::string& path) {
-    // Machine names are the same in any case; paths are compared as spelled.
-    return lowerAscii(machine) + '\n' + installationKey(path);
+    // Machine names are the same in any case; paths are compared as spelled, and as every
+    // output shows them, which a baseline written before names were shown so holds raw.
+    return lowerAscii(shownSafely(machine)) + '\n' + installationKey(shownSafely(path));
 }
 
 std::optional<Baseline> Baseline::read(const std::string& path, std::string& problem) {
@@ -396,7 +399,8 @@ std::uint32_t Baseline::textOf(const std::string& text) {
     return at->second;
 }
 
-bool Baseline::addApplications(const LineFields& fields, bool lastSeen, Installation& entry, std::string& problem) {
+bool Baseline::addApplications(const LineFields& fields, bool lastSeen, bool required, Installation& entry,
+                               std::string& problem) {
     const std::vector<Element>& elements = lastSeen ? fields.lastApplications : fields.applications;
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const Element& element = elements[i];
@@ -441,6 +445,15 @@ bool Baseline::addApplications(const LineFields& fields, bool lastSeen, Installa
         ApplicationRecord record;
         record.state = build.state;
         record.verdict = build.verdict;
+        // Held to a reference build, a block whose bytes it found wanting is a finding.
+        if (const JsonValue* reference = application["reference"]; reference != nullptr && !reference->is_null()) {
+            const std::optional<ReferenceState> state = named(reference, kReferenceStates, referenceStateName);
+            if (!state) {
+                problem = expected(where(), "reference", oneOf(kReferenceStates, referenceStateName), reference);
+                return false;
+            }
+            record.referenceFinding = isReferenceFinding(*state, required);
+        }
         // A rule of the rollout broken in the baseline's scan is a finding as well.
         const JsonValue* policy = application["policy"];
         build.policy = named(policy, kPolicyRules, policyRuleName);
@@ -508,10 +521,10 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
     const JsonValue* format = object["format"];
     int lineFormat = 1;
     if (format != nullptr) {
-        const bool known = format->is_number_integer() && format->get<std::int64_t>() >= kRecordFormat &&
+        const bool known = format->is_number_integer() && format->get<std::int64_t>() >= 2 &&
                            format->get<std::int64_t>() <= kStateRecordFormat;
         if (!known) {
-            problem = expected("", "format", "2 or 3, a layout this vudfleet reads", format);
+            problem = expected("", "format", "2, 3 or 4, a layout this vudfleet reads", format);
             return false;
         }
         lineFormat = static_cast<int>(format->get<std::int64_t>());
@@ -535,7 +548,7 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             return false;
         }
         if (lineFormat < kStateRecordFormat) {
-            problem = expected("", "format", "3 in an end line", format);
+            problem = expected("", "format", std::to_string(kStateRecordFormat) + " in an end line", format);
             return false;
         }
         endLine_ = number;
@@ -581,12 +594,16 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
         if (time != nullptr && time->is_string()) entry.seenTime = textOf(time->get<std::string>());
         if (!answered(object, entry, problem)) return false;
     }
+    // A scan held to a reference build where every block had to be verified: a block
+    // not verified was a finding in it.
+    const JsonValue* referenceRequired = object["reference_required"];
+    const bool required = referenceRequired != nullptr && referenceRequired->is_boolean() && referenceRequired->get<bool>();
     const JsonValue* applications = object["applications"];
     if (applications == nullptr || !applications->is_array()) {
         problem = expected("", "applications", "an array", applications);
         return false;
     }
-    if (!addApplications(reader, false, entry, problem)) return false;
+    if (!addApplications(reader, false, required, entry, problem)) return false;
     // An error that carries what was last seen of the installation: that is what it is
     // compared with when it answers.
     if (const JsonValue* lastSeen = object["last_seen"];
@@ -615,7 +632,7 @@ bool Baseline::addLine(std::string_view line, int number, std::string& problem) 
             return false;
         }
         entry.seenTime = textOf(seenTime->get<std::string>());
-        if (!addApplications(reader, true, entry, problem)) return false;
+        if (!addApplications(reader, true, required, entry, problem)) return false;
     }
     const auto [at, added] = index_.emplace(keyOf(entry.machine, entry.path), installations_.size());
     if (!added) {
@@ -689,7 +706,7 @@ void Baseline::compare(InstallationRecord& record) {
     record.previous = PreviousScan{before->source, before->status, error};
     if (record.status == Status::Error && before->seenTime != kUnknown) record.lastSeen = lastSeenOf(*before);
     changed = changed || before->status != record.status || before->source != record.source ||
-              error != record.error;
+              shownSafely(error) != shownSafely(record.error);
     record.change = changed ? InstallationChange::Changed : InstallationChange::Unchanged;
 }
 

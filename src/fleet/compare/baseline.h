@@ -91,7 +91,8 @@ private:
     // refusal, without its line number, in `problem`.
     bool addLine(std::string_view line, int number, std::string& problem);
     // Reads the applications of a line (or of what it last saw) into `builds`.
-    bool addApplications(const LineFields& fields, bool lastSeen, Installation& entry, std::string& problem);
+    bool addApplications(const LineFields& fields, bool lastSeen, bool required, Installation& entry,
+                         std::string& problem);
     // Whether the lines read make a whole scan; the reason in `problem` when not.
     bool complete(int lines, std::string& problem) const;
     std::uint32_t buildOf(const Build& build);

@@ -45,16 +45,23 @@ void applyPolicy(const RolloutPolicy& policy, InstallationRecord& record) {
                (generation && std::find(policy.expectedGenerations.begin(), policy.expectedGenerations.end(),
                                         *generation) != policy.expectedGenerations.end());
     };
+    // A report's applications without a block are all not found unless it counts some
+    // damaged; then which are not found cannot be told, and only their count is kept.
+    const bool absentNotFound = record.damaged == 0;
     record.policyFindings = {};
+    bool absentUnmarked = false;
     for (ApplicationRecord& application : record.applications) {
         application.policy.reset();
         if (application.state == ApplicationState::Block && !expected(application.generation))
             application.policy = PolicyRule::WrongGeneration;
         else if (policy.requireAll && (application.state == ApplicationState::NotFound ||
-                                       application.state == ApplicationState::Absent))
+                                       (application.state == ApplicationState::Absent && absentNotFound)))
             application.policy = PolicyRule::Required;
+        absentUnmarked = absentUnmarked || (application.state == ApplicationState::Absent && !absentNotFound);
         if (application.policy) ++record.policyFindings[static_cast<std::size_t>(*application.policy)];
     }
+    if (policy.requireAll && absentUnmarked)
+        record.policyFindings[static_cast<std::size_t>(PolicyRule::Required)] = record.notFound;
     record.status = statusOf(record);
 }
 

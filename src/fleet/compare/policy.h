@@ -21,7 +21,10 @@ std::optional<int> hostGenerationOf(std::string_view text, std::string& problem)
 // rule, and makes an ok installation one with findings when any does. A block breaks
 // the generation rule when its generation is not expected (an unrecognised one never
 // is); an application not found, or without a block in a report, breaks the rule that
-// all are required. A damaged application is a finding already and breaks neither.
+// all are required. A damaged application is a finding already and breaks neither. A
+// report that counts damaged files does not tell which of its applications without a
+// block they are: none of those is marked, and the installation counts as required
+// the applications its summary says were not found.
 // An error record is left as it is.
 void applyPolicy(const RolloutPolicy& policy, InstallationRecord& record);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "fleet/input/file_digests.h"
 #include "fleet/input/inputs_platform.h"
 #include "fleet/input/report_parser.h"
 #include "fleet/input/scan.h"
@@ -48,6 +49,28 @@ bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes) {
     return !in.bad();
 }
 
+bool readStreamInPieces(std::istream& in, const PieceTaker& take) {
+    std::string piece(kReadChunk, '\0');
+    while (in) {
+        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        const auto count = static_cast<std::size_t>(in.gcount());
+        if (count > 0 && !take(std::string_view(piece.data(), count))) break;
+    }
+    return !in.bad();
+}
+
+bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+    bytes.clear();
+    if (most == 0) return true;
+    return readFileInPieces(
+        path,
+        [&bytes, most](std::string_view piece) {
+            bytes.append(piece.substr(0, most - bytes.size()));
+            return bytes.size() < most;
+        },
+        reason);
+}
+
 bool readWholeFile(const std::string& path, std::size_t largest, std::string& bytes, std::string& reason) {
     return readUpTo(path, largest + 1, bytes, reason) && withinLimit(bytes, largest, reason);
 }
@@ -61,12 +84,23 @@ bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std:
     return withinLimit(bytes, largest, reason);
 }
 
-InstallationRecord checkInput(const std::string& path, std::istream& standardInput) {
+namespace {
+
+// A saved report read, held to the reference if there is one.
+InstallationRecord reportRecord(std::string_view bytes, const std::string& name, const ReferenceCheck& check) {
+    InstallationRecord record = parseReport(bytes, name);
+    if (check.reference != nullptr) holdReportToReference(record, check.required);
+    return record;
+}
+
+}  // namespace
+
+InstallationRecord checkInput(const std::string& path, std::istream& standardInput, const ReferenceCheck& check) {
     std::string reason;
     if (path == "-") {
         std::string bytes;
         if (!readBounded(standardInput, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-        return parseReport(bytes, path);
+        return reportRecord(bytes, path, check);
     }
     switch (inputKind(path, reason)) {
         case InputKind::Special:
@@ -77,15 +111,20 @@ InstallationRecord checkInput(const std::string& path, std::istream& standardInp
             // application would just be not found.
             if (!enterable(path, reason)) return errorRecord(path, Source::Folder, reason);
             InstalledFolder folder(path);
-            InstallationRecord record = scanInstallation(folder, path);
+            InstallationRecord record = check.reference != nullptr
+                                            ? scanAgainstReference(folder, path, *check.reference, check.required)
+                                            : scanInstallation(folder, path);
             record.installation = asUtf8(path);
             return record;
         }
         case InputKind::Other: break;
     }
     std::string bytes;
-    if (!readWholeFile(path, kLargestReport, bytes, reason)) return errorRecord(path, Source::Report, reason);
-    return parseReport(bytes, asUtf8(path));
+    InstallationRecord record = readWholeFile(path, kLargestReport, bytes, reason)
+                                    ? reportRecord(bytes, asUtf8(path), check)
+                                    : errorRecord(path, Source::Report, reason);
+    record.reportTime = modifiedAt(path);
+    return record;
 }
 
 }  // namespace vud::fleet

@@ -11,6 +11,14 @@
 
 namespace vud::fleet {
 
+class Reference;
+
+// The reference build each block is held to (--reference); none without one.
+struct ReferenceCheck {
+    const Reference* reference = nullptr;
+    bool required = false;  // --require-reference: a block not verified is a finding
+};
+
 // The path named by UTF-8 text, so that on Windows every Unicode character reaches the
 // file system's wide-character calls.
 std::filesystem::path pathFromUtf8(const std::string& text);
@@ -24,6 +32,8 @@ bool readWholeFile(const std::string& path, std::size_t largest, std::string& by
 bool readBounded(std::istream& in, std::size_t largest, std::string& bytes, std::string& reason);
 
 // Checks the installation named by `path` (UTF-8); "-" reads a report from `standardInput`.
-InstallationRecord checkInput(const std::string& path, std::istream& standardInput);
+// Held to a reference, a folder's blocks are read whole where the reference holds their
+// build, and a report's blocks are not verifiable.
+InstallationRecord checkInput(const std::string& path, std::istream& standardInput, const ReferenceCheck& check = {});
 
 }  // namespace vud::fleet

@@ -3,9 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <istream>
 #include <string>
+#include <string_view>
 
 namespace vud::fleet {
 
@@ -25,8 +29,35 @@ bool enterable(const std::string& path, std::string& reason);
 // ten paths costs no more than its bytes.
 bool readStreamUpTo(std::istream& in, std::size_t most, std::string& bytes);
 
+// What the file system knows a file or folder by, whatever the path that names it:
+// device and inode (POSIX), volume serial number and file index (Windows).
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+        return a.volume != b.volume ? a.volume < b.volume : a.file < b.file;
+    }
+};
+
+// The identity of what `path` names, links followed; none when it cannot be told.
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+
+// When the file `path` was last written, in seconds since 1970-01-01 UTC; none when
+// that cannot be told.
+std::optional<std::int64_t> modifiedAt(const std::string& path);
+
 // Reads the file `path` until its end or until `most` bytes are held, whichever comes
 // first; sets `reason` and returns false when it cannot be opened or read.
 bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason);
+
+// What is handed each piece read; false: no more is wanted.
+using PieceTaker = std::function<bool(std::string_view piece)>;
+
+// Hands the file `path` to `take` a piece at a time, until its end or until `take`
+// wants no more; sets `reason` and returns false when it cannot be opened or read.
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason);
+
+// The same for a stream; false on a read error.
+bool readStreamInPieces(std::istream& in, const PieceTaker& take);
 
 }  // namespace vud::fleet

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <fstream>
 #include <system_error>
@@ -37,7 +39,19 @@ bool enterable(const std::string& path, std::string& reason) {
     return !error;
 }
 
-bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+std::optional<std::int64_t> modifiedAt(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+    return static_cast<std::int64_t>(status.st_mtime);
+}
+
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason) {
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -46,7 +60,7 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
     }
     // A share that drops or a failing disk: the record says which, as for an open.
     errno = 0;
-    if (!readStreamUpTo(file, most, bytes)) {
+    if (!readStreamInPieces(file, take)) {
         reason = reasonOfErrno(errno, "read error");
         return false;
     }

@@ -58,7 +58,32 @@ bool enterable(const std::string& path, std::string& reason) {
     return true;
 }
 
-bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std::string& reason) {
+std::optional<FileIdentity> fileIdentity(const std::string& path) {
+    // Opened for its attributes only, a folder too (backup semantics), shared with anyone.
+    const HANDLE file = CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION information;
+    const bool known = GetFileInformationByHandle(file, &information) != 0;
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return FileIdentity{information.dwVolumeSerialNumber,
+                        (static_cast<std::uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+std::optional<std::int64_t> modifiedAt(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    // Ticks of 100 ns since 1601-01-01 UTC, never negative: whole seconds rounded down,
+    // as POSIX gives them.
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    return static_cast<std::int64_t>(ticks / 10'000'000) - kSecondsFrom1601To1970;
+}
+
+bool readFileInPieces(const std::string& path, const PieceTaker& take, std::string& reason) {
     // Shared for reading, writing and deleting: a report being written still reads.
     const HANDLE file = CreateFileW(widePath(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -67,22 +92,17 @@ bool readUpTo(const std::string& path, std::size_t most, std::string& bytes, std
         reason = reasonOf(GetLastError());
         return false;
     }
-    bytes.clear();
-    std::size_t held = 0;
+    std::string piece(kReadChunk, '\0');
     DWORD failure = ERROR_SUCCESS;
-    while (held < most) {
-        const std::size_t wanted = std::min<std::size_t>(most - held, kReadChunk);
-        bytes.resize(held + wanted);
+    for (;;) {
         DWORD count = 0;
-        if (!ReadFile(file, bytes.data() + held, static_cast<DWORD>(wanted), &count, nullptr)) {
+        if (!ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &count, nullptr)) {
             failure = GetLastError();
             break;
         }
-        if (count == 0) break;
-        held += count;
+        if (count == 0 || !take(std::string_view(piece.data(), count))) break;
     }
     CloseHandle(file);
-    bytes.resize(held);
     if (failure != ERROR_SUCCESS) reason = reasonOf(failure);
     return failure == ERROR_SUCCESS;
 }

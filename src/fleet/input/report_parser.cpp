@@ -340,6 +340,10 @@ private:
         }
         for (; at_ < lines_.size(); ++at_)
             if (!lines_[at_].empty()) return refuse(at_, "the end of the report");
+        // The checker prints a block for a file with a tag and counts the files it did
+        // not find: the rest were there without a tag, damaged as a folder scan counts
+        // them, though the report does not tell which they are.
+        record.damaged = kApplicationCount - blocks - tally.notFoundCount;
         applyTally(tally, record);
         if (readBack_ != nullptr) readBack_->tally = tally;
         return {0, {}};
@@ -371,7 +375,7 @@ InstallationRecord parseReport(std::string_view bytes, const std::string& instal
         record.error = "line " + std::to_string(refusal.line) + ": expected " + refusal.expected;
         record.applications.clear();
         record.counts = {};
-        record.notFound = 0;
+        record.notFound = record.damaged = 0;
         record.mixed = record.checkerOutOfDate = false;
         if (readBack != nullptr) *readBack = {};
     }

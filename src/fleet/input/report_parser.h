@@ -1,6 +1,7 @@
 // A saved checker report read back into the fleet's records: the report of a folder
 // gives the records a scan of that folder gives, with every application that has no
-// block read as absent.
+// block read as absent. Its summary tells how many of those were not found, so the
+// rest are counted damaged, as the scan counts them, without telling which.
 #pragma once
 
 #include <string>

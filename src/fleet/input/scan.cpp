@@ -37,13 +37,15 @@ void applyTally(const RunTally& tally, InstallationRecord& record) {
     record.status = statusOf(record);
 }
 
-InstallationRecord scanInstallation(Installation& installation, const std::string& path) {
+InstallationRecord scanInstallation(Installation& installation, const std::string& path,
+                                    const EachApplication& each) {
     InstallationRecord record;
     record.installation = path;
     record.source = Source::Folder;
     record.applications.reserve(kApplicationCount);
-    const RunTally tally = verifyInstallation(installation, [&record](const ApplicationOutcome& outcome) {
+    const RunTally tally = verifyInstallation(installation, [&record, &each](const ApplicationOutcome& outcome) {
         record.applications.push_back(applicationRecordOf(outcome));
+        if (each) each(record, record.applications.back());
         if (outcome.state == ApplicationOutcome::State::NoTag) ++record.damaged;
     });
     applyTally(tally, record);

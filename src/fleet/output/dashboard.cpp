@@ -20,7 +20,7 @@ namespace {
 // drift apart. Each look has a mark beside its colour, for readers who cannot tell the
 // colours apart and for a page printed in grey.
 struct Look {
-    std::string_view name;         // the class, as every format names it
+    std::string_view name;         // the class and the page's word: the records' name, hyphens for underscores
     std::string_view background;
     std::string_view foreground;
     std::string_view mark;         // CSS string content; empty for the common case
@@ -38,10 +38,16 @@ constexpr std::array<Look, kVerdictKindCount> kVerdictLooks = {{
     {"unrecognized", "#5c2c0c", "#fff", "?", "release not recognised"},
 }};
 
-// The looks' names are the names every format gives the verdicts.
+// The looks' names are the names the records give the verdicts, written as a page's
+// classes are, with hyphens.
 constexpr bool verdictLooksFollowTheVerdictNames() {
-    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind)
-        if (kVerdictLooks[kind].name != kVerdictNames[kind]) return false;
+    for (std::size_t kind = 0; kind < kVerdictLooks.size(); ++kind) {
+        const std::string_view look = kVerdictLooks[kind].name;
+        const std::string_view name = kVerdictNames[kind];
+        if (look.size() != name.size()) return false;
+        for (std::size_t i = 0; i < look.size(); ++i)
+            if (look[i] != (name[i] == '_' ? '-' : name[i])) return false;
+    }
     return true;
 }
 static_assert(verdictLooksFollowTheVerdictNames());
@@ -52,6 +58,12 @@ constexpr std::array<Look, 3> kStateLooks = {{
     {"no-tag", "#ced4da", "#495057", "\\2205", "a file without a version tag"},
     {"absent", "#e9ecef", "#495057", "\\b7", "no block in a saved report: not found or no tag"},
 }};
+
+// The look of a column of the totals (totalColumnOf).
+const Look& lookOfColumn(int column) {
+    return column < kVerdictKindCount ? kVerdictLooks[static_cast<std::size_t>(column)]
+                                      : kStateLooks[static_cast<std::size_t>(column - kVerdictKindCount)];
+}
 
 const Look& lookOf(const ApplicationRecord& application) {
     switch (application.state) {
@@ -161,6 +173,10 @@ void appendEscaped(std::string& page, std::string_view text) {
     }
 }
 
+// A name or an error, which may come from anywhere, shown by the rule of every output:
+// a tab or a line break in it is no blank, and no character turns the text around it.
+void appendShown(std::string& page, std::string_view text) { appendEscaped(page, shownSafely(text)); }
+
 // The majority host generation of an installation: the generation of most of its
 // blocks, the newer on a tie; an unrecognised generation is kept apart as -1.
 int majorityGeneration(const InstallationRecord& installation) {
@@ -215,6 +231,8 @@ constexpr std::string_view kWrongGenerationWords =
 constexpr std::string_view kRequiredWords = "applications the rollout requires that were not found";
 constexpr std::string_view kAddedWords = "not in the baseline scan";
 constexpr std::string_view kChangedWords = "its status, its error or an application differs from the baseline scan";
+constexpr std::string_view kStaleWords =
+    "a saved report written longer ago than --max-report-age allows: what is installed may have changed since";
 
 // Only where a rollout's rules are in force: a page without them names no rollout.
 constexpr std::string_view kPolicyStyle =
@@ -223,6 +241,23 @@ constexpr std::string_view kPolicyStyle =
     "td.cell.policy{--policy:linear-gradient(45deg,#c92a2a var(--corner),#fff 0 calc(var(--corner) + 1px),transparent 0);"
     "background-image:var(--policy)}\n"
     "td.cell.changed.policy{background-image:var(--changed),var(--policy)}\n";
+
+// Only where the blocks were held to a reference build: a page without one names none.
+// A modified file keeps its verdict's colour and gets a mark of its own before the
+// verdict's; its installation a red flag.
+constexpr std::string_view kReferenceStyle =
+    "#reference{margin:0 2em 1em 0;display:inline-table;vertical-align:top}\n"
+    "#reference th,#reference td{padding:1px 6px;text-align:left}\n"
+    "#reference td{text-align:right;font-variant-numeric:tabular-nums}\n"
+    "td.cell.modified::before{content:\"\\2260\"}\n"
+    ".flag.reference{background:#ffe3e3;color:#a61e1e}\n";
+constexpr std::string_view kModifiedWords =
+    "other bytes than the reference build of the same version tag and size: corrupted, patched or replaced";
+constexpr std::string_view kUnverifiedWords =
+    "blocks the reference build could not verify, where every block must be: unreferenced, changed while read "
+    "or from a saved report";
+constexpr std::string_view kChangedWhileReadWords =
+    "files that changed while they were read: their bytes tell nothing, the next scan reads them again";
 
 void appendFlag(std::string& page, std::string_view name, std::string_view words, bool policy = false) {
     page += policy ? "<span class=\"flag policy\" title=\"" : "<span class=\"flag\" title=\"";
@@ -271,6 +306,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     for (const Look& look : kVerdictLooks) appendLookStyle(page, look);
     for (const Look& look : kStateLooks) appendLookStyle(page, look);
     if (policy.inForce()) page += kPolicyStyle;
+    if (!scan.referenceDigest.empty()) page += kReferenceStyle;
     page += "</style>\n</head>\n<body>\n<h1>Vudmark fleet</h1>\n";
 
     const std::string time = isoTime(scan.time);
@@ -286,7 +322,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         page += ". Since the baseline scan";
         if (!scan.baselineTime.empty()) {
             page += " of ";
-            appendEscaped(page, scan.baselineTime);
+            appendShown(page, scan.baselineTime);
         }
         page += ": ";
         for (const InstallationChange change : {InstallationChange::Added, InstallationChange::Gone,
@@ -296,6 +332,11 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
             page += ' ';
             page += changeName(change);
         }
+    }
+    if (!scan.referenceDigest.empty()) {
+        page += ". Held to the reference build of SHA-256 <code>";
+        page += scan.referenceDigest;
+        page += scan.referenceRequired ? "</code>, every block required verified" : "</code>";
     }
     page += "</p>\n";
     if (policy.inForce()) {
@@ -317,6 +358,18 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
         appendLegendRow(page, kStateLooks[i], totals.ofColumn(kVerdictKindCount + static_cast<int>(i)));
     page += "</table>\n";
 
+    if (!scan.referenceDigest.empty()) {
+        page += "<table id=\"reference\">\n<caption>Against the reference</caption>\n";
+        for (const ReferenceState state : kReferenceStates) {
+            page += "<tr><th scope=\"row\">";
+            page += referenceStateName(state);
+            page += "</th><td>";
+            page += std::to_string(totals.withReference(state));
+            page += "</td></tr>\n";
+        }
+        page += "</table>\n";
+    }
+
     page += "<table id=\"marks\">\n<caption>Marks</caption>\n";
     appendMarkRow(page, " class=\"cell correct minority\">", "other generation",
                   "in a mixed installation, a build for another host generation than most of its applications");
@@ -330,6 +383,7 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
     appendFlagRow("checker out of date", kOutdatedWords);
     appendFlagRow("no application found", kNothingWords);
     appendFlagRow("damaged", kDamagedWords);
+    if (totals.staleReports() > 0) appendFlagRow("stale report", kStaleWords);
     if (scan.compared) {
         appendFlagRow("added", kAddedWords);
         appendFlagRow("changed", kChangedWords);
@@ -339,6 +393,20 @@ void appendHead(std::string& page, const ScanMetadata& scan, const FleetTotals& 
                       "breaks a rule of the rollout: a wrong generation, or required and not found");
         appendFlagRow("wrong generation", kWrongGenerationWords, true);
         appendFlagRow("required, not found", kRequiredWords, true);
+    }
+    if (!scan.referenceDigest.empty()) {
+        appendMarkRow(page, " class=\"cell correct modified\">", "modified", kModifiedWords);
+        const auto appendReferenceFlagRow = [&page](std::string_view name, std::string_view words) {
+            std::string flag = "><span class=\"flag reference\" title=\"";
+            flag += words;
+            flag += "\">";
+            flag += name;
+            flag += "</span>";
+            appendMarkRow(page, flag, name, words);
+        };
+        appendReferenceFlagRow("modified", kModifiedWords);
+        if (scan.referenceRequired) appendReferenceFlagRow("not verified", kUnverifiedWords);
+        appendFlagRow("changed while read", kChangedWhileReadWords);
     }
     page += "</table>\n";
 
@@ -391,7 +459,7 @@ bool changedSince(const ApplicationRecord& application) {
 void appendMachine(std::string& page, const InstallationRecord& installation) {
     if (installation.machine.empty()) return;
     page += "<span class=\"machine\">";
-    appendEscaped(page, installation.machine);
+    appendShown(page, installation.machine);
     page += "</span>";
 }
 
@@ -404,6 +472,7 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     if (minority) page += " minority";
     if (changedSince(application)) page += " changed";
     if (application.policy) page += " policy";
+    if (application.reference == ReferenceState::Modified) page += " modified";
     page += "\" title=\"";
     appendEscaped(page, application.file);
     switch (application.state) {
@@ -434,7 +503,38 @@ void appendCell(std::string& page, const ApplicationRecord& application, std::op
     }
     if (application.policy == PolicyRule::WrongGeneration) page += "\nwrong generation for the rollout";
     if (application.policy == PolicyRule::Required) page += "\nrequired by the rollout";
+    if (application.reference) {
+        page += "\nagainst the reference: ";
+        page += referenceStateName(*application.reference);
+        if (application.referenceFinding && application.reference != ReferenceState::Modified)
+            page += ", required verified";
+    }
     page += "\"></td>";
+}
+
+// Modified files and, where every block must be verified, those not verified: red
+// flags; files that changed while read, where that is no finding: a note.
+void appendReferenceFlags(std::string& page, const InstallationRecord& installation) {
+    int unverified = 0;
+    int changing = 0;
+    for (const ApplicationRecord& application : installation.applications) {
+        if (application.referenceFinding && application.reference != ReferenceState::Modified) ++unverified;
+        if (!application.referenceFinding && application.reference == ReferenceState::ChangedWhileRead) ++changing;
+    }
+    const auto flag = [&page](int count, std::string_view name, std::string_view words) {
+        page += "<span class=\"flag reference\" title=\"";
+        page += words;
+        page += "\">";
+        page += std::to_string(count);
+        page += ' ';
+        page += name;
+        page += "</span>";
+    };
+    if (const int modified = installation.referenceCounts[static_cast<std::size_t>(ReferenceState::Modified)];
+        modified > 0)
+        flag(modified, "modified", kModifiedWords);
+    if (unverified > 0) flag(unverified, "not verified", kUnverifiedWords);
+    if (changing > 0) appendFlag(page, std::to_string(changing) + " changed while read", kChangedWhileReadWords);
 }
 
 void appendRow(std::string& page, const InstallationRecord& installation, std::int64_t now) {
@@ -443,14 +543,18 @@ void appendRow(std::string& page, const InstallationRecord& installation, std::i
     page += "\"><th scope=\"row\" class=\"";
     page += sourceName(installation.source);
     page += "\" title=\"";
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (!installation.machine.empty()) {
         page += "\non ";
-        appendEscaped(page, installation.machine);
+        appendShown(page, installation.machine);
+    }
+    if (installation.reportTime) {
+        page += "\nreport written ";
+        page += isoTime(*installation.reportTime);
     }
     page += "\"><span>";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     page += "</span></th><td class=\"status\">";
     if (installation.change == InstallationChange::Gone) {
         page += "gone</td><td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
@@ -475,16 +579,18 @@ void appendRow(std::string& page, const InstallationRecord& installation, std::i
     if (installation.damaged > 0)
         appendFlag(page, std::to_string(installation.damaged) + " damaged", kDamagedWords);
     if (installation.checkerOutOfDate) appendFlag(page, "checker out of date", kOutdatedWords);
+    if (installation.staleReport) appendFlag(page, "stale report", kStaleWords);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::WrongGeneration)]; count > 0)
         appendFlag(page, std::to_string(count) + " wrong generation", kWrongGenerationWords, true);
     if (const int count = installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)]; count > 0)
         appendFlag(page, std::to_string(count) + " required, not found", kRequiredWords, true);
+    appendReferenceFlags(page, installation);
     page += "</td>";
     if (installation.status == Status::Error) {
         page += "<td class=\"hosts\"></td><td class=\"reason\" colspan=\"";
         page += std::to_string(kApplicationCount);
         page += "\">";
-        appendEscaped(page, installation.error);
+        appendShown(page, installation.error);
         if (installation.lastSeen) {
             page += "; ";
             appendEscaped(page, notSeenWords(*installation.lastSeen, now));
@@ -516,7 +622,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
     page += sourceName(installation.source);
     page += "\">";
     appendMachine(page, installation);
-    appendEscaped(page, installation.installation);
+    appendShown(page, installation.installation);
     if (installation.change == InstallationChange::Added) appendFlag(page, "added", kAddedWords);
     page += " <span class=\"hosts\">";
     page += generations;
@@ -530,7 +636,7 @@ void appendFoldedLine(std::string& page, const InstallationRecord& installation)
         page += first ? "" : ", ";
         page += std::to_string(counts[static_cast<std::size_t>(column)]);
         page += ' ';
-        page += totalColumnName(column);
+        page += lookOfColumn(column).name;
         first = false;
     }
     page += "</li>\n";
@@ -544,7 +650,7 @@ void appendApplicationTotals(std::string& page, const FleetTotals& totals) {
     page += "<tfoot>\n";
     for (int column = 0; column < kTotalColumns; ++column) {
         if (totals.ofColumn(column) == 0) continue;
-        const std::string_view name = totalColumnName(column);
+        const std::string_view name = lookOfColumn(column).name;
         page += "<tr class=\"total ";
         page += name;
         page += "\"><th scope=\"row\" colspan=\"3\">";
@@ -593,12 +699,16 @@ std::uint32_t rankOf(const InstallationRecord& installation, bool folded) {
 int findingCount(const InstallationRecord& installation) {
     auto count = static_cast<int>(std::count_if(
         installation.applications.begin(), installation.applications.end(), [](const ApplicationRecord& application) {
-            return (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct) ||
-                   application.policy.has_value();
+            return (application.state == ApplicationState::Block &&
+                    (application.verdict != VerdictKind::Correct || application.policy == PolicyRule::WrongGeneration)) ||
+                   application.referenceFinding;
         }));
+    // Counted by the installation: a report with damaged files marks no application required.
+    count += installation.policyFindings[static_cast<std::size_t>(PolicyRule::Required)];
     count += installation.damaged;
     if (installation.mixed) ++count;
     if (blockCount(installation) == 0) ++count;
+    if (installation.staleReport) ++count;
     return count;
 }
 

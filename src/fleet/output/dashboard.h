@@ -54,9 +54,9 @@ private:
 };
 
 // How many findings an installation shows, the key of its place among those with
-// findings: its applications whose build is not correct or that break a rule of the
-// rollout, its damaged ones, and one each for mixed host generations and for not one
-// application found.
+// findings: its applications whose build is not correct, that break a rule of the
+// rollout or whose bytes the reference build finds wanting, its damaged ones, and one
+// each for mixed host generations, for not one application found and for a stale report.
 int findingCount(const InstallationRecord& installation);
 
 }  // namespace vud::fleet

@@ -6,13 +6,14 @@
 #include <iterator>
 
 #include "fleet/output/record_writer.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json applicationObject(const ApplicationRecord& application, bool policy) {
+Json applicationObject(const ApplicationRecord& application, bool policy, bool reference) {
     Json object;
     object["position"] = application.position;
     object["name"] = application.name;
@@ -30,6 +31,7 @@ Json applicationObject(const ApplicationRecord& application, bool policy) {
     }
     if (application.change != ApplicationChange::None) object["change"] = changeName(application.change);
     if (policy) object["policy"] = application.policy ? Json(policyRuleName(*application.policy)) : Json();
+    if (reference) object["reference"] = application.reference ? Json(referenceStateName(*application.reference)) : Json();
     return object;
 }
 
@@ -95,10 +97,11 @@ public:
     void write(const InstallationRecord& record) override {
         if (options_.findingsOnly && record.status == Status::Ok) return;
         const bool policy = options_.policy.inForce();
+        const bool reference = !scan_.referenceDigest.empty();
         Json object;
         object["format"] = options_.recordFormat;
-        object["installation"] = record.installation;
-        object["machine"] = record.machine;
+        object["installation"] = shownSafely(record.installation);
+        object["machine"] = shownSafely(record.machine);
         object["scan_time"] = scanTime_;
         object["vudfleet_version"] = scan_.vudfleetVersion;
         object["checker_version"] = scan_.checkerVersion;
@@ -107,7 +110,7 @@ public:
         const bool gone = record.change == InstallationChange::Gone;
         object["status"] = gone ? Json() : Json(statusName(record.status));
         const bool error = record.status == Status::Error && !gone;
-        object["error"] = error ? Json(record.error) : Json();
+        object["error"] = error ? Json(shownSafely(record.error)) : Json();
         if (record.change != InstallationChange::None) object["change"] = changeName(record.change);
         if (error || gone) {
             for (const char* key : {"counts", "not_found", "damaged", "mixed", "checker_out_of_date"})
@@ -126,10 +129,26 @@ public:
             if (policy) object["policy"] = policyObject(options_.policy, record, true);
             Json applications = Json::array();
             std::transform(record.applications.begin(), record.applications.end(), std::back_inserter(applications),
-                           [policy](const ApplicationRecord& application) {
-                               return applicationObject(application, policy);
+                           [policy, reference](const ApplicationRecord& application) {
+                               return applicationObject(application, policy, reference);
                            });
             object["applications"] = std::move(applications);
+        }
+        // A report's time wherever it is known; with --max-report-age, on every line.
+        const bool reportAge = options_.maxReportAgeDays.has_value();
+        if (record.reportTime || reportAge)
+            object["report_time"] = record.reportTime ? Json(isoTime(*record.reportTime)) : Json();
+        if (reportAge) object["stale_report"] = error || gone ? Json() : Json(record.staleReport);
+        // Held to a reference build: which one, by its own digest, whether every block
+        // had to be verified, and how many blocks are in each state (null where nothing
+        // was checked).
+        if (reference) {
+            object["reference_sha256"] = scan_.referenceDigest;
+            object["reference_required"] = scan_.referenceRequired;
+            Json counts = Json::object();
+            for (const ReferenceState state : kReferenceStates)
+                counts[std::string(referenceStateName(state))] = record.referenceCounts[static_cast<std::size_t>(state)];
+            object["reference_counts"] = error || gone ? Json() : std::move(counts);
         }
         if (record.lastSeen) object["last_seen"] = lastSeenObject(*record.lastSeen);
         // So that no later run takes a list of findings for a whole scan of the fleet.
@@ -155,8 +174,8 @@ public:
 
 private:
     void line(const Json& object) {
-        // A path need not be UTF-8 on Linux: a byte that is not becomes U+FFFD rather
-        // than ending the run.
+        // Names and errors are shown by the rule of every output, so no byte that is not
+        // UTF-8 is left to replace; were one to slip through, it would not end the run.
         out_ << object.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n';
     }
 

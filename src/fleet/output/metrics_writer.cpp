@@ -9,17 +9,18 @@
 #include <string_view>
 
 #include "fleet/output/totals.h"
+#include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
 
-// A label value: backslash, quote and line feed escaped, as the format asks.
+// A label value: shown by the rule of every output, then its backslashes and quotes
+// escaped, as the format asks.
 std::string labelValue(std::string_view text) {
     std::string escaped;
-    for (const char c : text) {
+    for (const char c : shownSafely(text)) {
         if (c == '\\') escaped += "\\\\";
         else if (c == '"') escaped += "\\\"";
-        else if (c == '\n') escaped += "\\n";
         else escaped += c;
     }
     return escaped;
@@ -27,8 +28,8 @@ std::string labelValue(std::string_view text) {
 
 class MetricsWriter : public RecordWriter {
 public:
-    MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy)
-        : out_(out), scan_(std::move(scan)), policy_(policy) {}
+    MetricsWriter(std::ostream& out, ScanMetadata scan, bool policy, bool reportAge)
+        : out_(out), scan_(std::move(scan)), policy_(policy), reportAge_(reportAge) {}
 
     void write(const InstallationRecord& record) override {
         totals_.add(record);
@@ -49,9 +50,14 @@ public:
         family("vudfleet_checker_out_of_date_installations",
                "Installations with a build newer than this checker knows: get a newer checker.");
         out_ << "vudfleet_checker_out_of_date_installations " << totals_.checkerOutOfDate() << '\n';
+        if (reportAge_) {
+            family("vudfleet_stale_report_installations",
+                   "Installations read from a saved report written longer ago than --max-report-age allows.");
+            out_ << "vudfleet_stale_report_installations " << totals_.staleReports() << '\n';
+        }
         family("vudfleet_applications",
                "Installations by application and what was found of it: state block with the build's verdict, "
-               "or the state not-found, no-tag or absent.");
+               "or the state not_found, no_tag or absent.");
         for (int position = 0; position < kApplicationCount; ++position) {
             const std::string application = labelValue(kApplicationCatalogue[position].fileName);
             for (int column = 0; column < kTotalColumns; ++column) {
@@ -71,6 +77,7 @@ public:
                    "baseline recorded it.");
             out_ << "vudfleet_unseen_installations " << unseen_ << '\n';
         }
+        if (!scan_.referenceDigest.empty()) writeReference();
         family("vudfleet_scan_timestamp_seconds", "When the scan started, in seconds since 1970-01-01 UTC.");
         out_ << "vudfleet_scan_timestamp_seconds " << scan_.time << '\n';
         family("vudfleet_info", "The versions of vudfleet and of the checker catalogue the scan judged by.");
@@ -83,7 +90,7 @@ private:
     // rollout is not done.
     void writePolicy() {
         family("vudfleet_policy_installations",
-               "Installations that break a rule of the rollout: wrong-generation (a build for a host generation "
+               "Installations that break a rule of the rollout: wrong_generation (a build for a host generation "
                "not expected) or required (an application not found).");
         for (const PolicyRule rule : kPolicyRules)
             out_ << "vudfleet_policy_installations{rule=\"" << policyRuleName(rule) << "\"} "
@@ -96,6 +103,29 @@ private:
                      << "\"} " << totals_.breaking(position, rule) << '\n';
     }
 
+    // Only where the blocks were held to a reference build: an alert on modified
+    // installations then means some file is not the release's bytes.
+    void writeReference() {
+        family("vudfleet_reference_info",
+               "The reference build the blocks were held to, by the reference file's own SHA-256, and whether "
+               "every block had to be verified.");
+        out_ << "vudfleet_reference_info{sha256=\"" << labelValue(scan_.referenceDigest) << "\",required=\""
+             << (scan_.referenceRequired ? "true" : "false") << "\"} 1\n";
+        family("vudfleet_reference_installations",
+               "Installations with at least one block in each state against the reference build: verified, "
+               "modified (other bytes), unreferenced, changed_while_read or not_verifiable (a saved report).");
+        for (const ReferenceState state : kReferenceStates)
+            out_ << "vudfleet_reference_installations{state=\"" << referenceStateName(state) << "\"} "
+                 << totals_.installationsWithReference(state) << '\n';
+        family("vudfleet_reference_applications", "Installations by application and the state of its block against "
+                                                  "the reference build.");
+        for (int position = 0; position < kApplicationCount; ++position)
+            for (const ReferenceState state : kReferenceStates)
+                out_ << "vudfleet_reference_applications{application=\""
+                     << labelValue(kApplicationCatalogue[position].fileName) << "\",state=\""
+                     << referenceStateName(state) << "\"} " << totals_.withReference(position, state) << '\n';
+    }
+
     void family(std::string_view name, std::string_view help) {
         out_ << "# HELP " << name << ' ' << help << "\n# TYPE " << name << " gauge\n";
     }
@@ -103,6 +133,7 @@ private:
     std::ostream& out_;
     ScanMetadata scan_;
     bool policy_;
+    bool reportAge_;  // only with --max-report-age
     FleetTotals totals_;
     int unseen_ = 0;
 };
@@ -111,7 +142,7 @@ private:
 
 std::unique_ptr<RecordWriter> makeMetricsWriter(std::ostream& out, const ScanMetadata& scan,
                                                 const WriterOptions& options) {
-    return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce());
+    return std::make_unique<MetricsWriter>(out, scan, options.policy.inForce(), options.maxReportAgeDays.has_value());
 }
 
 }  // namespace vud::fleet

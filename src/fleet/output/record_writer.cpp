@@ -9,7 +9,7 @@ std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const
     switch (format) {
         case Format::Csv: return makeCsvWriter(out, scan, options);
         case Format::Json: return makeJsonWriter(out, scan, options);
-        case Format::Totals: return makeTotalsWriter(out, options);
+        case Format::Totals: return makeTotalsWriter(out, options, scan);
         case Format::Metrics: return makeMetricsWriter(out, scan, options);
         case Format::Text: break;
     }

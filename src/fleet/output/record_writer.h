@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "fleet/record/records.h"
@@ -26,6 +27,9 @@ struct WriterOptions {
     RolloutPolicy policy;       // in force: the formats add what the rollout's rules found
     bool findingsOnly = false;  // only installations with findings or errors (CSV: only such rows);
                                 // the totals still count every installation
+    // --max-report-age: a report older than this many days is a finding, and the formats
+    // add its time and whether it is stale.
+    std::optional<int> maxReportAgeDays;
     // JSON: kRecordFormat, or kStateRecordFormat for a scan kept as the fleet's state.
     int recordFormat = kRecordFormat;
 };
@@ -38,8 +42,10 @@ std::unique_ptr<RecordWriter> makeCsvWriter(std::ostream& out, const ScanMetadat
                                             const WriterOptions& options = {});
 std::unique_ptr<RecordWriter> makeJsonWriter(std::ostream& out, const ScanMetadata& scan,
                                              const WriterOptions& options = {});
-// The whole fleet at its end: totals by application as CSV (metrics: totals.h).
-std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {});
+// The whole fleet at its end: totals by application as CSV (metrics: totals.h); the
+// scan tells whether it was held to a reference build.
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options = {},
+                                               const ScanMetadata& scan = {});
 
 std::unique_ptr<RecordWriter> makeWriter(Format format, std::ostream& out, const ScanMetadata& scan,
                                          const WriterOptions& options = {});

@@ -1,7 +1,5 @@
 #include "fleet/output/totals.h"
 
-#include <algorithm>
-
 namespace vud::fleet {
 
 std::string_view totalColumnName(int column) {
@@ -23,20 +21,37 @@ void FleetTotals::add(const InstallationRecord& record) {
     if (record.status == Status::Error) return;
     mixed_ += record.mixed ? 1 : 0;
     checkerOutOfDate_ += record.checkerOutOfDate ? 1 : 0;
+    staleReports_ += record.staleReport ? 1 : 0;
     for (const ApplicationRecord& application : record.applications) {
         if (application.position < 0 || application.position >= kApplicationCount) continue;
         const auto position = static_cast<std::size_t>(application.position);
         ++byApplication_[position][static_cast<std::size_t>(totalColumnOf(application))];
         if (application.policy) ++policyByApplication_[position][static_cast<std::size_t>(*application.policy)];
+        if (application.reference)
+            ++referenceByApplication_[position][static_cast<std::size_t>(*application.reference)];
     }
     for (std::size_t rule = 0; rule < policyByInstallation_.size(); ++rule)
         policyByInstallation_[rule] += record.policyFindings[rule] > 0 ? 1 : 0;
+    for (std::size_t state = 0; state < referenceByInstallation_.size(); ++state)
+        referenceByInstallation_[state] += record.referenceCounts[state] > 0 ? 1 : 0;
 }
 
 int FleetTotals::ofColumn(int column) const {
     int total = 0;
     for (int position = 0; position < kApplicationCount; ++position) total += of(position, column);
     return total;
+}
+
+int FleetTotals::withReference(ReferenceState state) const {
+    int total = 0;
+    for (int position = 0; position < kApplicationCount; ++position) total += withReference(position, state);
+    return total;
+}
+
+std::string referenceColumnName(ReferenceState state) {
+    std::string name(referenceStateName(state));
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
 }
 
 namespace {
@@ -67,6 +82,9 @@ void writeApplicationTotals(std::ostream& out, const FleetTotals& totals) {
         first = true;
         for (const PolicyRule rule : kPolicyRules)
             appendCounted(line, first, "; policy: ", totals.breaking(position, rule), policyRuleName(rule));
+        first = true;
+        for (const ReferenceState state : kReferenceStates)
+            appendCounted(line, first, "; reference: ", totals.withReference(position, state), referenceStateName(state));
         out << line << '\n';
     }
     out << '\n';
@@ -78,21 +96,27 @@ namespace {
 // and name, then how many installations have it in each total column. Comma separated,
 // CR LF after every row, as the records' CSV.
 // Where a rollout's rules are in force, a column for each follows: how many
-// installations break it with the application.
+// installations break it with the application. With --max-report-age, a column of
+// stale reports; held to a reference build, a column for each state of its bytes.
 class TotalsWriter : public RecordWriter {
 public:
-    TotalsWriter(std::ostream& out, const WriterOptions& options) : out_(out), policy_(options.policy.inForce()) {}
+    TotalsWriter(std::ostream& out, const WriterOptions& options, const ScanMetadata& scan)
+        : out_(out),
+          policy_(options.policy.inForce()),
+          reportAge_(options.maxReportAgeDays.has_value()),
+          reference_(!scan.referenceDigest.empty()) {}
 
     void write(const InstallationRecord& record) override { totals_.add(record); }
 
     void finish() override {
         out_ << "position,file,name";
         for (int column = 0; column < kTotalColumns; ++column) {
-            std::string name(totalColumnName(column));
-            std::replace(name.begin(), name.end(), '-', '_');
-            out_ << ',' << name;
+            out_ << ',' << totalColumnName(column);
         }
         if (policy_) out_ << ",wrong_generation,required";
+        if (reportAge_) out_ << ",stale_report";
+        if (reference_)
+            for (const ReferenceState state : kReferenceStates) out_ << ',' << referenceColumnName(state);
         out_ << "\r\n";
         // Names and files hold letters, digits, spaces, points and slashes: no quoting.
         for (int position = 0; position < kApplicationCount; ++position) {
@@ -102,6 +126,11 @@ public:
             if (policy_)
                 out_ << ',' << totals_.breaking(position, PolicyRule::WrongGeneration) << ','
                      << totals_.breaking(position, PolicyRule::Required);
+            // Of the installations the row counts, those read from a stale report: every
+            // row counts each installation read once.
+            if (reportAge_) out_ << ',' << totals_.staleReports();
+            if (reference_)
+                for (const ReferenceState state : kReferenceStates) out_ << ',' << totals_.withReference(position, state);
             out_ << "\r\n";
         }
     }
@@ -109,13 +138,16 @@ public:
 private:
     std::ostream& out_;
     bool policy_;
+    bool reportAge_;
+    bool reference_;  // held to a reference build: a column for each state
     FleetTotals totals_;
 };
 
 }  // namespace
 
-std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options) {
-    return std::make_unique<TotalsWriter>(out, options);
+std::unique_ptr<RecordWriter> makeTotalsWriter(std::ostream& out, const WriterOptions& options,
+                                               const ScanMetadata& scan) {
+    return std::make_unique<TotalsWriter>(out, options, scan);
 }
 
 }  // namespace vud::fleet

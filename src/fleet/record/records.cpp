@@ -94,8 +94,8 @@ ApplicationRecord catalogueApplication(int position, ApplicationState state) {
 std::string_view stateName(ApplicationState state) {
     switch (state) {
         case ApplicationState::Block: return "block";
-        case ApplicationState::NotFound: return "not-found";
-        case ApplicationState::NoTag: return "no-tag";
+        case ApplicationState::NotFound: return "not_found";
+        case ApplicationState::NoTag: return "no_tag";
         case ApplicationState::Absent: return "absent";
     }
     return "absent";
@@ -113,12 +113,12 @@ std::string_view statusName(Status status) {
 }
 
 std::string_view policyRuleName(PolicyRule rule) {
-    return rule == PolicyRule::WrongGeneration ? "wrong-generation" : "required";
+    return rule == PolicyRule::WrongGeneration ? "wrong_generation" : "required";
 }
 
 std::string_view changeName(ApplicationChange change) {
     switch (change) {
-        case ApplicationChange::NewFinding: return "new-finding";
+        case ApplicationChange::NewFinding: return "new_finding";
         case ApplicationChange::Fixed: return "fixed";
         case ApplicationChange::Changed: return "changed";
         case ApplicationChange::Unchanged:
@@ -138,8 +138,44 @@ std::string_view changeName(InstallationChange change) {
     return "unchanged";
 }
 
+std::string_view formatTwoSpelling(std::string_view name) {
+    for (const auto& [now, before] : kFormatTwoSpellings)
+        if (name == now) return before;
+    return name;
+}
+
+std::string_view referenceStateName(ReferenceState state) {
+    switch (state) {
+        case ReferenceState::Verified: return "verified";
+        case ReferenceState::Modified: return "modified";
+        case ReferenceState::Unreferenced: return "unreferenced";
+        case ReferenceState::ChangedWhileRead: return "changed_while_read";
+        case ReferenceState::NotVerifiable: return "not_verifiable";
+    }
+    return "unreferenced";
+}
+
+bool isReferenceFinding(ReferenceState state, bool required) {
+    return state == ReferenceState::Modified || (required && state != ReferenceState::Verified);
+}
+
+void setReferenceState(InstallationRecord& record, ApplicationRecord& application, ReferenceState state,
+                       bool required) {
+    application.reference = state;
+    application.referenceFinding = isReferenceFinding(state, required);
+    ++record.referenceCounts[static_cast<std::size_t>(state)];
+}
+
+void holdReportToReference(InstallationRecord& record, bool required) {
+    if (record.status == Status::Error) return;
+    for (ApplicationRecord& application : record.applications)
+        if (application.state == ApplicationState::Block)
+            setReferenceState(record, application, ReferenceState::NotVerifiable, required);
+    record.status = statusOf(record);
+}
+
 bool isFinding(const ApplicationRecord& application) {
-    return application.state == ApplicationState::NoTag ||
+    return application.state == ApplicationState::NoTag || application.referenceFinding ||
            (application.state == ApplicationState::Block && application.verdict != VerdictKind::Correct);
 }
 
@@ -170,8 +206,12 @@ Status statusOf(const InstallationRecord& record) {
     const int correct = record.counts[static_cast<int>(VerdictKind::Correct)];
     const bool policyKept = std::all_of(record.policyFindings.begin(), record.policyFindings.end(),
                                         [](int count) { return count == 0; });
-    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept ? Status::Ok
-                                                                                                   : Status::Findings;
+    const bool referenceKept = std::none_of(record.applications.begin(), record.applications.end(),
+                                            [](const ApplicationRecord& application) { return application.referenceFinding; });
+    return blocks > 0 && correct == blocks && record.damaged == 0 && !record.mixed && policyKept &&
+                   !record.staleReport && referenceKept
+               ? Status::Ok
+               : Status::Findings;
 }
 
 }  // namespace vud::fleet

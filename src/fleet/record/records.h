@@ -19,7 +19,8 @@ enum class ApplicationState {
     Block,     // the report has a block for it
     NotFound,  // scanned: no file, or one that cannot be read
     NoTag,     // scanned: a file without a version tag
-    Absent,    // a report has no block for it; a report cannot tell the two above apart
+    Absent,    // a report has no block for it; a report cannot tell the two above apart,
+               // only how many of each (InstallationRecord::notFound, ::damaged)
 };
 
 // The rules of a rollout that an installation may be held to beyond the checker's
@@ -37,6 +38,22 @@ struct RolloutPolicy {
     bool requireAll = false;
     bool inForce() const { return !expectedGenerations.empty() || requireAll; }
 };
+
+// What a scan held to a reference build (--reference) finds of an application's bytes;
+// a block's only. Modified is a finding; the states that verify nothing are findings
+// where every block must be verified (--require-reference).
+enum class ReferenceState {
+    Verified,          // the reference build's bytes
+    Modified,          // the tag and size of a reference build, other bytes
+    Unreferenced,      // the reference holds no build of this file, tag and size
+    ChangedWhileRead,  // the file changed while it was read: its bytes tell nothing, and
+                       // the next scan reads it again
+    NotVerifiable,     // a saved report, which has no bytes to check
+};
+inline constexpr int kReferenceStateCount = 5;
+inline constexpr std::array<ReferenceState, kReferenceStateCount> kReferenceStates{
+    ReferenceState::Verified, ReferenceState::Modified, ReferenceState::Unreferenced,
+    ReferenceState::ChangedWhileRead, ReferenceState::NotVerifiable};
 
 // What became of an application since the baseline scan (None: no baseline given). A
 // build that is not correct and a damaged file are findings; changed: tag, size or
@@ -62,17 +79,22 @@ struct ApplicationRecord {
     std::string text;                 // the verdict text as printed, without its indent and final newline
     ApplicationChange change = ApplicationChange::None;  // since the baseline scan
     std::optional<PolicyRule> policy;  // the rule of the rollout it breaks, if any
+    // Held to a reference build, a block's bytes; and whether that is a finding.
+    std::optional<ReferenceState> reference;
+    bool referenceFinding = false;
 };
 
 // The version of the records' layout, the first field of every JSON line, so that a
-// script can tell the layouts apart: 2 since the flag of a build newer than the
-// checker knows is called checker_out_of_date; lines without it are of layout 1.
-inline constexpr int kRecordFormat = 2;
+// script can tell the layouts apart: 3 where every field and value is spelled in lower
+// case with underscores (size_mismatch, not_found, wrong_generation, new_finding) and
+// names and errors show what a terminal or a spreadsheet would act on as escapes; 2
+// where values were spelled with hyphens; lines without it are of layout 1.
+inline constexpr int kRecordFormat = 3;
 // The layout of a scan kept as the fleet's state (written to --output, or compared
-// with a baseline): the records of layout 2, what was last seen of an installation
+// with a baseline): the records of layout 3, what was last seen of an installation
 // that did not answer, and an end line after the last record, without which a reader
 // knows the scan was cut short.
-inline constexpr int kStateRecordFormat = 3;
+inline constexpr int kStateRecordFormat = 4;
 
 enum class Source { Folder, Report };
 enum class Status { Ok, Findings, Error };
@@ -113,7 +135,9 @@ struct InstallationRecord {
     VerdictCounts counts{};  // by VerdictKind
     int notFound = 0;
     // Damaged applications: files that exist but hold no version tag (empty, cut
-    // short, overwritten). A finding, unlike a file not found; a report cannot show it.
+    // short, overwritten). A finding, unlike a file not found. A report tells how many
+    // (those without a block that its summary does not count as not found), not which:
+    // its applications without a block all stay absent.
     int damaged = 0;
     bool mixed = false;     // the mixed-generation warning was printed
     // A build newer than this checker knows was found (the out-of-date notice was
@@ -125,6 +149,14 @@ struct InstallationRecord {
     // An error or an installation gone since the baseline: what was last known of it,
     // when the baseline knew it answered once.
     std::optional<LastSeen> lastSeen;
+    // When the report was written: its file's last modification, in seconds since
+    // 1970-01-01 UTC. None for a folder, and for a report from standard input.
+    std::optional<std::int64_t> reportTime;
+    // Written longer ago than the run allows (--max-report-age): what the report tells
+    // may no longer be what is installed. A finding.
+    bool staleReport = false;
+    // Held to a reference build: its blocks by ReferenceState; all 0 without one.
+    std::array<int, kReferenceStateCount> referenceCounts{};
 };
 
 // When the fleet was scanned and by what, which every record of the run carries; and
@@ -139,6 +171,10 @@ struct ScanMetadata {
     std::string checkerVersion;   // of the catalogue the applications were judged by
     bool compared = false;        // a baseline was given
     std::string baselineTime;     // its scan time as it recorded it; empty when it did not
+    // The reference build the blocks were held to (--reference): the reference file's
+    // own SHA-256 in hexadecimal, so that a record tells which one; empty without one.
+    std::string referenceDigest;
+    bool referenceRequired = false;  // --require-reference: every block must be verified
 };
 
 // The scan that starts now.
@@ -156,21 +192,49 @@ std::string notSeenWords(const LastSeen& lastSeen, std::int64_t now);
 // Whether it was last seen more than a day before the scan of `now`.
 bool unseenForADay(const LastSeen& lastSeen, std::int64_t now);
 
-// The names used in every format: JSON values, CSV cells, the dashboard's classes. The
-// verdicts' names are verdictName's.
-std::string_view stateName(ApplicationState state);      // "block", "not-found", "no-tag", "absent"
+// The names used in every format: JSON values and keys, CSV cells and columns, metrics
+// labels, the totals. The verdicts' names are verdictName's. Each in lower case with
+// underscores, as every field is named, so that one spelling serves jq, a spreadsheet
+// and an alert alike.
+std::string_view stateName(ApplicationState state);      // "block", "not_found", "no_tag", "absent"
 std::string_view sourceName(Source source);             // "folder", "report"
 std::string_view statusName(Status status);             // "ok", "findings", "error"
-std::string_view policyRuleName(PolicyRule rule);       // "wrong-generation", "required"
-std::string_view changeName(ApplicationChange change);  // "new-finding", "fixed", "changed", "unchanged"
+std::string_view policyRuleName(PolicyRule rule);       // "wrong_generation", "required"
+std::string_view changeName(ApplicationChange change);  // "new_finding", "fixed", "changed", "unchanged"
 std::string_view changeName(InstallationChange change); // "added", "gone", "changed", "unchanged"
+// "verified", "modified", "unreferenced", "changed_while_read", "not_verifiable".
+std::string_view referenceStateName(ReferenceState state);
 
-// A build that is not correct, or a file without a version tag.
+// The values that records of format 2 spelled with hyphens, by their spelling since,
+// so that a baseline written then is still read.
+inline constexpr std::pair<std::string_view, std::string_view> kFormatTwoSpellings[] = {
+    {"size_mismatch", "size-mismatch"}, {"pre_release", "pre-release"},         {"not_found", "not-found"},
+    {"no_tag", "no-tag"},               {"wrong_generation", "wrong-generation"}, {"new_finding", "new-finding"},
+};
+// `name`'s spelling in format 2; `name` itself where it was the same.
+std::string_view formatTwoSpelling(std::string_view name);
+
+// Whether an application in `state` is a finding; `required`: every block must be
+// verified. A file that changed while it was read is never called modified.
+bool isReferenceFinding(ReferenceState state, bool required);
+
+// Records what the reference says of the block at `application`, counting it in
+// `record`: its state, and whether it is a finding.
+void setReferenceState(InstallationRecord& record, ApplicationRecord& application, ReferenceState state,
+                       bool required);
+
+// Marks every block of a record read from a saved report not verifiable, and sets its
+// status again; an error record is left as it is.
+void holdReportToReference(InstallationRecord& record, bool required);
+
+// A build that is not correct, a file without a version tag, or a block whose bytes the
+// reference finds wanting.
 bool isFinding(const ApplicationRecord& application);
 
 // The status an installation's counts give it: ok when at least one application has a
 // block, every block is correct, no application is damaged, the generations are not
-// mixed and no rule of the rollout is broken; findings otherwise.
+// mixed, no rule of the rollout is broken, the report it was read from is not stale
+// and no block is a finding against the reference; findings otherwise.
 // An installation in which not one block was found is a finding, as it is almost
 // always a wrong path. Applications not found are not findings by themselves, only
 // where the rollout requires every application.

@@ -8,57 +8,65 @@
 
 #include "fleet/compare/baseline.h"
 #include "fleet/compare/policy.h"
+#include "fleet/compare/reference.h"
+#include "fleet/compare/report_age.h"
 #include "fleet/input/inputs.h"
+#include "fleet/input/inputs_platform.h"
 #include "fleet/input/installation_names.h"
-#include "fleet/input/report_parser.h"
+#include "fleet/input/path_list.h"
 #include "fleet/output/dashboard.h"
 #include "fleet/output/record_writer.h"
 #include "fleet/output/whole_file.h"
 #include "fleet/run/progress_line.h"
+#include "fleet/run/reference_writing.h"
 #include "fleet/run/runner.h"
-#include "text/lines.h"
-#include "text/saved_text.h"
+#include "fleet/run/same_installations.h"
 #include "text/utf8.h"
 
 namespace vud::fleet {
 namespace {
 
-constexpr char kProgram[] = "vudfleet";
-
-// Room for a million paths of average length; a list is refused beyond it.
-constexpr std::size_t kLargestList = std::size_t{64} << 20;
-
-// The lines of a list of paths: UTF-8 or, as Windows PowerShell writes it, UTF-16LE;
-// LF or CR LF; blank lines and comments skipped.
+// The installations a list names, read a piece at a time (path_list.h).
 std::optional<std::vector<ListedInstallation>> readPathList(const std::string& name, std::istream& standardInput,
-                                                     std::string& problem) {
-    std::string bytes;
+                                                            std::string& problem) {
+    PathListReader list;
+    const auto take = [&list](std::string_view piece) { return list.add(piece); };
     if (name == "-") {
-        if (!readBounded(standardInput, kLargestList, bytes, problem)) return std::nullopt;
-    } else if (!readWholeFile(name, kLargestList, bytes, problem)) {
+        if (!readStreamInPieces(standardInput, take)) {
+            problem = "standard input cannot be read";
+            return std::nullopt;
+        }
+    } else if (!readFileInPieces(name, take, problem)) {
         return std::nullopt;
     }
-    const std::string text = savedText(bytes, problem);
-    if (!problem.empty()) return std::nullopt;
-    std::vector<ListedInstallation> paths;
-    LineCursor lines(text);
-    for (std::string_view line; lines.next(line);)
-        if (std::optional<ListedInstallation> path = listedInstallation(line)) paths.push_back(std::move(*path));
-    return paths;
+    if (!list.finish()) {
+        problem = list.problem();
+        return std::nullopt;
+    }
+    return std::move(list.installations());
 }
 
-// `paths` with each installation once: a fleet counted twice would tell wrong totals.
-std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, std::ostream& err) {
-    std::map<std::string, std::string> seen;
-    std::vector<std::string> once;
-    for (const std::string& path : paths) {
-        const auto [first, added] = seen.emplace(installationKey(path), path);
+// An installation as a message names it: its path, and the machine a list names for it.
+std::string named(const std::string& path, const std::string& machine) {
+    return shownSafely(asUtf8(path)) + (machine.empty() ? "" : " on " + shownSafely(asUtf8(machine)));
+}
+
+// `listed` with each installation once as its path is spelled ("ws042" and "ws042/"):
+// a fleet counted twice would tell wrong totals. Each repeat is named on standard
+// error with its machine; the one kept takes the repeat's machine when it names none.
+std::vector<ListedInstallation> withoutRepeats(const std::vector<ListedInstallation>& listed, std::ostream& err) {
+    std::map<std::string, std::size_t> seen;
+    std::vector<ListedInstallation> once;
+    for (const ListedInstallation& installation : listed) {
+        const auto [first, added] = seen.emplace(installationKey(installation.path), once.size());
         if (added) {
-            once.push_back(path);
-        } else {
-            err << kProgram << ": " << shownSafely(asUtf8(path)) << ": the same installation as "
-                << shownSafely(asUtf8(first->second)) << ", checked once\n";
+            once.push_back(installation);
+            continue;
         }
+        ListedInstallation& kept = once[first->second];
+        err << kProgram << ": " << named(installation.path, installation.machine) << ": the same installation as "
+            << named(kept.path, kept.machine) << ", checked once\n";
+        if (kept.machine.empty()) kept.machine = installation.machine;
     }
     return once;
 }
@@ -67,26 +75,27 @@ std::vector<std::string> withoutRepeats(const std::vector<std::string>& paths, s
 // then those of each list.
 struct Fleet {
     std::vector<std::string> paths;
-    std::map<std::string, std::string> listedMachines;  // by path; the first naming wins
+    std::vector<std::string> machines;  // by input: named by a list, or empty
 };
 
 // Empty when a list cannot be read or no installation is given; the error is written.
 std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
-    Fleet fleet;
-    std::vector<std::string> paths = options.paths;
+    std::vector<ListedInstallation> listed;
+    for (const std::string& path : options.paths) listed.push_back({path, {}});
     for (const std::string& list : options.pathLists) {
         std::string problem;
-        const std::optional<std::vector<ListedInstallation>> listed = readPathList(list, console.in, problem);
-        if (!listed) {
+        const std::optional<std::vector<ListedInstallation>> installations = readPathList(list, console.in, problem);
+        if (!installations) {
             console.err << kProgram << ": " << shownSafely(asUtf8(list)) << ": " << problem << '\n';
             return std::nullopt;
         }
-        for (const ListedInstallation& installation : *listed) {
-            paths.push_back(installation.path);
-            if (!installation.machine.empty()) fleet.listedMachines.emplace(installation.path, installation.machine);
-        }
+        listed.insert(listed.end(), installations->begin(), installations->end());
     }
-    fleet.paths = withoutRepeats(paths, console.err);
+    Fleet fleet;
+    for (ListedInstallation& installation : withoutRepeats(listed, console.err)) {
+        fleet.paths.push_back(std::move(installation.path));
+        fleet.machines.push_back(std::move(installation.machine));
+    }
     if (fleet.paths.empty()) {
         console.err << kProgram << ": no installation given\n" << "Run with --help for more information.\n";
         return std::nullopt;
@@ -97,11 +106,14 @@ std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
 // Where the records go, each file read or started before the scan: a wrong one costs
 // no scan.
 struct Outputs {
+    std::int64_t scanTime = 0;  // reports' ages are told from it
     std::optional<Baseline> baseline;
     bool baselineRefused = false;    // given, but not read or not a whole scan: nothing compared
     std::unique_ptr<WholeFile> records;  // --output; else the records go to standard output
     std::unique_ptr<WholeFile> html;
     std::ostream* out = nullptr;     // where the records go
+    // Shared with the checks: a thread given up on a dead share may outlive the run.
+    std::shared_ptr<const Reference> reference;
     std::unique_ptr<RecordWriter> writer;
     std::unique_ptr<Dashboard> dashboard;
 
@@ -126,6 +138,7 @@ std::unique_ptr<WholeFile> startFile(const std::string& name, Console console) {
 std::optional<Outputs> openOutputs(const FleetOptions& options, Console console) {
     Outputs outputs;
     ScanMetadata scan = scanStartingNow();
+    outputs.scanTime = scan.time;
     if (!options.baselineFile.empty()) {
         std::string problem;
         outputs.baseline = Baseline::read(options.baselineFile, problem);
@@ -139,6 +152,18 @@ std::optional<Outputs> openOutputs(const FleetOptions& options, Console console)
                         << shownSafely(problem) << "; nothing compared\n";
             outputs.baselineRefused = true;
         }
+    }
+    if (!options.referenceFile.empty()) {
+        std::string problem;
+        std::optional<Reference> reference = Reference::read(options.referenceFile, problem);
+        if (!reference) {
+            console.err << kProgram << ": " << shownSafely(asUtf8(options.referenceFile)) << ": "
+                        << shownSafely(problem) << '\n';
+            return std::nullopt;
+        }
+        outputs.reference = std::make_shared<const Reference>(std::move(*reference));
+        scan.referenceDigest = hexDigest(outputs.reference->fileDigest());
+        scan.referenceRequired = options.requireReference;
     }
     if (!options.htmlFile.empty() && !(outputs.html = startFile(options.htmlFile, console))) return std::nullopt;
     if (!options.outputFile.empty() && !(outputs.records = startFile(options.outputFile, console)))
@@ -168,22 +193,50 @@ std::optional<Tally> checkFleet(const Fleet& fleet, const FleetOptions& options,
     ProgressLine progress(console.err, console.progress);
     Tally tally;
     // A thread given up on a share that never answers keeps its copy of the check after
-    // this returns: it holds nothing of this frame, only the standard input stream.
+    // this returns: it holds nothing of this frame, only the standard input stream and
+    // what it shares with the other threads and its share of the reference.
     std::istream* const standardInput = &console.in;
+    auto same = std::make_shared<SameInstallations>(fleet.paths.size());
+    auto inputs = std::make_shared<std::map<std::string, std::size_t>>();
+    for (std::size_t index = 0; index < fleet.paths.size(); ++index) inputs->emplace(fleet.paths[index], index);
     try {
         checkAll(
             fleet.paths, options.jobs, std::chrono::seconds(options.timeoutSeconds),
-            [standardInput](const std::string& path) { return checkInput(path, *standardInput); },
+            [standardInput, same, inputs, reference = outputs.reference,
+             required = options.requireReference](const std::string& path) {
+                const std::size_t index = inputs->at(path);
+                const std::optional<FileIdentity> identity =
+                    path == "-" ? std::nullopt : fileIdentity(path);
+                if (same->claim(index, identity)) {
+                    // Written in its place only if the earlier input was given up before
+                    // it could be told to be the same.
+                    InstallationRecord record;
+                    record.installation = asUtf8(path);
+                    record.status = Status::Error;
+                    record.error = "the same installation as an earlier input, not checked again";
+                    return record;
+                }
+                return checkInput(path, *standardInput, ReferenceCheck{reference.get(), required});
+            },
             // `next`: the input whose record comes next, as they come in input order.
             [&, next = std::size_t{0}](InstallationRecord& record) mutable {
-                const std::string& path = fleet.paths[next];
-                const auto listedMachine = fleet.listedMachines.find(path);
-                record.machine = listedMachine != fleet.listedMachines.end() ? listedMachine->second
-                                                                             : asUtf8(machineOfPath(path));
-                ++next;
+                const std::size_t index = next++;
+                const std::string& path = fleet.paths[index];
+                if (const std::optional<std::size_t> written = same->writtenAs(index)) {
+                    progress.clear();
+                    console.err << kProgram << ": " << named(path, fleet.machines[index])
+                                << ": the same installation as "
+                                << named(fleet.paths[*written], fleet.machines[*written]) << ", checked once\n";
+                    return true;
+                }
+                // A machine is a name like a path's: the bytes of another encoding show as
+                // escapes, and no two machines show alike.
+                record.machine = asUtf8(!fleet.machines[index].empty() ? fleet.machines[index] : machineOfPath(path));
                 // Before the comparison: a baseline written under the same rules has the
                 // same statuses.
                 if (options.writer.policy.inForce()) applyPolicy(options.writer.policy, record);
+                if (options.writer.maxReportAgeDays)
+                    applyReportAge(*options.writer.maxReportAgeDays, outputs.scanTime, record);
                 if (outputs.baseline) outputs.baseline->compare(record);
                 tally.findings = tally.findings || record.status == Status::Findings;
                 if (record.status == Status::Error) {
@@ -253,6 +306,9 @@ int runFleet(const std::vector<std::string>& arguments, Console console) {
 int run(const FleetOptions& options, Console console) {
     const std::optional<Fleet> fleet = fleetOf(options, console);
     if (!fleet) return kInputError;
+    if (!options.writeReferenceFile.empty())
+        return writeReference(fleet->paths, options.writeReferenceFile, console.out, console.err) ? kAllOk
+                                                                                                  : kInputError;
     std::optional<Outputs> outputs = openOutputs(options, console);
     if (!outputs) return kInputError;
     const std::optional<Tally> tally = checkFleet(*fleet, options, *outputs, console);

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <streambuf>
 
 namespace vud::fleet {
 
@@ -22,10 +21,10 @@ public:
     bool showsProgress() const { return progress_; }
 
 private:
-    std::unique_ptr<std::streambuf> out_;  // null where the stream is left as it is
-    std::unique_ptr<std::streambuf> err_;
-    std::streambuf* previousOut_ = nullptr;
-    std::streambuf* previousErr_ = nullptr;
+    // The streams' buffers put in place of the standard ones, and those they replaced;
+    // null where every stream is left as it is.
+    struct Replaced;
+    std::unique_ptr<Replaced> replaced_;
     bool progress_ = false;
 };
 

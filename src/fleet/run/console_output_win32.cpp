@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
+#include <streambuf>
 #include <iostream>
 
 #include "text/path.h"
@@ -60,7 +62,14 @@ bool isConsole(HANDLE handle) {
 
 }  // namespace
 
-ConsoleOutput::ConsoleOutput() {
+struct ConsoleOutput::Replaced {
+    std::unique_ptr<std::streambuf> out;  // null where the stream is left as it is
+    std::unique_ptr<std::streambuf> err;
+    std::streambuf* previousOut = nullptr;
+    std::streambuf* previousErr = nullptr;
+};
+
+ConsoleOutput::ConsoleOutput() : replaced_(std::make_unique<Replaced>()) {
     std::ios::sync_with_stdio(false);  // before the console's own buffers replace the streams'
     // Reports are read and CSV is written byte for byte: no CR LF translation.
     _setmode(_fileno(stdin), _O_BINARY);
@@ -69,12 +78,12 @@ ConsoleOutput::ConsoleOutput() {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     if (isConsole(out)) {
-        out_ = std::make_unique<ConsoleBuffer>(out);
-        previousOut_ = std::cout.rdbuf(out_.get());
+        replaced_->out = std::make_unique<ConsoleBuffer>(out);
+        replaced_->previousOut = std::cout.rdbuf(replaced_->out.get());
     }
     if (isConsole(err)) {
-        err_ = std::make_unique<ConsoleBuffer>(err);
-        previousErr_ = std::cerr.rdbuf(err_.get());
+        replaced_->err = std::make_unique<ConsoleBuffer>(err);
+        replaced_->previousErr = std::cerr.rdbuf(replaced_->err.get());
         progress_ = true;
     }
 }
@@ -82,8 +91,8 @@ ConsoleOutput::ConsoleOutput() {
 ConsoleOutput::~ConsoleOutput() {
     std::cout.flush();
     std::cerr.flush();
-    if (previousOut_ != nullptr) std::cout.rdbuf(previousOut_);
-    if (previousErr_ != nullptr) std::cerr.rdbuf(previousErr_);
+    if (replaced_->previousOut != nullptr) std::cout.rdbuf(replaced_->previousOut);
+    if (replaced_->previousErr != nullptr) std::cerr.rdbuf(replaced_->previousErr);
 }
 
 }  // namespace vud::fleet

@@ -1,7 +1,9 @@
 // vudfleet's command line, read whole before any installation is checked:
 //   vudfleet [--format FORMAT] [--jobs N] [--timeout SECONDS] [--from FILE]... [--html FILE]
 //            [--baseline FILE] [--expect-generation G[,G...]] [--require-all] [--findings]
-//            [--output FILE] PATH...
+//            [--max-report-age DAYS] [--reference FILE [--require-reference]] [--output FILE]
+//            PATH...
+//   vudfleet --write-reference FILE [--from FILE]... FOLDER...
 //   vudfleet -h | --help | --version
 // FORMAT is text (the default), csv, json (JSON Lines), totals (CSV by application) or
 // metrics (Prometheus text). The manual, doc/vudfleet.1, documents the same options.
@@ -16,6 +18,9 @@
 
 namespace vud::fleet {
 
+// The program's name, which begins each of its messages.
+inline constexpr char kProgram[] = "vudfleet";
+
 struct FleetOptions {
     std::vector<std::string> paths;      // installation folders and saved reports; "-" standard input
     std::vector<std::string> pathLists;  // --from: files that list further paths; "-" standard input
@@ -25,7 +30,11 @@ struct FleetOptions {
     std::string htmlFile;                         // empty: no dashboard
     std::string outputFile;                       // the records' file; empty: standard output
     std::string baselineFile;                     // empty: nothing to compare with
-    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings
+    WriterOptions writer;  // the rollout's generations (ascending, each once) and rules, --findings,
+                           // --max-report-age
+    std::string referenceFile;       // --reference: empty: the blocks are held to no reference build
+    bool requireReference = false;   // --require-reference: a block not verified is a finding
+    std::string writeReferenceFile;  // --write-reference: the PATHs are known-good folders to make it of
 };
 
 // A command line read: the run it asks for, or what the program says before it ends.
@@ -37,7 +46,7 @@ struct ParsedCommandLine {
 };
 
 // `arguments` are UTF-8, without the program's name. Reads no file: a list named by
-// --from, the baseline and the dashboard's file are the run's to open.
+// --from, the baseline, the reference and the dashboard's file are the run's to open.
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
 // The names --format takes, in the order --help gives them.

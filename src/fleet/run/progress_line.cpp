@@ -9,7 +9,7 @@ namespace vud::fleet {
 namespace {
 
 // As wide as a narrow console, so that the line never wraps.
-constexpr std::size_t kColumns = 79;
+constexpr std::size_t kLineColumns = 79;
 
 // The characters of the progress line on the terminal now, for a signal handler.
 std::atomic<std::size_t> progressWidth{0};
@@ -26,7 +26,7 @@ void ProgressLine::show(const RunProgress& progress) {
     std::string line = std::to_string(progress.done) + " of " + std::to_string(progress.all) + " checked";
     if (progress.done < progress.all) line += ": " + shownSafely(asUtf8(progress.current));
     // Cut at a character's start.
-    write(std::string(firstCharacters(line, kColumns)));
+    write(std::string(firstCharacters(line, kLineColumns)));
 }
 
 void ProgressLine::clear() {

@@ -1,5 +1,7 @@
 #include "fleet/run/progress_line.h"
 
+#include "fleet/run/detached_run.h"
+
 #include <csignal>
 
 #include <unistd.h>
@@ -8,7 +10,7 @@ namespace vud::fleet {
 namespace {
 
 extern "C" void clearProgressAndEnd(int number) {
-    // Only what a signal handler may call: a lock-free load, write, signal and raise.
+    // Only what a signal handler may call: a lock-free load, write, and the end.
     const std::size_t width = progressLineWidth();
     char blank[256];
     if (width > 0 && width + 2 <= sizeof blank) {
@@ -19,8 +21,7 @@ extern "C" void clearProgressAndEnd(int number) {
             // Standard error is gone too: nothing to clear.
         }
     }
-    std::signal(number, SIG_DFL);
-    std::raise(number);  // taken as this handler returns
+    endBySignal(number);
 }
 
 }  // namespace

@@ -9,12 +9,9 @@
 #include <system_error>
 #include <thread>
 
+#include "fleet/run/interruptions.h"
 #include "text/utf8.h"
 
-#ifndef _WIN32
-#include <pthread.h>
-#include <csignal>
-#endif
 
 namespace vud::fleet {
 namespace {
@@ -75,26 +72,13 @@ void work(const std::shared_ptr<RunState>& state) {
 
 // False when the system starts no more threads.
 bool startWorker(const std::shared_ptr<RunState>& state) {
-#ifndef _WIN32
-    // A thread inherits the signal mask of the one that starts it. Ctrl-C, a closed pipe
-    // or a request to end must reach the thread that writes, which clears the progress
-    // line; a thread blocked on a dead share might never take them.
-    sigset_t interruptions;
-    sigemptyset(&interruptions);
-    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&interruptions, number);
-    sigset_t previous;
-    pthread_sigmask(SIG_BLOCK, &interruptions, &previous);
-#endif
-    bool started = true;
+    const InterruptionsHeldBack heldBack;
     try {
         std::thread([state] { work(state); }).detach();
     } catch (const std::system_error&) {
-        started = false;
+        return false;
     }
-#ifndef _WIN32
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-#endif
-    return started;
+    return true;
 }
 
 }  // namespace
