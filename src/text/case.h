@@ -3,6 +3,7 @@
 // name means, and a byte beyond ASCII is part of a name as it is.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,8 @@ namespace vud {
 constexpr char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 inline std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) c = lowerAscii(c);
+    std::string lower(text.size(), '\0');
+    std::transform(text.begin(), text.end(), lower.begin(), [](char c) { return lowerAscii(c); });
     return lower;
 }
 

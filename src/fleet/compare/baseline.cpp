@@ -153,15 +153,15 @@ private:
 
     bool value(JsonValue value) {
         if (!kept()) return true;
-        const auto key = static_cast<std::size_t>(key_);
+        const auto at = static_cast<std::size_t>(key_);
         switch (context()) {
             case Context::Line: type_ = value.type(); break;
-            case Context::Installation: installation.values[key] = std::move(value); break;
-            case Context::LastSeen: lastSeen.values[key] = std::move(value); break;
+            case Context::Installation: installation.values[at] = std::move(value); break;
+            case Context::LastSeen: lastSeen.values[at] = std::move(value); break;
             case Context::Applications: applications.push_back({value.type()}); break;
             case Context::LastApplications: lastApplications.push_back({value.type()}); break;
-            case Context::Application: applications.back().fields.values[key] = std::move(value); break;
-            case Context::LastApplication: lastApplications.back().fields.values[key] = std::move(value); break;
+            case Context::Application: applications.back().fields.values[at] = std::move(value); break;
+            case Context::LastApplication: lastApplications.back().fields.values[at] = std::move(value); break;
         }
         return true;
     }
@@ -267,6 +267,14 @@ std::size_t catalogueIndex(const JsonValue* file) {
     return static_cast<std::size_t>(at - std::begin(kApplicationCatalogue));
 }
 
+// "line N: ", which begins what is said of a line.
+std::string lineNamed(int number) {
+    std::string text = "line ";
+    text += std::to_string(number);
+    text += ": ";
+    return text;
+}
+
 enum class LineRead { Line, End, TooLong, Failed };
 
 // The next line of `text`, without its '\n', held in `buffer`: a line longer than
@@ -348,14 +356,16 @@ std::optional<Baseline> Baseline::readLines(std::istream& text, std::string& pro
             return std::nullopt;
         }
         if (got == LineRead::TooLong) {
-            problem = "line " + std::to_string(number) + ": expected " + kWhatALineIs + ", found a line longer than " +
-                      std::to_string(kLargestBaselineLine >> 20) + " MiB";
+            problem = lineNamed(number);
+            problem += "expected ";
+            problem += kWhatALineIs;
+            problem += ", found a line longer than " + std::to_string(kLargestBaselineLine >> 20) + " MiB";
             return std::nullopt;
         }
-        if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
+        if (number == 1 && savedEncoding(line) == SavedEncoding::Utf8) line.remove_prefix(3);
         if (line.find_first_not_of(" \t\r") == std::string_view::npos) continue;
         if (!baseline.addLine(line, number, problem)) {
-            problem = "line " + std::to_string(number) + ": " + problem;
+            problem.insert(0, lineNamed(number));
             return std::nullopt;
         }
     }
@@ -447,12 +457,12 @@ bool Baseline::addApplications(const LineFields& fields, bool lastSeen, bool req
         record.verdict = build.verdict;
         // Held to a reference build, a block whose bytes it found wanting is a finding.
         if (const JsonValue* reference = application["reference"]; reference != nullptr && !reference->is_null()) {
-            const std::optional<ReferenceState> state = named(reference, kReferenceStates, referenceStateName);
-            if (!state) {
+            const std::optional<ReferenceState> held = named(reference, kReferenceStates, referenceStateName);
+            if (!held) {
                 problem = expected(where(), "reference", oneOf(kReferenceStates, referenceStateName), reference);
                 return false;
             }
-            record.referenceFinding = isReferenceFinding(*state, required);
+            record.referenceFinding = isReferenceFinding(*held, required);
         }
         // A rule of the rollout broken in the baseline's scan is a finding as well.
         const JsonValue* policy = application["policy"];

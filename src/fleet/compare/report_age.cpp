@@ -10,7 +10,7 @@ std::int64_t reportAgeDays(std::int64_t reportTime, std::int64_t scanTime) {
 
 void applyReportAge(int maxAgeDays, std::int64_t scanTime, InstallationRecord& record) {
     if (record.status == Status::Error || !record.reportTime) return;
-    record.staleReport = scanTime - *record.reportTime > std::int64_t{maxAgeDays} * kSecondsADay;
+    record.staleReport = scanTime - *record.reportTime > static_cast<std::int64_t>(maxAgeDays) * kSecondsADay;
     record.status = statusOf(record);
 }
 

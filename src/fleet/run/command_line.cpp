@@ -1,6 +1,8 @@
 #include "fleet/run/command_line.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -81,7 +83,8 @@ struct Fleet {
 // Empty when a list cannot be read or no installation is given; the error is written.
 std::optional<Fleet> fleetOf(const FleetOptions& options, Console console) {
     std::vector<ListedInstallation> listed;
-    for (const std::string& path : options.paths) listed.push_back({path, {}});
+    std::transform(options.paths.begin(), options.paths.end(), std::back_inserter(listed),
+                   [](const std::string& path) { return ListedInstallation{path, {}}; });
     for (const std::string& list : options.pathLists) {
         std::string problem;
         const std::optional<std::vector<ListedInstallation>> installations = readPathList(list, console.in, problem);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <sstream>
 #include <string_view>
@@ -73,6 +74,13 @@ struct ReadOptions {
     std::string problem;  // what a check of an option's value found wrong, in the program's words
 };
 
+// The words of a message, joined.
+std::string joined(std::initializer_list<std::string_view> words) {
+    std::string text;
+    for (const std::string_view word : words) text += word;
+    return text;
+}
+
 // A value as a message quotes it.
 std::string inQuotes(const std::string& text) { return '"' + shownSafely(text) + '"'; }
 
@@ -80,7 +88,7 @@ std::string inQuotes(const std::string& text) { return '"' + shownSafely(text) +
 // follow the option's name, empty when nothing is; what it says is kept for the
 // message, the library's words go unused.
 CLI::Validator checked(const std::string& option, std::string& kept,
-                       std::function<std::string(std::string&)> problem) {
+                       const std::function<std::string(std::string&)>& problem) {
     return CLI::Validator(
         [option, &kept, problem](std::string& text) {
             std::string wrong = problem(text);
@@ -161,9 +169,11 @@ void declareOptions(CLI::App& app, ReadOptions& read) {
         ->check(checked("--expect-generation", read.problem,
                         [](const std::string& list) {
                             std::string problem;
-                            for (const std::string_view item : listItems(list))
-                                if (!hostGenerationOf(item, problem)) return ": " + problem;
-                            return std::string();
+                            const std::vector<std::string_view> items = listItems(list);
+                            const bool wrong = std::any_of(items.begin(), items.end(), [&problem](std::string_view item) {
+                                return !hostGenerationOf(item, problem).has_value();
+                            });
+                            return wrong ? ": " + problem : std::string();
                         }))
         ->option_text("G[,G...]");
     app.add_flag("--require-all", options.writer.policy.requireAll,
@@ -247,24 +257,24 @@ std::string wrongForm(CLI::App& app, const std::vector<std::string>& arguments) 
         const std::size_t equals = argument.find('=');
         const std::string name = argument.substr(0, equals);
         const CLI::Option* option = app.get_option_no_throw(name);
-        if (option == nullptr) return inQuotes(name) + " is no option of " + kProgram;
+        if (option == nullptr) return joined({inQuotes(name), " is no option of ", kProgram});
         const std::string value = option->get_option_text();
-        if (value.empty() && equals != std::string::npos) return name + " takes no value";
+        if (value.empty() && equals != std::string::npos) return joined({name, " takes no value"});
         if (!value.empty() && equals == std::string::npos) {
-            if (i + 1 == arguments.size()) return name + " is missing its " + value;
+            if (i + 1 == arguments.size()) return joined({name, " is missing its ", value});
             ++i;
         }
-        if (!value.empty() && equals + 1 == argument.size()) return name + " is missing its " + value;
+        if (!value.empty() && equals + 1 == argument.size()) return joined({name, " is missing its ", value});
         if (given[option] == 0) inOrder.push_back(option);
         if (++given[option] > 1 && option->get_items_expected_max() <= 1)
-            return name + " is given more than once: which one holds is no guess to make";
+            return joined({name, " is given more than once: which one holds is no guess to make"});
     }
     // Options that take others, or that make no sense beside others.
     for (const CLI::Option* option : inOrder) {
         for (const CLI::Option* needed : option->get_needs())
-            if (given.count(needed) == 0) return option->get_name() + " needs " + needed->get_name();
+            if (given.count(needed) == 0) return joined({option->get_name(), " needs ", needed->get_name()});
         for (const CLI::Option* other : option->get_excludes())
-            if (given.count(other) > 0) return option->get_name() + " cannot be given with " + other->get_name();
+            if (given.count(other) > 0) return joined({option->get_name(), " cannot be given with ", other->get_name()});
     }
     return "the command line is not one it takes";
 }
