@@ -51,9 +51,9 @@ std::optional<std::int64_t> secondsOfIsoTime(std::string_view text) {
     using namespace std::chrono;
     const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(number(5, 2))},
                               day{static_cast<unsigned>(number(8, 2))}};
-    const int hour = number(11, 2);
-    const int minute = number(14, 2);
-    const int second = number(17, 2);
+    const std::int64_t hour = number(11, 2);
+    const std::int64_t minute = number(14, 2);
+    const std::int64_t second = number(17, 2);
     if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
     return sys_days{date}.time_since_epoch().count() * std::int64_t{86400} + hour * 3600 + minute * 60 + second;
 }
@@ -66,7 +66,7 @@ std::string notSeenWords(const LastSeen& lastSeen, std::int64_t now) {
     std::string howLong;
     if (gone < 3600) howLong = std::to_string(gone / 60) + " min";
     else if (gone < 86400) howLong = std::to_string(gone / 3600) + " h";
-    else howLong = std::to_string(gone / 86400) + (gone < 2 * 86400 ? " day" : " days");
+    else howLong = std::to_string(gone / 86400) + (gone < std::int64_t{2} * 86400 ? " day" : " days");
     return "not seen for " + howLong + ", " + words;
 }
 
