@@ -39,7 +39,10 @@ private:
 #ifdef _WIN32
     void* handle_ = nullptr;    // a HANDLE; null when not open
     std::int64_t position_ = 0;  // where read() goes on
-    std::uint64_t lastWrite_ = 0;  // a FILETIME, at open
+    // At open: the last modification and the last change of the file's data or
+    // attributes (which setting the modification time back does not undo), as FILETIMEs.
+    std::int64_t lastWrite_ = 0;
+    std::int64_t changed_ = 0;
 #else
     int descriptor_ = -1;
     // At open: the last modification and the last status change, in nanoseconds.

@@ -17,8 +17,14 @@ std::int64_t sizeOf(const BY_HANDLE_FILE_INFORMATION& information) {
     return static_cast<std::int64_t>((std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow);
 }
 
-std::uint64_t lastWriteOf(const BY_HANDLE_FILE_INFORMATION& information) {
-    return (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
+// The file's last write and last change: a rewrite whose modification time was set
+// back still moves the change time. False when the system tells neither.
+bool timesOf(HANDLE handle, std::int64_t& lastWrite, std::int64_t& changed) {
+    FILE_BASIC_INFO information{};
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &information, sizeof information)) return false;
+    lastWrite = information.LastWriteTime.QuadPart;
+    changed = information.ChangeTime.QuadPart;
+    return true;
 }
 
 }  // namespace
@@ -44,14 +50,18 @@ bool OpenFile::open(const char* path) {
         (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     reportedSize_ = sizeOf(information);
-    lastWrite_ = lastWriteOf(information);
+    // Asked only of a file read whole; a system that tells no times makes it changed
+    // while read, never unreadable.
+    timesOf(handle, lastWrite_, changed_);
     return true;
 }
 
 bool OpenFile::unchangedSinceOpen() const {
     BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle_, &information)) return false;
-    return sizeOf(information) == reportedSize_ && lastWriteOf(information) == lastWrite_;
+    std::int64_t lastWrite = 0;
+    std::int64_t changed = 0;
+    if (!GetFileInformationByHandle(handle_, &information) || !timesOf(handle_, lastWrite, changed)) return false;
+    return sizeOf(information) == reportedSize_ && lastWrite == lastWrite_ && changed == changed_;
 }
 
 std::int64_t OpenFile::read(unsigned char* buffer, std::size_t count) {

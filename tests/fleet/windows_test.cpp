@@ -140,7 +140,8 @@ TEST(FleetOnWindows, PathLongerThanMaxPath) {
     const WideRun run = runFleetWide({"--format", "csv", longPath + "\\ws", longPath + "\\ws.txt"});
     EXPECT_EQ(0, run.status) << run.out;
     EXPECT_EQ(1u + 41u + 41u, static_cast<std::size_t>(std::count(run.out.begin(), run.out.end(), '\n')));
-    EXPECT_EQ(std::string::npos, run.out.find(",not_found,"));
+    // Past the header, whose column of that name counts them.
+    EXPECT_EQ(std::string::npos, run.out.find(",not_found,", run.out.find('\n')));
     removeTree(L"\\\\?\\" + wide(std::filesystem::current_path().string()) + L"\\folder-of-a-deep-tree-" +
                std::wstring(30, L'a'));
 }
