@@ -60,6 +60,12 @@ constexpr std::array<std::string_view, 7> kApplicationKeys{"file",    "state",  
 
 // The kept fields of an object: a scalar as it is, an object or an array as an empty
 // one of its type.
+}  // namespace
+
+// The kept fields of a line, named rather than in the file's unnamed namespace: the
+// line reader of the header holds them.
+namespace baseline_line {
+
 template <std::size_t N>
 struct Fields {
     const std::array<std::string_view, N>* keys;
@@ -84,7 +90,10 @@ struct Element {
     Fields<kApplicationKeys.size()> fields{&kApplicationKeys};
 };
 
-}  // namespace
+}  // namespace baseline_line
+
+using baseline_line::Element;
+using baseline_line::Fields;
 
 // One line as its parser's events, keeping only the fields a baseline is read for: no
 // document of every field is built, and a line's memory is that of its compared fields.
