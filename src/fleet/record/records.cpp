@@ -66,7 +66,11 @@ std::string notSeenWords(const LastSeen& lastSeen, std::int64_t now) {
     std::string howLong;
     if (gone < 3600) howLong = std::to_string(gone / 60) + " min";
     else if (gone < 86400) howLong = std::to_string(gone / 3600) + " h";
-    else howLong = std::to_string(gone / 86400) + (gone < std::int64_t{2} * 86400 ? " day" : " days");
+    else {
+        const std::int64_t days = gone / 86400;
+        howLong = std::to_string(days);
+        howLong += days == 1 ? " day" : " days";
+    }
     return "not seen for " + howLong + ", " + words;
 }
 
